@@ -1,0 +1,542 @@
+#!/usr/bin/env python3
+"""Draws Kadrill's pixel art and writes it as XPM files into assets/.
+
+Every picture is drawn here from code, so a change to the artwork is a change
+to this script followed by a re-run; the XPM files are its committed output.
+The output depends on nothing but this file, so running it twice gives
+byte-identical files.
+
+    python3 draw_assets.py             # rewrite the XPM files
+    python3 draw_assets.py --png DIR   # also write 4x PNG previews into DIR
+"""
+
+import argparse
+import os
+import struct
+import zlib
+
+ASSET_DIR = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+
+# One shared palette keeps the pictures consistent with each other and keeps
+# the XPM text readable: each key is the character written for that colour.
+PALETTE = {
+    " ": None,        # transparent
+    ".": "#000000",   # display; must stay pure black, the program draws on it
+    "G": "#00BF00",   # lit segment green, the same value the program draws with
+    "o": "#111316",   # outer outline
+    "D": "#24272B",   # deep shadow
+    "d": "#3C4046",   # shadow
+    "c": "#52575E",   # case, lower shade
+    "m": "#62676F",   # case
+    "n": "#737880",   # case, upper shade
+    "l": "#8D939B",   # light edge
+    "h": "#B4BAC1",   # highlight
+    "w": "#DDE1E6",   # specular
+    "b": "#A2A8B0",   # button body
+    "k": "#1A1C20",   # button glyph ink
+    "s": "#2F3338",   # strap
+}
+
+
+class Canvas:
+    """A grid of palette keys; all coordinates are inclusive, like the layout notes."""
+
+    def __init__(self, width, height, fill=" "):
+        self.width = width
+        self.height = height
+        self.rows = [[fill] * width for _ in range(height)]
+
+    def put(self, x, y, key):
+        if 0 <= x < self.width and 0 <= y < self.height:
+            self.rows[y][x] = key
+
+    def get(self, x, y):
+        return self.rows[y][x]
+
+    def rect(self, x0, y0, x1, y1, key):
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                self.put(x, y, key)
+
+    def hline(self, x0, x1, y, key):
+        self.rect(x0, y, x1, y, key)
+
+    def vline(self, x, y0, y1, key):
+        self.rect(x, y0, x, y1, key)
+
+    def line(self, x0, y0, x1, y1, key):
+        # Bresenham, so diagonal strokes stay one pixel wide.
+        dx, dy = abs(x1 - x0), -abs(y1 - y0)
+        sx, sy = (1 if x0 < x1 else -1), (1 if y0 < y1 else -1)
+        err = dx + dy
+        while True:
+            self.put(x0, y0, key)
+            if (x0, y0) == (x1, y1):
+                return
+            e2 = 2 * err
+            if e2 >= dy:
+                err += dy
+                x0 += sx
+            if e2 <= dx:
+                err += dx
+                y0 += sy
+
+    def ring(self, cx, cy, r_out, r_in, key, keep=lambda dx, dy: True):
+        """Pixels whose centres lie between two radii; `keep` can cut a gap into it."""
+        reach = int(r_out) + 1
+        for dy in range(-reach, reach + 1):
+            for dx in range(-reach, reach + 1):
+                if r_in * r_in <= dx * dx + dy * dy <= r_out * r_out and keep(dx, dy):
+                    self.put(cx + dx, cy + dy, key)
+
+    def bitmap(self, x, y, rows, key):
+        """Stamps a string bitmap: '#' pixels get `key`, anything else is left alone."""
+        for dy, row in enumerate(rows):
+            for dx, ch in enumerate(row):
+                if ch == "#":
+                    self.put(x + dx, y + dy, key)
+
+    def engraved(self, x, y, rows, ink, light):
+        """A bitmap cut into metal: light catches the lower edge of each stroke."""
+        for dy, row in enumerate(rows):
+            for dx, ch in enumerate(row):
+                below = rows[dy + 1][dx] if dy + 1 < len(rows) and dx < len(rows[dy + 1]) else "."
+                if ch == "#" and below != "#":
+                    self.put(x + dx, y + dy + 1, light)
+        self.bitmap(x, y, rows, ink)
+
+
+# --- pixel fonts -----------------------------------------------------------
+# Glyphs vary in width so that I and 1 do not leave holes in a word.
+
+FONT_5X7 = {
+    "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
+    "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
+    "E": ["####", "#...", "#...", "###.", "#...", "#...", "####"],
+    "I": ["###", ".#.", ".#.", ".#.", ".#.", ".#.", "###"],
+    "K": ["#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"],
+    "L": ["#...", "#...", "#...", "#...", "#...", "#...", "####"],
+    "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
+    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "P": ["####.", "#...#", "#...#", "####.", "#....", "#....", "#...."],
+    "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
+    "S": [".###.", "#...#", "#....", ".###.", "....#", "#...#", ".###."],
+    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
+    "1": [".#.", "##.", ".#.", ".#.", ".#.", ".#.", "###"],
+    "2": [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"],
+    "4": ["...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."],
+    "/": ["..#", "..#", ".#.", ".#.", ".#.", "#..", "#.."],
+    " ": ["..", "..", "..", "..", "..", "..", ".."],
+}
+
+FONT_3X5 = {
+    "A": ["###", "#.#", "###", "#.#", "#.#"],
+    "C": ["###", "#..", "#..", "#..", "###"],
+    "H": ["#.#", "#.#", "###", "#.#", "#.#"],
+    "L": ["#..", "#..", "#..", "#..", "###"],
+    "M": ["#...#", "##.##", "#.#.#", "#...#", "#...#"],
+    "N": ["#..#", "##.#", "#.##", "#..#", "#..#"],
+    "O": ["###", "#.#", "#.#", "#.#", "###"],
+    "R": ["##.", "#.#", "##.", "#.#", "#.#"],
+}
+
+
+def text_bitmap(text, font, spacing=1):
+    """Joins glyphs into one string bitmap, so text can be centred and engraved as a whole."""
+    height = len(next(iter(font.values())))
+    rows = [""] * height
+    for i, ch in enumerate(text):
+        glyph = font[ch]
+        for r in range(height):
+            rows[r] += ("." * spacing if i else "") + glyph[r]
+    return rows
+
+
+def size_of(rows):
+    return max(len(r) for r in rows), len(rows)
+
+
+# --- the watch face ----------------------------------------------------------
+
+FACE_W, FACE_H = 400, 126
+DISPLAY = (6, 3, 393, 90)                  # the program draws digits and marks in here
+COLON_XS = (150, 262)
+COLON_YS = (22, 58)
+DOT = 8
+BUTTON_ROW = (97, 99, 343, 118)            # where the program lays out its buttons
+
+
+def screw(c, cx, cy):
+    """A countersunk screw head with its slot, lit from the upper left."""
+    c.ring(cx, cy, 3.6, 2.5, "d")
+    c.ring(cx, cy, 2.5, 0, "l")
+    c.put(cx - 1, cy - 1, "w")
+    c.line(cx - 2, cy + 1, cx + 1, cy - 2, "D")
+    for dx, dy in ((2, 2), (3, 1), (1, 3), (3, 0), (0, 3)):
+        c.put(cx + dx, cy + dy, "h")
+
+
+def draw_face():
+    c = Canvas(FACE_W, FACE_H, "m")
+    x0, y0, x1, y1 = DISPLAY
+
+    # Lower plate: a flat, calm field behind the buttons; only the rim
+    # around it is shaded, lighter above and darker below as on a curved case.
+    c.rect(0, y1 + 3, FACE_W - 1, y1 + 4, "n")
+    c.rect(0, FACE_H - 5, FACE_W - 1, FACE_H - 1, "c")
+
+    # Outer rim of the case.
+    c.hline(0, FACE_W - 1, 0, "o")
+    c.hline(0, FACE_W - 1, FACE_H - 1, "o")
+    c.vline(0, 0, FACE_H - 1, "o")
+    c.vline(FACE_W - 1, 0, FACE_H - 1, "o")
+    c.hline(1, FACE_W - 2, 1, "h")
+    c.vline(1, 1, FACE_H - 2, "l")
+    c.vline(FACE_W - 2, 1, FACE_H - 2, "d")
+    c.hline(1, FACE_W - 2, FACE_H - 2, "D")
+    c.put(1, 1, "w")
+    c.put(FACE_W - 2, 1, "l")
+    c.put(1, FACE_H - 2, "d")
+    for x, y in ((0, 0), (FACE_W - 1, 0), (0, FACE_H - 1), (FACE_W - 1, FACE_H - 1)):
+        c.put(x, y, "D")
+
+    # The display sits in a recess: its upper and left walls are in shadow,
+    # its lower and right walls catch the light.
+    c.hline(x0 - 1, x1 + 1, y0 - 1, "D")
+    c.vline(x0 - 1, y0 - 1, y1 + 1, "D")
+    c.hline(x0, x1 + 1, y1 + 1, "l")
+    c.vline(x1 + 1, y0, y1 + 1, "l")
+    c.put(x1 + 1, y0 - 1, "d")
+    c.put(x0 - 1, y1 + 1, "d")
+    c.hline(x0 - 1, x1 + 2, y1 + 2, "h")
+    c.rect(x0, y0, x1, y1, ".")
+
+    for x in COLON_XS:
+        for y in COLON_YS:
+            c.rect(x, y, x + DOT - 1, y + DOT - 1, "G")
+
+    # A groove cut around the lower plate frames the buttons.
+    gx0, gy0, gx1, gy1 = 4, y1 + 5, FACE_W - 5, FACE_H - 5
+    c.hline(gx0, gx1, gy0, "d")
+    c.vline(gx0, gy0, gy1, "d")
+    c.hline(gx0 + 1, gx1, gy0 + 1, "h")
+    c.vline(gx0 + 1, gy0 + 1, gy1, "h")
+    c.hline(gx0, gx1, gy1, "h")
+    c.vline(gx1, gy0, gy1, "h")
+    c.hline(gx0 + 1, gx1 - 1, gy1 - 1, "d")
+    c.vline(gx1 - 1, gy0 + 1, gy1 - 1, "d")
+
+    band_mid = (BUTTON_ROW[1] + BUTTON_ROW[3]) // 2
+    screw(c, gx0 + 8, band_mid)
+    screw(c, gx1 - 8, band_mid)
+
+    # Brand at the left of the buttons, model line at the right, printed in silver.
+    brand = text_bitmap("KADRILL", FONT_5X7, spacing=2)
+    bw, bh = size_of(brand)
+    left_lo, left_hi = gx0 + 14, BUTTON_ROW[0] - 2
+    c.engraved(left_lo + (left_hi - left_lo - bw) // 2 + 1, band_mid - bh // 2, brand, "w", "d")
+
+    right_lo, right_hi = BUTTON_ROW[2] + 2, gx1 - 14
+    for i, word in enumerate(("ALARM", "CHRONO")):
+        rows = text_bitmap(word, FONT_3X5)
+        w, h = size_of(rows)
+        c.engraved(right_lo + (right_hi - right_lo - w) // 2 + 1, band_mid - 6 + i * 8, rows, "h", "d")
+    return c
+
+
+# --- buttons -----------------------------------------------------------------
+
+BTN_W, BTN_H = 41, 20
+
+# Button lettering has two-pixel stems so that it stays legible at 1x.
+FONT_BOLD = {
+    "A": [".####.", "##..##", "##..##", "######", "##..##", "##..##", "##..##"],
+    "D": ["#####.", "##..##", "##..##", "##..##", "##..##", "##..##", "#####."],
+    "E": ["#####", "##...", "##...", "####.", "##...", "##...", "#####"],
+    "L": ["##...", "##...", "##...", "##...", "##...", "##...", "#####"],
+    "M": ["##...##", "###.###", "##.#.##", "##...##", "##...##", "##...##", "##...##"],
+    "O": [".####.", "##..##", "##..##", "##..##", "##..##", "##..##", ".####."],
+    "P": ["#####.", "##..##", "##..##", "#####.", "##....", "##....", "##...."],
+    "1": [".##.", "###.", ".##.", ".##.", ".##.", ".##.", "####"],
+    "2": [".####.", "##..##", "....##", "...##.", "..##..", ".##...", "######"],
+    "4": ["...##.", "..###.", ".#.##.", "#..##.", "######", "...##.", "...##."],
+    "/": ["...##", "...##", "..##.", "..##.", ".##..", "##...", "##..."],
+}
+
+
+def button_base():
+    """A brushed-metal key with rounded corners and a one-pixel bevel."""
+    c = Canvas(BTN_W, BTN_H, " ")
+    r, b = BTN_W - 1, BTN_H - 1
+    c.rect(1, 1, r - 1, b - 1, "b")
+    c.rect(2, 2, r - 2, 5, "h")
+    # Outline with the corners cut, so the key reads as a rounded rectangle.
+    c.hline(2, r - 2, 0, "o")
+    c.hline(2, r - 2, b, "o")
+    c.vline(0, 2, b - 2, "o")
+    c.vline(r, 2, b - 2, "o")
+    for x, y in ((1, 1), (r - 1, 1), (1, b - 1), (r - 1, b - 1)):
+        c.put(x, y, "o")
+    # Bevel: bright top and left, dark bottom and right.
+    c.hline(2, r - 2, 1, "w")
+    c.vline(1, 2, b - 2, "w")
+    c.hline(2, r - 2, b - 1, "c")
+    c.vline(r - 1, 2, b - 2, "l")
+    c.hline(2, r - 2, b - 2, "l")
+    return c
+
+
+def button_glyph(rows, dx=0, dy=0):
+    """A key with `rows` centred on it in ink, with a light edge under each stroke."""
+    c = button_base()
+    w, h = size_of(rows)
+    x = (BTN_W - w) // 2 + dx
+    y = (BTN_H - h) // 2 + dy
+    c.engraved(x, y, rows, "k", "h")
+    return c
+
+
+def button_text(text):
+    return button_glyph(text_bitmap(text, FONT_BOLD))
+
+
+def glyph(width, height, draw):
+    """Turns drawing calls on a scratch canvas into a string bitmap."""
+    g = Canvas(width, height, ".")
+    draw(g)
+    return ["".join(row) for row in g.rows]
+
+
+def _clock(g):
+    g.ring(6, 6, 6.5, 4.6, "#")
+    g.vline(6, 2, 6, "#")
+    g.line(6, 6, 9, 8, "#")
+
+
+# Clockwise round to the top, where the arrow heads on into the gap: back to the start.
+RESET = [
+    "........#......",
+    "........##.....",
+    ".....######....",
+    "...########....",
+    "..###...##.....",
+    "..##....#......",
+    ".##............",
+    ".##...###...##.",
+    ".##...#.#...##.",
+    ".##...#.#...##.",
+    ".##...#.#...##.",
+    "..##..###..##..",
+    "..###.....###..",
+    "...#########...",
+    ".....#####.....",
+]
+
+
+BELL = [
+    "......#......",
+    "....#####....",
+    "...##...##...",
+    "...#######...",
+    "..#########..",
+    "..#########..",
+    "..#########..",
+    ".###########.",
+    "#############",
+    "#############",
+    ".............",
+    ".....###.....",
+    "......#......",
+]
+
+PLAY = [
+    "##.......",
+    "####.....",
+    "######...",
+    "########.",
+    "#########",
+    "#########",
+    "########.",
+    "######...",
+    "####.....",
+    "##.......",
+]
+
+STOP = ["##########"] * 10
+
+NOTE = [
+    ".....##.....",
+    ".....###....",
+    ".....####...",
+    ".....##.##..",
+    ".....##..##.",
+    ".....##...##",
+    ".....##....#",
+    ".....##.....",
+    "..#####.....",
+    ".######.....",
+    ".######.....",
+    "..####......",
+]
+
+
+def draw_buttons():
+    return {
+        "btn-mode": button_text("MODE"),
+        "btn-set": button_glyph(glyph(13, 13, _clock)),
+        "btn-alarm": button_glyph(BELL),
+        "btn-display": button_text("12/24"),
+        "btn-start": button_glyph(PLAY, dx=1),
+        "btn-stop": button_glyph(STOP),
+        "btn-alarmon": button_glyph(NOTE),
+        "btn-reset": button_glyph(RESET),
+        "btn-lap": button_text("LAP"),
+    }
+
+
+# --- program icon ------------------------------------------------------------
+
+SEGMENTS = {  # which of a-g are lit, in the usual order a=top, going clockwise, g=middle
+    "0": "abcdef", "1": "bc", "2": "abdeg", "3": "abcdg", "4": "bcfg",
+    "5": "acdfg", "6": "acdefg", "7": "abc", "8": "abcdefg", "9": "abcdfg",
+}
+
+
+def seven_segment(c, x, y, w, h, digit, on, off=None):
+    """A one-pixel-stroke digit in a w x h box (h odd), corners left open like real segments."""
+    mid = y + h // 2
+    strokes = {
+        "a": ((x + 1, y), (x + w - 2, y)),
+        "b": ((x + w - 1, y + 1), (x + w - 1, mid - 1)),
+        "c": ((x + w - 1, mid + 1), (x + w - 1, y + h - 2)),
+        "d": ((x + 1, y + h - 1), (x + w - 2, y + h - 1)),
+        "e": ((x, mid + 1), (x, y + h - 2)),
+        "f": ((x, y + 1), (x, mid - 1)),
+        "g": ((x + 1, mid), (x + w - 2, mid)),
+    }
+    for name, ((ax, ay), (bx, by)) in strokes.items():
+        key = on if name in SEGMENTS[digit] else off
+        if key:
+            c.rect(ax, ay, bx, by, key)
+
+
+def watch_case(c, x0, y0, x1, y1):
+    """The case body: outline with cut corners, lit top-left edges, dark bottom-right."""
+    c.rect(x0, y0, x1, y1, "m")
+    c.hline(x0 + 1, x1 - 1, y0 - 1, "o")
+    c.hline(x0 + 1, x1 - 1, y1 + 1, "o")
+    c.vline(x0 - 1, y0 + 1, y1 - 1, "o")
+    c.vline(x1 + 1, y0 + 1, y1 - 1, "o")
+    for x, y in ((x0, y0), (x1, y0), (x0, y1), (x1, y1)):
+        c.put(x, y, "o")
+    c.hline(x0 + 1, x1 - 1, y0, "h")
+    c.vline(x0, y0 + 1, y1 - 1, "l")
+    c.hline(x0 + 1, x1 - 1, y1, "d")
+    c.vline(x1, y0 + 1, y1 - 1, "d")
+
+
+def draw_icon_32():
+    c = Canvas(32, 32, " ")
+    # Strap, with a seam every few rows so it reads as a band, not a pillar.
+    c.rect(9, 0, 22, 31, "s")
+    c.vline(9, 0, 31, "D")
+    c.vline(22, 0, 31, "o")
+    for y in (1, 4, 27, 30):
+        c.hline(10, 21, y, "D")
+    watch_case(c, 1, 6, 30, 25)
+    c.hline(2, 29, 7, "n")
+    # Display recess.
+    c.rect(4, 9, 27, 22, ".")
+    c.hline(3, 27, 8, "D")
+    c.vline(3, 9, 22, "D")
+    c.hline(3, 28, 23, "l")
+    c.vline(28, 8, 23, "l")
+    for x, d in ((5, "0"), (10, "8"), (18, "3"), (23, "0")):
+        seven_segment(c, x, 11, 4, 9, d, "G")
+    c.rect(15, 12, 16, 13, "G")
+    c.rect(15, 17, 16, 18, "G")
+    return c
+
+
+# Closed-corner digits: at 16 px open corners break a digit into dots.
+SMALL_DIGITS = {
+    "1": [".#", "##", ".#", ".#", ".#"],
+    "2": ["###", "..#", "###", "#..", "###"],
+    "8": ["###", "#.#", "###", "#.#", "###"],
+}
+
+
+def draw_icon_16():
+    c = Canvas(16, 16, " ")
+    c.rect(4, 0, 11, 15, "s")
+    c.vline(4, 0, 15, "D")
+    c.vline(11, 0, 15, "o")
+    watch_case(c, 1, 3, 14, 12)
+    c.rect(3, 5, 12, 10, ".")
+    c.hline(3, 12, 4, "D")
+    c.vline(2, 4, 10, "D")
+    c.hline(2, 13, 11, "l")
+    c.vline(13, 4, 11, "l")
+    c.bitmap(5, 5, SMALL_DIGITS["1"], "G")
+    c.bitmap(8, 5, SMALL_DIGITS["2"], "G")
+    return c
+
+
+# --- output ------------------------------------------------------------------
+
+def xpm_text(name, canvas):
+    used = {key for row in canvas.rows for key in row}
+    keys = [k for k in PALETTE if k in used]   # palette order, so output is stable
+    ident = name.replace("-", "_") + "_xpm"
+    lines = ["/* XPM */", f"static const char *{ident}[] = {{",
+             f'"{canvas.width} {canvas.height} {len(keys)} 1",']
+    for k in keys:
+        colour = PALETTE[k] or "None"
+        lines.append(f'"{k} c {colour}",')
+    for i, row in enumerate(canvas.rows):
+        lines.append('"' + "".join(row) + '"' + ("," if i + 1 < canvas.height else ""))
+    lines.append("};")
+    return "\n".join(lines) + "\n"
+
+
+def png_bytes(canvas, scale):
+    """A minimal RGBA PNG, only for looking at the art; ImageMagick is not assumed."""
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+
+    raw = bytearray()
+    for row in canvas.rows:
+        line = bytearray()
+        for key in row:
+            colour = PALETTE[key]
+            px = bytes((0, 0, 0, 0)) if colour is None else bytes.fromhex(colour[1:]) + b"\xff"
+            line += px * scale
+        for _ in range(scale):
+            raw += b"\x00" + line
+    header = struct.pack(">IIBBBBB", canvas.width * scale, canvas.height * scale, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def all_pictures():
+    pictures = {"face": draw_face(), "kadrill-32": draw_icon_32(), "kadrill-16": draw_icon_16()}
+    pictures.update(draw_buttons())
+    return pictures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--png", metavar="DIR", help="also write 4x PNG previews into DIR")
+    args = parser.parse_args()
+
+    for name, canvas in all_pictures().items():
+        with open(os.path.join(ASSET_DIR, name + ".xpm"), "w", encoding="ascii", newline="\n") as f:
+            f.write(xpm_text(name, canvas))
+        if args.png:
+            os.makedirs(args.png, exist_ok=True)
+            with open(os.path.join(args.png, name + ".png"), "wb") as f:
+                f.write(png_bytes(canvas, 4))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Kadrill needs.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build ccache g++ make pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  libx11-dev
+  # tests
+  googletest libgtest-dev libgmock-dev
+  xvfb xauth faketime trayer x11-utils
+  # benchmark reference clock
+  x11-apps
+  # Japanese glyphs and the ♪ mark on the face
+  fonts-ipafont-gothic fontconfig
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+  else
+    echo "install-deps: need root (or sudo) to install: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,39 @@
+#include "mainwin/CMain.h"
+#include "platform/qt/QtPlatform.h"
+#include "watch/WatchState.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool hasDisplay() {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v != nullptr && *v != '\0';
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!hasDisplay()) {
+        std::fputs("kadrill: no display to open a window on (DISPLAY is not set); "
+                   "to run without a screen use: xvfb-run make run\n",
+                   stderr);
+        return 1;
+    }
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kadrill"));
+    // Tray and dialogs must not end the program when the main window is hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    kadrill::platform::qt::QtPlatform desktop;
+    kadrill::watch::WatchState state;
+    kadrill::mainwin::CMain main(desktop.platform, state);
+    main.Start();
+    return QApplication::exec();
+}

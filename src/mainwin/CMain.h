@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/TrayIcon.h"
+#include "watch/SevenSegment.h"
+#include "watch/WatchState.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kadrill::platform {
+class Window;
+class MenuItem;
+class Timer;
+class MediaControl;
+} // namespace kadrill::platform
+
+namespace kadrill::mainwin {
+
+/// The main window: it owns the program's lifetime, the clock tick, the menu bar and the
+/// notification-area icon, and holds the mode (which timer runs) and the display options
+/// (menu check marks) that the watch engine reads.
+class CMain {
+public:
+    CMain(platform::Platform& platform, watch::WatchState& state);
+    CMain(const CMain&) = delete;
+    CMain& operator=(const CMain&) = delete;
+    ~CMain();
+
+    /// Start-up: tray icon, initial state, segment tables. Runs once before the first show.
+    void Load();
+    /// Load, then show the window.
+    void Start();
+
+    /// The alarm check for a time text, run once per displayed second and per redraw.
+    std::function<void(const std::string& timeText)> CheckAlarm;
+
+    platform::Window& window() { return *window_; }
+    watch::WatchFace& face() { return face_; }
+    const watch::WatchDisplay& display() const { return display_; }
+    const platform::NotifyIconRecord& notifyIcon() const { return notifyIcon_; }
+
+    // Timers of the window; which of MainTimer and CountTimer runs is the watch mode.
+    platform::Timer* MainTimer = nullptr;
+    platform::Timer* CountTimer = nullptr;
+    platform::Timer* OneSec = nullptr;
+
+    platform::MediaControl& MMControl;
+
+    // Menu bar; the check marks are the only store of the display options.
+    platform::MenuItem* mnuTime = nullptr;
+    platform::MenuItem* mnuSetAlarm = nullptr;
+    platform::MenuItem* mnuVisibleTwelve = nullptr;
+    platform::MenuItem* mnuVisibleDigital = nullptr;
+    platform::MenuItem* mnuVisibleMenuBarSeparator = nullptr;
+    platform::MenuItem* mnuVisibleMenuBar = nullptr;
+    platform::MenuItem* mnuTimerNoodle = nullptr;
+    platform::MenuItem* mnuHelpTopic = nullptr;
+
+    /// One clock tick: redraws when a new second has begun or a redraw was asked for.
+    void MainTimerTick();
+    /// Shows the time text's second on both watch faces and runs the alarm check.
+    void ShowTimeOfDay(const std::string& timeText);
+    /// Blinks the ♪ mark on both windows while an alarm action runs.
+    void OneSecTick();
+
+private:
+    void buildMenus();
+    void Unload();
+    void ToggleTwelveHour();
+    void ToggleDimSegments();
+
+    platform::Platform& platform_;
+    watch::WatchState& state_;
+    std::unique_ptr<platform::Window> window_;
+    watch::WatchFace face_;
+    watch::WatchDisplay display_;
+    platform::NotifyIconRecord notifyIcon_;
+};
+
+/// The notification-area tip: the program's name, a NUL, then spaces to 64 characters.
+std::string NotifyIconTip(const std::string& name);
+
+} // namespace kadrill::mainwin

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace kadrill::platform {
+
+/// The running program as a whole.
+class Application {
+public:
+    Application() = default;
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+    virtual ~Application() = default;
+
+    /// Ends the program at once: every window goes without its own close handling,
+    /// every timer stops. Returns to the caller, which should return promptly.
+    virtual void quit() = 0;
+};
+
+} // namespace kadrill::platform

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Event.h"
+
+#include <string>
+
+namespace kadrill::platform {
+
+/// What the program hands to the notification area for its icon.
+struct NotifyIconRecord {
+    int id = 1;
+    /// The tip as a fixed-width text; only the part before the first NUL is shown.
+    std::string tip;
+    std::string icon;
+};
+
+/// The program's icon in the notification area of the desktop.
+class TrayIcon {
+public:
+    TrayIcon() = default;
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+    virtual ~TrayIcon() = default;
+
+    /// Adds the icon; false when the desktop has no notification area.
+    virtual bool add(const NotifyIconRecord& record) = 0;
+    /// Removes the icon added with the same record; false when none was there.
+    virtual bool remove(const NotifyIconRecord& record) = 0;
+
+    /// Raised when the user presses the left or the right mouse button on the icon.
+    Event<> leftPressed;
+    Event<> rightPressed;
+};
+
+} // namespace kadrill::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+namespace kadrill::platform::posix {
+
+/// The local time of day from CLOCK_REALTIME and the millisecond counter from CLOCK_MONOTONIC.
+class SystemClock final : public Clock {
+public:
+    std::string timeText() const override;
+    std::int32_t tickCount() const override;
+};
+
+} // namespace kadrill::platform::posix

@@ -1,0 +1,76 @@
+#include "QtControls.h"
+
+#include "QtDispatcher.h"
+#include "QtWindow.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+
+
+namespace kadrill::platform::qt {
+
+QPixmap assetPixmap(const std::string& name) {
+    return QPixmap(QStringLiteral(":/assets/%1.xpm").arg(QString::fromStdString(name)));
+}
+
+QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonSpec& spec, QWidget* parent)
+    : QAbstractButton(parent), picture_(assetPixmap(spec.picture)) {
+    setGeometry(toPixels(spec.bounds.left), toPixels(spec.bounds.top), toPixels(spec.bounds.width),
+                toPixels(spec.bounds.height));
+    setToolTip(QString::fromStdString(spec.toolTip));
+    setFocusPolicy(Qt::StrongFocus);
+    QAbstractButton::setVisible(spec.visible);
+    connect(this, &QAbstractButton::clicked, this, [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
+}
+
+void QtPictureButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    // Pixel art: scale by whole pixels, never blur.
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const bool down = isDown();
+    const QRect target = rect().translated(down ? 1 : 0, down ? 1 : 0);
+    p.drawPixmap(target, picture_);
+    if (down) {
+        p.fillRect(rect(), QColor(0, 0, 0, 60));
+    }
+    if (QAbstractButton::hasFocus()) {
+        QPen pen(QColor(255, 255, 255, 170), 1, Qt::DotLine);
+        p.setPen(pen);
+        p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+}
+
+QtMenuItem::QtMenuItem(QtDispatcher& dispatcher, QAction* action, MenuItemKind kind) : action_(action) {
+    // Qt would toggle a check mark by itself; here only setChecked changes it, so the
+    // handler sees the mark as it was when the user chose the item.
+    action_->setCheckable(kind == MenuItemKind::Check);
+    action_->setChecked(false);
+    QObject::connect(action_, &QAction::triggered, action_, [this, &dispatcher] {
+        action_->setChecked(checked_);
+        dispatcher.deliver(chosen);
+    });
+}
+
+void QtMenuItem::setChecked(bool checked) {
+    checked_ = checked;
+    action_->setChecked(checked);
+}
+
+void QtMenuItem::setEnabled(bool enabled) { action_->setEnabled(enabled); }
+
+bool QtMenuItem::isEnabled() const { return action_->isEnabled(); }
+
+MenuItem& QtMenu::addItem(const std::string& caption, MenuItemKind kind) {
+    QAction* action = menu_->addAction(QString::fromStdString(caption));
+    items_.push_back(std::make_unique<QtMenuItem>(dispatcher_, action, kind));
+    return *items_.back();
+}
+
+MenuItem& QtMenu::addSeparator() {
+    QAction* action = menu_->addSeparator();
+    items_.push_back(std::make_unique<QtMenuItem>(dispatcher_, action, MenuItemKind::Command));
+    return *items_.back();
+}
+
+} // namespace kadrill::platform::qt

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "QtApplication.h"
+#include "QtDispatcher.h"
+#include "QtTrayIcon.h"
+#include "QtWindowSystem.h"
+#include "platform/Platform.h"
+#include "platform/nosound/NoSoundMediaControl.h"
+#include "platform/posix/SystemClock.h"
+
+namespace kadrill::platform::qt {
+
+/// The real desktop: Qt windows, the system clock, the notification area. Needs a QApplication.
+class QtPlatform {
+public:
+    QtPlatform() : windows(dispatcher), tray(dispatcher) {}
+
+    QtDispatcher dispatcher;
+    QtWindowSystem windows;
+    posix::SystemClock clock;
+    QtTrayIcon tray;
+    nosound::NoSoundMediaControl media;
+    QtApplication app;
+    Platform platform{windows, clock, tray, media, app};
+};
+
+} // namespace kadrill::platform::qt

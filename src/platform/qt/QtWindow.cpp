@@ -1,0 +1,217 @@
+#include "QtWindow.h"
+
+#include "QtControls.h"
+#include "QtDispatcher.h"
+#include "QtTimer.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QLoggingCategory>
+#include <QMenuBar>
+#include <QPainter>
+
+#include <cmath>
+#include <ctime>
+
+Q_LOGGING_CATEGORY(lcFlip, "kadrill.flip", QtWarningMsg)
+
+namespace kadrill::platform::qt {
+
+int toPixels(int twips) { return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel))); }
+int toTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+namespace {
+
+QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+
+double toPixelsF(int twips) { return twips / static_cast<double>(kTwipsPerPixel); }
+
+// Fonts are sized in points at 96 dpi, like the twips of the layout, so a face looks
+// the same whatever DPI the X server reports.
+int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+
+} // namespace
+
+QtLineShape::QtLineShape(FaceCanvas& canvas, const LineSpec& spec)
+    : canvas_(canvas),
+      line_(toPixelsF(spec.from.x), toPixelsF(spec.from.y), toPixelsF(spec.to.x), toPixelsF(spec.to.y)),
+      thickness_(spec.thicknessPixels),
+      color_(spec.color) {}
+
+QRect QtLineShape::bounds() const {
+    const int margin = thickness_ / 2 + 2;
+    return QRectF(line_.p1(), line_.p2()).normalized().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+}
+
+void QtLineShape::setVisible(bool visible) {
+    if (visible != visible_) {
+        visible_ = visible;
+        canvas_.lineChanged(*this, false);
+    }
+}
+
+void QtLineShape::setColor(Color color) {
+    // Every write counts for the program, but only a change needs repainting.
+    if (color != color_) {
+        color_ = color;
+        canvas_.lineChanged(*this, true);
+    }
+}
+
+FaceCanvas::FaceCanvas(QSize size, QPixmap picture, QWidget* parent) : QWidget(parent), picture_(std::move(picture)) {
+    setFixedSize(size);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+QtLineShape& FaceCanvas::addLine(const LineSpec& spec) {
+    lines_.push_back(std::make_unique<QtLineShape>(*this, spec));
+    update(lines_.back()->bounds());
+    return *lines_.back();
+}
+
+void FaceCanvas::lineChanged(const QtLineShape& line, bool colorChanged) {
+    flipPending_ = flipPending_ || colorChanged;
+    update(line.bounds());
+}
+
+bool FaceCanvas::takeFlipPending() {
+    const bool pending = flipPending_;
+    flipPending_ = false;
+    return pending;
+}
+
+void FaceCanvas::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (picture_.isNull()) {
+        p.fillRect(event->rect(), Qt::black);
+    } else {
+        p.drawPixmap(rect(), picture_);
+    }
+    for (const auto& line : lines_) {
+        if (!line->isVisible() || !event->rect().intersects(line->bounds())) {
+            continue;
+        }
+        p.setPen(QPen(toQColor(line->color()), line->thickness(), Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(line->line());
+    }
+}
+
+QtLabel::QtLabel(const LabelSpec& spec, QWidget* parent)
+    : QLabel(QString::fromStdString(spec.text), parent), color_(spec.foreColor) {
+    setGeometry(toPixels(spec.bounds.left), toPixels(spec.bounds.top), toPixels(spec.bounds.width),
+                toPixels(spec.bounds.height));
+    QFont font(QString::fromStdString(spec.fontName));
+    font.setPixelSize(pointsToPixels(spec.fontPoints));
+    setFont(font);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setForeColor(color_);
+    QLabel::setVisible(spec.visible);
+}
+
+void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromStdString(text)); }
+
+std::string QtLabel::text() const { return QLabel::text().toStdString(); }
+
+void QtLabel::setForeColor(Color color) {
+    const bool changed = color != color_;
+    color_ = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, toQColor(color));
+    setPalette(pal);
+    if (changed) {
+        update();
+    }
+}
+
+QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowSpec& spec) : dispatcher_(dispatcher) {
+    setWindowTitle(QString::fromStdString(spec.caption));
+    Qt::WindowFlags flags = Qt::Window;
+    if (spec.border == BorderStyle::None) {
+        flags |= Qt::FramelessWindowHint;
+    } else {
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (spec.minimizeButton) {
+            flags |= Qt::WindowMinimizeButtonHint;
+        }
+        if (spec.maximizeButton) {
+            flags |= Qt::WindowMaximizeButtonHint;
+        }
+    }
+    setWindowFlags(flags);
+    if (!spec.icon.empty()) {
+        QIcon icon;
+        icon.addPixmap(assetPixmap(spec.icon + "-32"));
+        icon.addPixmap(assetPixmap(spec.icon + "-16"));
+        setWindowIcon(icon);
+    }
+    canvas_ = new FaceCanvas(QSize(toPixels(spec.clientWidth), toPixels(spec.clientHeight)),
+                             spec.picture.empty() ? QPixmap() : assetPixmap(spec.picture), this);
+    setCentralWidget(canvas_);
+    // A fixed border: the window keeps the size its face and menu bar need.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QtWindow::~QtWindow() = default;
+
+void QtWindow::show() { QMainWindow::show(); }
+
+void QtWindow::hide() { QMainWindow::hide(); }
+
+Point QtWindow::position() const { return {toTwips(pos().x()), toTwips(pos().y())}; }
+
+void QtWindow::setPosition(Point topLeft) { move(toPixels(topLeft.x), toPixels(topLeft.y)); }
+
+WindowState QtWindow::windowState() const {
+    return isMinimized() ? WindowState::Minimized : WindowState::Normal;
+}
+
+void QtWindow::setWindowState(WindowState state) {
+    if (state == WindowState::Minimized) {
+        showMinimized();
+    } else {
+        QMainWindow::setWindowState(QMainWindow::windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+LineShape& QtWindow::addLine(const LineSpec& spec) { return canvas_->addLine(spec); }
+
+Label& QtWindow::addLabel(const LabelSpec& spec) { return *new QtLabel(spec, canvas_); }
+
+PictureButton& QtWindow::addPictureButton(const PictureButtonSpec& spec) {
+    return *new QtPictureButton(dispatcher_, spec, canvas_);
+}
+
+Timer& QtWindow::addTimer(const TimerSpec& spec) { return *new QtTimer(dispatcher_, spec, this); }
+
+Menu& QtWindow::addMenu(const std::string& caption) {
+    QMenu* menu = menuBar()->addMenu(QString::fromStdString(caption));
+    menus_.push_back(std::make_unique<QtMenu>(dispatcher_, menu));
+    return *menus_.back();
+}
+
+void QtWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (!closedRaised_) {
+        closedRaised_ = true;
+        dispatcher_.deliver(closed);
+    }
+}
+
+bool QtWindow::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    // The repaint and flush of the new digits have just happened: note how far past the
+    // wall-clock second that is.
+    if (event->type() == QEvent::UpdateRequest && canvas_->takeFlipPending() && lcFlip().isDebugEnabled()) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
+    }
+    return result;
+}
+
+} // namespace kadrill::platform::qt

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "platform/Window.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QAbstractButton;
+class QAction;
+class QMenu;
+
+namespace kadrill::platform::qt {
+
+class QtDispatcher;
+class FaceCanvas;
+
+/// Twips to logical pixels; Qt then applies the device pixel ratio.
+int toPixels(int twips);
+int toTwips(int pixels);
+
+class QtLineShape final : public LineShape {
+public:
+    QtLineShape(FaceCanvas& canvas, const LineSpec& spec);
+    void setVisible(bool visible) override;
+    bool isVisible() const override { return visible_; }
+    void setColor(Color color) override;
+    Color color() const override { return color_; }
+
+    QLineF line() const { return line_; }
+    int thickness() const { return thickness_; }
+    QRect bounds() const;
+
+private:
+    FaceCanvas& canvas_;
+    QLineF line_;
+    int thickness_;
+    Color color_;
+    bool visible_ = true;
+};
+
+/// The client area of a window: its picture with the line shapes drawn over it.
+class FaceCanvas final : public QWidget {
+public:
+    FaceCanvas(QSize size, QPixmap picture, QWidget* parent);
+
+    QtLineShape& addLine(const LineSpec& spec);
+    /// A line changed its colour or visibility.
+    void lineChanged(const QtLineShape& line, bool colorChanged);
+    /// True once after the lines changed colour: the next repaint shows new digits.
+    bool takeFlipPending();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture_;
+    std::vector<std::unique_ptr<QtLineShape>> lines_;
+    bool flipPending_ = false;
+};
+
+class QtLabel final : public QLabel, public Label {
+public:
+    QtLabel(const LabelSpec& spec, QWidget* parent);
+    void setVisible(bool visible) override { QLabel::setVisible(visible); }
+    bool isVisible() const override { return !isHidden(); }
+    void setText(const std::string& text) override;
+    std::string text() const override;
+    void setForeColor(Color color) override;
+    Color foreColor() const override { return color_; }
+
+private:
+    Color color_;
+};
+
+class QtPictureButton;
+class QtMenu;
+class QtMenuItem;
+class QtTimer;
+
+class QtWindow final : public QMainWindow, public Window {
+public:
+    QtWindow(QtDispatcher& dispatcher, const WindowSpec& spec);
+    ~QtWindow() override;
+
+    void show() override;
+    void hide() override;
+    bool isVisible() const override { return QMainWindow::isVisible(); }
+    Point position() const override;
+    void setPosition(Point topLeft) override;
+    WindowState windowState() const override;
+    void setWindowState(WindowState state) override;
+
+    LineShape& addLine(const LineSpec& spec) override;
+    Label& addLabel(const LabelSpec& spec) override;
+    PictureButton& addPictureButton(const PictureButtonSpec& spec) override;
+    Timer& addTimer(const TimerSpec& spec) override;
+    Menu& addMenu(const std::string& caption) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    QtDispatcher& dispatcher_;
+    FaceCanvas* canvas_ = nullptr;
+    std::vector<std::unique_ptr<QtMenu>> menus_;
+    bool closedRaised_ = false;
+};
+
+} // namespace kadrill::platform::qt

@@ -1,0 +1,19 @@
+#include "QtWindowSystem.h"
+
+#include "QtWindow.h"
+
+#include <QFont>
+
+namespace kadrill::platform::qt {
+
+QtWindowSystem::QtWindowSystem(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
+    // The faces name the Japanese system font of their home desktop; IPA's proportional
+    // gothic has the same metrics role and carries the ♪.
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+}
+
+std::unique_ptr<Window> QtWindowSystem::createWindow(const WindowSpec& spec) {
+    return std::make_unique<QtWindow>(dispatcher_, spec);
+}
+
+} // namespace kadrill::platform::qt

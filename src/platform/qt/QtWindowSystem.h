@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Window.h"
+
+namespace kadrill::platform::qt {
+
+class QtDispatcher;
+
+class QtWindowSystem final : public WindowSystem {
+public:
+    explicit QtWindowSystem(QtDispatcher& dispatcher);
+    std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+
+private:
+    QtDispatcher& dispatcher_;
+};
+
+} // namespace kadrill::platform::qt

@@ -1,0 +1,40 @@
+#pragma once
+// Reads the clock face out of a window grab the way a person would: by which
+// segments are lit, not by asking the program.
+
+#include "x_harness.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace e2e::face {
+
+inline constexpr Rgb kLit{0, 192, 0};
+inline constexpr Rgb kColonDot{0, 191, 0};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr int kWidth = 400;
+inline constexpr int kHeight = 126;
+
+struct Point {
+    int x = 0, y = 0;
+};
+
+// Top-left corner of the face inside a window grab, found by its four colon
+// dots so the menu bar height does not matter.
+std::optional<Point> locate(const Image& window);
+
+// Six characters, hour tens first: '0'..'9', ' ' for a dark digit, '?' when
+// the segments form no digit or one is only partly lit.
+std::string readDigits(const Image& window, Point face);
+
+// Value of a two-digit field such as "05" or " 9"; nullopt if unreadable.
+std::optional<int> fieldValue(std::string_view twoDigits);
+
+// Pixels breaking the drawing rules: colon dots not exactly the dot colour,
+// anything around a segment other than the lit colour or black (smoothing or
+// scaling would smear in in-between shades). At most `limit` are described.
+std::vector<std::string> colourFaults(const Image& window, Point face, std::size_t limit = 12);
+
+}  // namespace e2e::face

@@ -1,0 +1,154 @@
+#pragma once
+// Plumbing for the end-to-end tests: child processes, a private Xvfb, finding
+// windows and reading their pixels. Plain Xlib so the test never shares a
+// toolkit (and its bugs) with the program it watches.
+
+#include <X11/Xlib.h>
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <compare>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Variables to set (value) or remove (nullopt) on top of our own environment.
+using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// Calls `probe` every few milliseconds until it yields a value or `timeout`
+// passes. Everything that waits on another process goes through here, so a
+// slow machine costs time only when it is actually slow.
+template <typename T>
+std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<std::optional<T>()>& probe);
+
+bool pollUntil(std::chrono::milliseconds timeout, const std::function<bool()>& condition);
+
+// A child process in its own process group. The destructor terminates the whole
+// group and reaps it, so a failed assertion never leaves a client or an X
+// server behind.
+class Process {
+public:
+    struct Options {
+        EnvChanges env;
+        bool quiet = false;          // send stdout/stderr to /dev/null
+        int inheritFd = -1;          // one extra descriptor the child keeps open
+    };
+
+    Process(const std::vector<std::string>& argv, const Options& options);
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&&) = delete;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // Exit code, 128 + signal number when killed, or nullopt on timeout.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+
+private:
+    void reap(int status);
+
+    pid_t pid_ = -1;
+    std::optional<int> exitCode_;
+};
+
+// A scratch directory removed with everything in it when it goes out of scope.
+class TempDir {
+public:
+    TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+std::string toString(Rgb c);
+
+class Image {
+public:
+    Image(int width, int height) : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height)) {}
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+    Rgb at(int x, int y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+    void set(int x, int y, Rgb c) { pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)] = c; }
+    bool savePpm(const std::filesystem::path& file) const;
+
+private:
+    int width_, height_;
+    std::vector<Rgb> pixels_;
+};
+
+// Saves `image` where a person can look at it after a failure and returns the path.
+std::filesystem::path saveScreenshot(const Image& image, const std::string& name);
+
+// Xvfb on a free display number, plus our own connection to it.
+class XServer {
+public:
+    XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+    ~XServer();
+
+    const std::string& displayName() const { return displayName_; }
+    Display* dpy() const { return dpy_; }
+    Window root() const;
+
+    Atom atom(const char* name) const;
+    std::vector<Window> children(Window w) const;
+    std::string name(Window w) const;  // _NET_WM_NAME, else WM_NAME
+    std::optional<unsigned long> pid(Window w) const;
+    bool hasProperty(Window w, const char* property) const;
+    bool isViewable(Window w) const;
+    std::optional<std::pair<int, int>> size(Window w) const;
+
+    // A mapped top-level window with this title that belongs to `owner`.
+    std::optional<Window> findTopLevel(const std::string& title, pid_t owner) const;
+    std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner, std::chrono::milliseconds timeout) const;
+    // Every window under `w`, depth first, `w` excluded.
+    std::vector<Window> descendants(Window w) const;
+
+    std::optional<Image> grab(Window w) const;
+    // What a window manager sends when the user clicks the close button.
+    void sendDeleteWindow(Window w) const;
+
+private:
+    std::optional<Process> xvfb_;
+    std::string displayName_;
+    Display* dpy_ = nullptr;
+};
+
+template <typename T>
+std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<std::optional<T>()>& probe)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (auto value = probe())
+            return value;
+        if (Clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+}  // namespace e2e
+
