@@ -31,7 +31,7 @@ PALETTE = {
     "n": "#737880",   # case, upper shade
     "l": "#8D939B",   # light edge
     "h": "#B4BAC1",   # highlight
-    "w": "#DDE1E6",   # specular
+    "w": "#DDE1E6",   # brightest glint
     "b": "#A2A8B0",   # button body
     "k": "#1A1C20",   # button glyph ink
     "s": "#2F3338",   # strap
@@ -39,7 +39,7 @@ PALETTE = {
 
 
 class Canvas:
-    """A grid of palette keys; all coordinates are inclusive, like the layout notes."""
+    """A grid of palette keys. Ranges are inclusive at both ends, as pixel layouts are usually given."""
 
     def __init__(self, width, height, fill=" "):
         self.width = width
@@ -49,9 +49,6 @@ class Canvas:
     def put(self, x, y, key):
         if 0 <= x < self.width and 0 <= y < self.height:
             self.rows[y][x] = key
-
-    def get(self, x, y):
-        return self.rows[y][x]
 
     def rect(self, x0, y0, x1, y1, key):
         for y in range(y0, y1 + 1):
@@ -96,37 +93,28 @@ class Canvas:
                 if ch == "#":
                     self.put(x + dx, y + dy, key)
 
-    def engraved(self, x, y, rows, ink, light):
-        """A bitmap cut into metal: light catches the lower edge of each stroke."""
+    def stamped(self, x, y, rows, ink, edge):
+        """A bitmap with a one-pixel edge under each stroke: a light edge makes
+        lettering look cut into metal, a dark one gives printed lettering a shadow."""
         for dy, row in enumerate(rows):
             for dx, ch in enumerate(row):
                 below = rows[dy + 1][dx] if dy + 1 < len(rows) and dx < len(rows[dy + 1]) else "."
                 if ch == "#" and below != "#":
-                    self.put(x + dx, y + dy + 1, light)
+                    self.put(x + dx, y + dy + 1, edge)
         self.bitmap(x, y, rows, ink)
 
 
 # --- pixel fonts -----------------------------------------------------------
-# Glyphs vary in width so that I and 1 do not leave holes in a word.
+# Only the letters the artwork uses. Widths vary so that narrow letters
+# such as I do not leave holes in a word.
 
 FONT_5X7 = {
     "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
     "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
-    "E": ["####", "#...", "#...", "###.", "#...", "#...", "####"],
     "I": ["###", ".#.", ".#.", ".#.", ".#.", ".#.", "###"],
     "K": ["#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"],
     "L": ["#...", "#...", "#...", "#...", "#...", "#...", "####"],
-    "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
-    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
-    "P": ["####.", "#...#", "#...#", "####.", "#....", "#....", "#...."],
     "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
-    "S": [".###.", "#...#", "#....", ".###.", "....#", "#...#", ".###."],
-    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
-    "1": [".#.", "##.", ".#.", ".#.", ".#.", ".#.", "###"],
-    "2": [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"],
-    "4": ["...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."],
-    "/": ["..#", "..#", ".#.", ".#.", ".#.", "#..", "#.."],
-    " ": ["..", "..", "..", "..", "..", "..", ".."],
 }
 
 FONT_3X5 = {
@@ -234,13 +222,13 @@ def draw_face():
     brand = text_bitmap("KADRILL", FONT_5X7, spacing=2)
     bw, bh = size_of(brand)
     left_lo, left_hi = gx0 + 14, BUTTON_ROW[0] - 2
-    c.engraved(left_lo + (left_hi - left_lo - bw) // 2 + 1, band_mid - bh // 2, brand, "w", "d")
+    c.stamped(left_lo + (left_hi - left_lo - bw) // 2 + 1, band_mid - bh // 2, brand, "w", "d")
 
     right_lo, right_hi = BUTTON_ROW[2] + 2, gx1 - 14
     for i, word in enumerate(("ALARM", "CHRONO")):
         rows = text_bitmap(word, FONT_3X5)
         w, h = size_of(rows)
-        c.engraved(right_lo + (right_hi - right_lo - w) // 2 + 1, band_mid - 6 + i * 8, rows, "h", "d")
+        c.stamped(right_lo + (right_hi - right_lo - w) // 2 + 1, band_mid - 6 + i * 8, rows, "h", "d")
     return c
 
 
@@ -286,13 +274,13 @@ def button_base():
     return c
 
 
-def button_glyph(rows, dx=0, dy=0):
+def button_glyph(rows, dx=0):
     """A key with `rows` centred on it in ink, with a light edge under each stroke."""
     c = button_base()
     w, h = size_of(rows)
     x = (BTN_W - w) // 2 + dx
-    y = (BTN_H - h) // 2 + dy
-    c.engraved(x, y, rows, "k", "h")
+    y = (BTN_H - h) // 2
+    c.stamped(x, y, rows, "k", "h")
     return c
 
 
@@ -386,6 +374,7 @@ def draw_buttons():
         "btn-set": button_glyph(glyph(13, 13, _clock)),
         "btn-alarm": button_glyph(BELL),
         "btn-display": button_text("12/24"),
+        # A triangle's weight sits left of its box; nudge it to look centred.
         "btn-start": button_glyph(PLAY, dx=1),
         "btn-stop": button_glyph(STOP),
         "btn-alarmon": button_glyph(NOTE),
@@ -402,7 +391,7 @@ SEGMENTS = {  # which of a-g are lit, in the usual order a=top, going clockwise,
 }
 
 
-def seven_segment(c, x, y, w, h, digit, on, off=None):
+def seven_segment(c, x, y, w, h, digit, key):
     """A one-pixel-stroke digit in a w x h box (h odd), corners left open like real segments."""
     mid = y + h // 2
     strokes = {
@@ -414,10 +403,9 @@ def seven_segment(c, x, y, w, h, digit, on, off=None):
         "f": ((x, y + 1), (x, mid - 1)),
         "g": ((x + 1, mid), (x + w - 2, mid)),
     }
-    for name, ((ax, ay), (bx, by)) in strokes.items():
-        key = on if name in SEGMENTS[digit] else off
-        if key:
-            c.rect(ax, ay, bx, by, key)
+    for name in SEGMENTS[digit]:
+        (ax, ay), (bx, by) = strokes[name]
+        c.rect(ax, ay, bx, by, key)
 
 
 def watch_case(c, x0, y0, x1, y1):
@@ -462,7 +450,6 @@ def draw_icon_32():
 SMALL_DIGITS = {
     "1": [".#", "##", ".#", ".#", ".#"],
     "2": ["###", "..#", "###", "#..", "###"],
-    "8": ["###", "#.#", "###", "#.#", "###"],
 }
 
 

@@ -1,10 +1,11 @@
 // Runs the real kadrill binary on a private Xvfb and checks what a person
 // would see: the digits on the face, and the icon in the notification area.
 
+// gtest before Xlib: X.h defines None, which gtest uses as a type name.
+#include <gtest/gtest.h>
+
 #include "watch_face.h"
 #include "x_harness.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
@@ -213,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Times, FaceFollowsClock,
                                            ClockCase{"Evening", "2026-12-08 21:47:30", "2147", 30},
                                            ClockCase{"JustAfterMidnight", "2026-12-08 00:36:10", " 036", 10},
                                            ClockCase{"LateAfternoon", "2026-12-08 18:28:20", "1828", 20}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<ClockCase>& p) { return std::string(p.param.name); });
 
 // ---------------------------------------------------------------- tray
 
@@ -236,7 +237,9 @@ std::optional<DockedIcon> trayIconOf(const XServer& x, pid_t trayHost, pid_t own
     return std::nullopt;
 }
 
-TEST_F(KadrillTest, TrayIconDocksWithTrayHostAndLeavesOnClose)
+class WithTrayHost : public KadrillTest {};
+
+TEST_F(WithTrayHost, IconDocksAndLeavesOnClose)
 {
     trayHost_.emplace(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                                                "--height", "24", "--transparent", "false", "--expand", "true"},
@@ -287,7 +290,9 @@ int secondsOfDay(std::time_t t)
     return int(((t % 86400) + 86400) % 86400);
 }
 
-TEST_F(KadrillTest, RunsWithoutTrayHostShowingLocalTime)
+class WithoutTrayHost : public KadrillTest {};
+
+TEST_F(WithoutTrayHost, ShowsLocalTimeAndClosesCleanly)
 {
     // A zone far from UTC, so a face showing UTC instead of local time fails.
     constexpr int kZoneOffset = 9 * 3600;

@@ -1,0 +1,164 @@
+#include "WatchTestSupport.h"
+#include "mainwin/ClockDigits.h"
+#include "platform/Controls.h"
+
+#include <gtest/gtest.h>
+
+namespace kadrill::test {
+namespace {
+
+struct TickRow {
+    int h, m, s;
+    bool twelveHour;
+    const char* shown;  // as ReadDigits gives it
+    const char* litMark; // "AM", "PM" or "" when the marks are hidden
+};
+
+void PrintTo(const TickRow& r, std::ostream* os) {
+    *os << r.h << ':' << r.m << ':' << r.s << (r.twelveHour ? " 12h" : " 24h") << " -> \"" << r.shown << '"';
+}
+
+class ClockFaceRows : public ::testing::TestWithParam<TickRow> {};
+
+TEST_P(ClockFaceRows, ShowsTheTimeWithTheRightMark) {
+    const TickRow& row = GetParam();
+    MainFixture f;
+    if (row.twelveHour) {
+        f.main.mnuVisibleTwelve->setChecked(true);
+        watch::RefreshHourMode(f.main.display());
+    }
+    f.showAt(row.h, row.m, row.s);
+
+    const watch::WatchFace& face = f.main.face();
+    EXPECT_EQ(ReadDigits(face, watch::kLitGreen), row.shown);
+    const std::string mark = row.litMark;
+    EXPECT_EQ(face.AM->isVisible(), !mark.empty());
+    EXPECT_EQ(face.PM->isVisible(), !mark.empty());
+    if (!mark.empty()) {
+        EXPECT_EQ(face.AM->foreColor(), mark == "AM" ? watch::kLitGreen : watch::kUnlitBlack);
+        EXPECT_EQ(face.PM->foreColor(), mark == "PM" ? watch::kLitGreen : watch::kUnlitBlack);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TwentyFourAndTwelveHour, ClockFaceRows,
+    ::testing::Values(TickRow{9, 5, 3, false, " 90503", ""}, TickRow{0, 0, 0, false, " 00000", ""},
+                      TickRow{10, 0, 0, false, "100000", ""}, TickRow{23, 59, 59, false, "235959", ""},
+                      TickRow{0, 15, 0, true, "121500", "AM"}, TickRow{1, 2, 3, true, " 10203", "AM"},
+                      TickRow{11, 59, 59, true, "115959", "AM"}, TickRow{12, 0, 0, true, "120000", "PM"},
+                      TickRow{13, 5, 9, true, " 10509", "PM"}, TickRow{21, 0, 0, true, " 90000", "PM"},
+                      TickRow{22, 30, 0, true, "103000", "PM"}, TickRow{23, 0, 1, true, "110001", "PM"}));
+
+TEST(ClockDigits, NonDigitCharactersCountAsZeroAndShortTextsDoNotOverrun) {
+    EXPECT_EQ(mainwin::DigitsOfTimeText("a:bc:de"), (watch::DigitCodes{watch::BlankDigit, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(mainwin::DigitsOfTimeText("12:3"), (watch::DigitCodes{1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(mainwin::DigitsOfTimeText(""), (watch::DigitCodes{0, 0, 0, 0, 0, 0}));
+}
+
+TEST(ClockTick, SameSecondTwiceDoesNothingNewSecondRedraws) {
+    MainFixture f;
+    f.showAt(9, 5, 3);
+    ASSERT_EQ(f.alarmChecks, 1);
+    const int writes = asLine(f.main.face().digits[5][0]).colorWrites();
+
+    f.desk.loop.advance(500); // 500 more ticks inside the same second
+    EXPECT_EQ(f.alarmChecks, 1);
+    EXPECT_EQ(asLine(f.main.face().digits[5][0]).colorWrites(), writes);
+
+    f.desk.loop.advance(500); // into 9:05:04
+    EXPECT_EQ(f.alarmChecks, 2);
+    EXPECT_EQ(f.lastAlarmCheck, "9:05:04");
+    EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 90504");
+}
+
+TEST(ClockTick, RedrawRequestAndEmptiedLastTimeTextRedrawWithinOneTick) {
+    MainFixture f;
+    f.showAt(14, 0, 0);
+    ASSERT_EQ(f.alarmChecks, 1);
+
+    f.state.RedrawRequested = true;
+    f.desk.loop.advance(1);
+    EXPECT_EQ(f.alarmChecks, 2) << "a forced redraw repeats the alarm check for the same second";
+    EXPECT_FALSE(f.state.RedrawRequested);
+
+    f.state.LastTimeText.clear();
+    f.desk.loop.advance(1);
+    EXPECT_EQ(f.alarmChecks, 3);
+    EXPECT_EQ(f.state.LastTimeText, "14:00:00");
+}
+
+TEST(ClockTick, ARedrawRequestWaitsWhileTheClockTimerIsStopped) {
+    MainFixture f;
+    f.showAt(8, 0, 0);
+    f.main.MainTimer->setEnabled(false);
+    f.state.RedrawRequested = true;
+    f.desk.loop.advance(2000);
+    EXPECT_EQ(f.alarmChecks, 1);
+    f.main.MainTimer->setEnabled(true);
+    f.desk.loop.advance(1);
+    EXPECT_EQ(f.alarmChecks, 2);
+    EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 80002");
+}
+
+TEST(ClockTick, TwelveHourOptionFromTheMenuRedrawsAtTheNextTick) {
+    MainFixture f;
+    f.showAt(15, 30, 0);
+    ASSERT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), "153000");
+
+    auto& twelve = dynamic_cast<platform::memory::MemoryMenuItem&>(*f.main.mnuVisibleTwelve);
+    twelve.choose();
+    EXPECT_TRUE(twelve.isChecked());
+    f.desk.loop.advance(1);
+    EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 33000");
+    EXPECT_EQ(f.alarmChecks, 2);
+    EXPECT_EQ(f.main.face().PM->foreColor(), watch::kLitGreen);
+
+    twelve.choose();
+    f.desk.loop.advance(1);
+    EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), "153000");
+    EXPECT_FALSE(f.main.face().PM->isVisible());
+}
+
+TEST(ClockTick, DimOptionShowsUnlitSegmentsGreyAndRecoloursTheAlarmMark) {
+    MainFixture f;
+    f.showAt(7, 0, 0);
+    auto& dim = dynamic_cast<platform::memory::MemoryMenuItem&>(*f.main.mnuVisibleDigital);
+
+    dim.choose();
+    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kUnlitDimGrey) << "disarmed mark follows the unlit colour at once";
+    f.desk.loop.advance(1);
+    EXPECT_EQ(f.main.face().digits[0][0]->color(), watch::kUnlitDimGrey) << "blank hour tens now visible grey";
+
+    f.state.AlarmEnabled = true;
+    dim.choose();
+    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "an armed alarm keeps its mark lit";
+    f.desk.loop.advance(1);
+    EXPECT_EQ(f.main.face().digits[0][0]->color(), watch::kUnlitBlack);
+}
+
+TEST(OneSec, BlinksTheAlarmMarkEveryHalfSecondBetweenTheCurrentColours) {
+    MainFixture f;
+    f.main.OneSec->setEnabled(true);
+    const platform::Label* mark = f.main.face().AlarmOn;
+
+    std::string seen;
+    for (int i = 0; i < 4; ++i) {
+        f.desk.loop.advance(500);
+        seen += mark->foreColor() == watch::kLitGreen ? 'L' : 'u';
+    }
+    EXPECT_EQ(seen, "LuLu");
+
+    // The unlit colour changes while blinking: the blink goes on with the new one.
+    dynamic_cast<platform::memory::MemoryMenuItem&>(*f.main.mnuVisibleDigital).choose();
+    f.desk.loop.advance(500);
+    EXPECT_EQ(mark->foreColor(), watch::kLitGreen);
+    f.desk.loop.advance(500);
+    EXPECT_EQ(mark->foreColor(), watch::kUnlitDimGrey);
+
+    f.main.OneSec->setEnabled(false);
+    f.desk.loop.advance(5000);
+    EXPECT_EQ(mark->foreColor(), watch::kUnlitDimGrey);
+}
+
+} // namespace
+} // namespace kadrill::test

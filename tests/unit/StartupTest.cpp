@@ -1,0 +1,142 @@
+#include "WatchTestSupport.h"
+#include "platform/Controls.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace kadrill::test {
+namespace {
+
+using platform::memory::MemoryPictureButton;
+
+TEST(Startup, LoadsStateAndShowsTheWindowWithEverySegmentBlackUntilTheFirstTick) {
+    platform::memory::MemoryPlatform desk;
+    watch::WatchState state;
+    state.AlarmEnabled = true; // whatever a previous run left, start-up disarms
+    state.AlarmTime = 3600;
+    mainwin::CMain main(desk.platform, state);
+    main.Start();
+    auto& window = dynamic_cast<MemoryWindow&>(main.window());
+
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(state.AlarmEnabled);
+    EXPECT_EQ(state.AlarmTime, 0);
+    EXPECT_FALSE(state.HiddenInTray);
+    EXPECT_EQ(state.SegmentColors[0], watch::kUnlitBlack);
+    EXPECT_EQ(state.SegmentColors[1], watch::kLitGreen);
+    EXPECT_TRUE(state.LastTimeText.empty());
+    EXPECT_EQ(state.StopwatchAccumulated, 0);
+
+    for (const auto& line : window.lines()) {
+        EXPECT_EQ(line->color(), 0U);
+        EXPECT_TRUE(line->isVisible());
+    }
+    EXPECT_EQ(main.face().AlarmOn->foreColor(), 0U);
+
+    EXPECT_TRUE(main.MainTimer->isEnabled());
+    EXPECT_FALSE(main.CountTimer->isEnabled());
+    EXPECT_FALSE(main.OneSec->isEnabled());
+    EXPECT_EQ(main.OneSec->interval(), 500);
+
+    desk.clock.setTimeOfDay(6, 7, 8);
+    desk.loop.advance(1);
+    EXPECT_EQ(ReadDigits(main.face(), watch::kLitGreen), " 60708") << "the first tick draws the time";
+}
+
+TEST(Startup, MainWindowAndFaceLayout) {
+    MainFixture f;
+    const platform::WindowSpec& spec = f.window().spec();
+    EXPECT_EQ(spec.caption, "Kadrill");
+    EXPECT_EQ(spec.clientWidth, 6000);
+    EXPECT_EQ(spec.clientHeight, 1890);
+    EXPECT_EQ(spec.border, platform::BorderStyle::FixedSingle);
+    EXPECT_FALSE(spec.maximizeButton);
+    EXPECT_TRUE(spec.minimizeButton);
+
+    ASSERT_EQ(f.window().lines().size(), 42U);
+    // Segment 0 of the second-units digit, and segment 5 of the hour tens.
+    EXPECT_EQ(asLine(f.main.face().digits[5][0]).spec().from, (platform::Point{5040, 240}));
+    EXPECT_EQ(asLine(f.main.face().digits[5][0]).spec().to, (platform::Point{5280, 240}));
+    EXPECT_EQ(asLine(f.main.face().digits[0][5]).spec().from, (platform::Point{1320, 720}));
+    EXPECT_EQ(asLine(f.main.face().digits[0][5]).spec().to, (platform::Point{1320, 1080}));
+    EXPECT_EQ(asLine(f.main.face().digits[2][3]).spec().thicknessPixels, 6);
+
+    EXPECT_EQ(asLabel(f.main.face().AM).spec().bounds, (platform::Rect{480, 120, 615, 375}));
+    EXPECT_EQ(asLabel(f.main.face().PM).spec().bounds, (platform::Rect{480, 720, 615, 375}));
+    EXPECT_EQ(asLabel(f.main.face().AlarmOn).text(), "♪");
+    EXPECT_FALSE(f.main.face().AM->isVisible());
+    EXPECT_TRUE(f.main.face().AlarmOn->isVisible());
+
+    // Buttons in tab order: left edge and whether shown at start.
+    const std::vector<std::pair<int, bool>> expected = {{1463, true},  {2078, true},  {2693, true},
+                                                        {3315, true},  {3315, false}, {3315, false},
+                                                        {3930, true},  {3930, false}, {3930, false}};
+    const auto& buttons = f.window().buttons();
+    ASSERT_EQ(buttons.size(), expected.size());
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const platform::PictureButtonSpec& b = buttons[i]->spec();
+        EXPECT_EQ(b.tabIndex, static_cast<int>(i));
+        EXPECT_EQ(b.bounds, (platform::Rect{expected[i].first, 1485, 615, 300}));
+        EXPECT_EQ(buttons[i]->isVisible(), expected[i].second) << "button " << i;
+        EXPECT_FALSE(b.toolTip.empty());
+        EXPECT_FALSE(b.picture.empty());
+    }
+}
+
+TEST(Startup, MenuBarHoldsTheOptionsUncheckedAndEnabled) {
+    MainFixture f;
+    std::map<std::string, std::vector<std::string>> menus;
+    for (const auto& menu : f.window().menus()) {
+        for (const auto& item : menu->items()) {
+            menus[menu->caption()].push_back(item->caption());
+            EXPECT_FALSE(item->isChecked());
+            EXPECT_TRUE(item->isEnabled());
+        }
+    }
+    EXPECT_EQ(menus["表示(&V)"],
+              (std::vector<std::string>{"12時間表示(&W)", "全ての文字を表示(&A)", "-", "ﾒﾆｭｰﾊﾞｰを隠す(&H)"}));
+    EXPECT_EQ(menus["設定(&S)"], (std::vector<std::string>{"時刻の設定(&T)", "ｱﾗｰﾑの設定(&A)"}));
+    EXPECT_EQ(menus.size(), 4U);
+}
+
+TEST(Startup, TrayIconCarriesTheFixedWidthTip) {
+    MainFixture f;
+    ASSERT_TRUE(f.desk.tray.isShown());
+    const std::string& tip = f.desk.tray.record().tip;
+    EXPECT_EQ(tip.size(), 64U);
+    EXPECT_EQ(tip.substr(0, 8), std::string("Kadrill\0", 8));
+    EXPECT_EQ(tip.find_first_not_of(' ', 8), std::string::npos);
+    EXPECT_EQ(f.desk.tray.record().id, 1);
+    EXPECT_EQ(f.desk.tray.record().icon, f.window().spec().icon);
+}
+
+TEST(Startup, RunsWithoutANotificationArea) {
+    platform::memory::MemoryPlatform desk;
+    desk.tray.setAvailable(false);
+    watch::WatchState state;
+    mainwin::CMain main(desk.platform, state);
+    main.Start();
+    desk.clock.setTimeOfDay(12, 0, 0);
+    desk.loop.advance(1);
+    EXPECT_EQ(ReadDigits(main.face(), watch::kLitGreen), "120000");
+    dynamic_cast<MemoryWindow&>(main.window()).close();
+    EXPECT_EQ(desk.app.quitCount(), 1);
+}
+
+TEST(Shutdown, ClosesTheSoundDeviceRemovesTheIconAndEndsTheProgram) {
+    MainFixture f;
+    f.desk.media.setFileName("alarm.wav");
+    f.desk.media.sendCommand("Open");
+    f.desk.media.sendCommand("play");
+    ASSERT_TRUE(f.desk.media.isPlaying());
+
+    f.window().close();
+    EXPECT_FALSE(f.desk.media.isPlaying());
+    EXPECT_EQ(f.desk.media.commands().back(), "Close");
+    EXPECT_FALSE(f.desk.tray.isShown());
+    EXPECT_EQ(f.desk.app.quitCount(), 1);
+}
+
+} // namespace
+} // namespace kadrill::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "mainwin/CMain.h"
+#include "platform/memory/MemoryPlatform.h"
+#include "watch/WatchState.h"
+
+#include <string>
+
+namespace kadrill::test {
+
+using platform::memory::MemoryLabel;
+using platform::memory::MemoryLine;
+using platform::memory::MemoryWindow;
+
+/// The program's main window on the in-memory desktop, loaded as at start-up.
+struct MainFixture {
+    platform::memory::MemoryPlatform desk;
+    watch::WatchState state;
+    mainwin::CMain main{desk.platform, state};
+    int alarmChecks = 0;
+    std::string lastAlarmCheck;
+
+    MainFixture();
+    MemoryWindow& window() { return dynamic_cast<MemoryWindow&>(main.window()); }
+    /// Sets the wall clock, then lets one tick of the 1 ms timer run.
+    void showAt(int h, int m, int s);
+};
+
+/// What a face shows, read back from its segment colours: one character per digit,
+/// "0".."9", " " for blank, "?" for a pattern that is no digit.
+std::string ReadDigits(const watch::WatchFace& face, platform::Color lit);
+
+MemoryLabel& asLabel(platform::Label* label);
+MemoryLine& asLine(platform::LineShape* line);
+
+} // namespace kadrill::test
