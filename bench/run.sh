@@ -133,7 +133,7 @@ unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 # Per thread: first and last seen cumulative counters. A thread born inside
 # the window starts from zero; one that ends keeps its last sample (at most
 # a second old), since its counters vanish with it.
-declare -A base_cpu base_csw base_ns last_cpu last_csw last_ns seen_now
+declare -A base_cpu base_csw base_ns last_cpu last_csw last_ns seen_now comm
 threads_appeared=0
 
 # sample PID base|update
@@ -145,6 +145,8 @@ sample() {
         tid=${dir##*/}
         read -r line 2>/dev/null <"$dir/stat" || continue
         rest=${line##*) } # the name may hold spaces and parentheses
+        comm[$tid]=${line#*(}
+        comm[$tid]=${comm[$tid]%) *}
         read -ra f <<<"$rest"
         vol=0 nonvol=0
         while read -r key value _; do
@@ -233,7 +235,7 @@ measure() {
     sleep "$warmup"
     t0=$(( ($(now_us) / 1000000 + 1) ))
     sleep_until_us $((t0 * 1000000 + 500000))
-    base_cpu=() base_csw=() base_ns=() last_cpu=() last_csw=() last_ns=()
+    base_cpu=() base_csw=() base_ns=() last_cpu=() last_csw=() last_ns=() comm=()
     threads_appeared=0
     sample "$pid" base
     l0=$(wc -l <"$log")
@@ -253,12 +255,16 @@ measure() {
     stop_pid "$wpid"
     stop_pid "$pid"
 
-    local tid cpu_ticks=0 csw=0 ns=0 vanished=0 nthreads=${#last_cpu[@]}
-    for tid in "${!last_cpu[@]}"; do
+    local tid cpu_ticks=0 csw=0 ns=0 vanished=0 nthreads=${#last_cpu[@]} per_thread=
+    for tid in $(printf '%s\n' "${!last_cpu[@]}" | sort -n); do
         cpu_ticks=$((cpu_ticks + last_cpu[$tid] - base_cpu[$tid]))
         csw=$((csw + last_csw[$tid] - base_csw[$tid]))
         ns=$((ns + last_ns[$tid] - base_ns[$tid]))
         [[ -z ${seen_now[$tid]+x} ]] && vanished=$((vanished + 1))
+        # Which thread wakes, and how often, is what to look at when the sum is high.
+        per_thread+=$(awk -v n="${comm[$tid]}" -v c=$((last_csw[$tid] - base_csw[$tid])) \
+            -v t=$((last_ns[$tid] - base_ns[$tid])) -v s="$seconds" \
+            'BEGIN { printf "%s%s %.2f/s %.1f ms/min", "; ", n, c / s, t / 1e6 * 60 / s }')
     done
     local wakeups cpu cpu_ns rss
     wakeups=$(awk -v c="$csw" -v s="$seconds" 'BEGIN { printf "%.2f", c / s }')
@@ -304,6 +310,7 @@ measure() {
         notes+=("$label: $dn flips seen by damage, $others other repaints ignored; expected $seconds")
     fi
     notes+=("$label: $nthreads threads ($threads_appeared appeared, $vanished ended in the window); CPU by schedstat $cpu_ns ms/min")
+    notes+=("$label threads: ${per_thread#; }")
 }
 
 echo "bench: private display $DISPLAY, ${warmup} s warm-up + ${seconds} s per clock" >&2

@@ -3,6 +3,7 @@
 #include "watch/WatchState.h"
 
 #include <QApplication>
+#include <QFont>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +27,19 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
+    // Over shared memory the X server answers every repaint with a completion event,
+    // waking two threads each second to send a few hundred bytes of digits; the plain
+    // socket path wakes none.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) {
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kadrill"));
     // Tray and dialogs must not end the program when the main window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
+    // One Japanese font for menus and marks alike: loading a second font file for the
+    // menus alone would cost more memory than the whole face.
+    QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
 
     kadrill::platform::qt::QtPlatform desktop;
     kadrill::watch::WatchState state;

@@ -164,6 +164,11 @@ struct ClockCase {
     int startSecond;
 };
 
+void PrintTo(const ClockCase& c, std::ostream* os)
+{
+    *os << "clock from " << c.fakeStart;
+}
+
 class FaceFollowsClock : public KadrillTest, public ::testing::WithParamInterface<ClockCase> {};
 
 TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks)
