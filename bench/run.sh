@@ -223,7 +223,10 @@ measure() {
     done
     if [[ -z $found ]]; then
         local why="no mapped window named \"$name\""
-        kill -0 "$pid" 2>/dev/null || why="exited early: $(tail -n 3 "$log" | tr '\n' ' ')"
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            why="exited early with status $?: $(tail -n 3 "$log" | tr '\n' ' ')"
+        fi
         stop_pid "$wpid"
         stop_pid "$pid"
         fail "$label" "$why"

@@ -104,16 +104,19 @@ protected:
         return *w;
     }
 
+    static std::optional<FaceGrab> readFace(Image image)
+    {
+        const auto origin = face::locate(image);
+        if (!origin)
+            return std::nullopt;
+        std::string digits = face::readDigits(image, *origin);
+        return FaceGrab{std::move(image), *origin, std::move(digits)};
+    }
+
     std::optional<FaceGrab> grabFace(Window w)
     {
         auto image = x_.grab(w);
-        if (!image)
-            return std::nullopt;
-        const auto origin = face::locate(*image);
-        if (!origin)
-            return std::nullopt;
-        std::string digits = face::readDigits(*image, *origin);
-        return FaceGrab{std::move(*image), *origin, std::move(digits)};
+        return image ? readFace(std::move(*image)) : std::nullopt;
     }
 
     // Waits for a complete reading: every digit decodes and the minutes are lit.
@@ -122,9 +125,8 @@ protected:
         std::optional<Image> last;
         std::string lastDigits = "(face not found)";
         auto grab = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
-            if (auto image = x_.grab(w))
-                last = *image;
-            auto f = grabFace(w);
+            last = x_.grab(w);
+            auto f = last ? readFace(*last) : std::nullopt;
             if (!f)
                 return std::nullopt;
             lastDigits = "\"" + f->digits + "\"";

@@ -1,0 +1,207 @@
+#include "platform/qt/QtControls.h"
+#include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtWindow.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <ctime>
+#include <memory>
+
+using namespace kadrill::platform;
+
+namespace {
+
+long realtimeSecond() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long>(now.tv_sec);
+}
+
+} // namespace
+
+class QtBackendTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<qt::QtPlatform> desk;
+    std::unique_ptr<Window> window;
+
+    qt::QtWindow& qtWindow() { return dynamic_cast<qt::QtWindow&>(*window); }
+
+private slots:
+    void init() {
+        desk = std::make_unique<qt::QtPlatform>();
+        window = desk->windows.createWindow({.caption = "Kadrill",
+                                             .clientWidth = 6000,
+                                             .clientHeight = 1890,
+                                             .picture = "face",
+                                             .icon = "kadrill"});
+    }
+
+    void cleanup() {
+        window.reset();
+        desk.reset();
+    }
+
+    void clientAreaIsTwipsOverFifteenTimesThePixelRatio() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+        QWidget* canvas = qtWindow().centralWidget();
+        QCOMPARE(canvas->size(), QSize(400, 126));
+        const QPixmap shot = canvas->grab();
+        QCOMPARE(shot.size(), QSize(400, 126) * shot.devicePixelRatio());
+        QVERIFY(!qtWindow().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    }
+
+    void linesPaintInTheirExactColourAndVanishWhenHidden() {
+        LineShape& line = window->addLine({.from = {5040, 240}, .to = {5280, 240}, .thicknessPixels = 6, .color = 0});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+        QWidget* canvas = qtWindow().centralWidget();
+        auto pixelAt = [canvas](int x, int y) {
+            const QImage img = canvas->grab().toImage();
+            const qreal dpr = img.devicePixelRatio();
+            return img.pixelColor(static_cast<int>(x * dpr), static_cast<int>(y * dpr));
+        };
+        // Midpoint of the segment, 352 / 16 in face pixels; also one pixel off the axis,
+        // still inside the 6-pixel stroke.
+        line.setColor(49152);
+        QCOMPARE(pixelAt(352, 16), QColor(0, 192, 0));
+        QCOMPARE(pixelAt(352, 17), QColor(0, 192, 0));
+        line.setColor(4210752);
+        QCOMPARE(pixelAt(352, 16), QColor(64, 64, 64));
+        line.setVisible(false);
+        QCOMPARE(pixelAt(352, 16), QColor(0, 0, 0));
+        // The colon dots of the face picture are part of the artwork.
+        QCOMPARE(pixelAt(153, 25), QColor(0, 191, 0));
+    }
+
+    void pollingTimerTicksOnEnableAtSecondEdgesAndRightAfterOtherHandlers() {
+        Timer& poll = window->addTimer({.interval = 1, .enabled = false, .pacing = TimerPacing::PollsTimeOfDay});
+        PictureButton& button = window->addPictureButton({.bounds = {1463, 1485, 615, 300}, .picture = "btn-mode", .toolTip = "", .tabIndex = 0, .visible = true});
+        int ticks = 0;
+        std::vector<long> seconds;
+        poll.tick.setHandler([&] {
+            ++ticks;
+            seconds.push_back(realtimeSecond());
+        });
+        int ticksSeenByClick = -1;
+        button.clicked.setHandler([&] { ticksSeenByClick = ticks; });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+
+        QTest::qWait(50);
+        QCOMPARE(ticks, 0); // disabled: no tick at all
+
+        poll.setEnabled(true);
+        QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 200); // first tick at once, not at the next edge
+
+        const int before = ticks;
+        QTest::mouseClick(dynamic_cast<QWidget*>(&button), Qt::LeftButton);
+        QCOMPARE(ticksSeenByClick, before);
+        QCOMPARE(ticks, before + 1); // ticked within the click's own turn of the loop
+
+        // Across two and a half seconds every edge ticks once: no second is skipped.
+        seconds.clear();
+        const long start = realtimeSecond();
+        QTest::qWait(2500);
+        const long end = realtimeSecond();
+        long edges = 0;
+        for (long s = start + 1; s <= end; ++s) {
+            edges += std::count(seconds.begin(), seconds.end(), s) >= 1 ? 1 : 0;
+        }
+        QCOMPARE(edges, end - start);
+
+        poll.setEnabled(false);
+        const int stopped = ticks;
+        QTest::qWait(1200);
+        QCOMPARE(ticks, stopped);
+    }
+
+    void intervalTimerTicksOnlyWhileEnabled() {
+        Timer& t = window->addTimer({.interval = 20, .enabled = true});
+        int ticks = 0;
+        t.tick.setHandler([&] { ++ticks; });
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 2, 1000);
+        t.setEnabled(false);
+        const int stopped = ticks;
+        QTest::qWait(100);
+        QCOMPARE(ticks, stopped);
+        t.setEnabled(true);
+        t.setInterval(0); // an interval of 0 stops the timer
+        QTest::qWait(100);
+        QCOMPARE(ticks, stopped);
+    }
+
+    void checkItemsChangeTheirMarkOnlyWhenTheProgramSaysSo() {
+        Menu& menu = window->addMenu("表示(&V)");
+        MenuItem& item = menu.addItem("12時間表示(&W)", MenuItemKind::Check);
+        int chosen = 0;
+        bool checkedWhenChosen = true;
+        item.chosen.setHandler([&] {
+            ++chosen;
+            checkedWhenChosen = item.isChecked();
+        });
+        QAction* action = qtWindow().menuBar()->actions().first()->menu()->actions().first();
+        action->trigger();
+        QCOMPARE(chosen, 1);
+        QVERIFY(!checkedWhenChosen);
+        QVERIFY(!action->isChecked());
+        item.setChecked(true);
+        QVERIFY(action->isChecked());
+        item.setEnabled(false);
+        QVERIFY(!action->isEnabled());
+    }
+
+    void buttonsClickByMouseAndSpaceAndTakeFocus() {
+        PictureButton& button = window->addPictureButton({.bounds = {1463, 1485, 615, 300}, .picture = "btn-lap", .toolTip = "", .tabIndex = 0, .visible = true});
+        int clicks = 0;
+        button.clicked.setHandler([&] { ++clicks; });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+        auto* widget = dynamic_cast<QWidget*>(&button);
+        QCOMPARE(widget->geometry(), QRect(98, 99, 41, 20));
+        QTest::mouseClick(widget, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
+        QTest::keyClick(widget, Qt::Key_Space);
+        QCOMPARE(clicks, 2);
+        qtWindow().activateWindow();
+        button.setFocus();
+        QTRY_VERIFY(button.hasFocus());
+    }
+
+    void closingRaisesClosedOnce() {
+        int closed = 0;
+        window->closed.setHandler([&] { ++closed; });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+        qtWindow().close();
+        qtWindow().close();
+        QCOMPARE(closed, 1);
+    }
+
+    void trayWithoutHostReportsFailureAndStaysHarmless() {
+        NotifyIconRecord record{.id = 1, .tip = std::string("Kadrill\0", 8) + std::string(56, ' '), .icon = "kadrill"};
+        // Offscreen has no notification area; adding still must not fail hard.
+        const bool added = desk->tray.add(record);
+        QCOMPARE(added, QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(desk->tray.remove(record));
+        QVERIFY(!desk->tray.remove(record));
+    }
+
+    void labelsUseTheSubstitutedJapaneseFont() {
+        Label& mark = window->addLabel(
+            {.bounds = {240, 240, 240, 240}, .text = "♪", .fontName = "ＭＳ Ｐゴシック", .fontPoints = 12, .foreColor = 49152});
+        auto* widget = dynamic_cast<QLabel*>(&mark);
+        QCOMPARE(QFontInfo(widget->font()).family(), QStringLiteral("IPAPGothic"));
+        QCOMPARE(widget->font().pixelSize(), 16);
+        QCOMPARE(widget->palette().color(QPalette::WindowText), QColor(0, 192, 0));
+        QCOMPARE(mark.text(), std::string("♪"));
+    }
+};
+
+QTEST_MAIN(QtBackendTest)
+#include "QtBackendTest.moc"
