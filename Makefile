@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test test-asan bench format clean
+.PHONY: all deps configure build run check-display test test-asan bench format clean
 
 all: build
 
@@ -15,8 +15,12 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET)
 
-run: build
+run: check-display build
 	@$(BUILD_DIR)/src/app/kadrill
+
+# Checked before anything is installed or built, so a headless shell learns it at once.
+check-display:
+	$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error Kadrill needs a display and none is set (DISPLAY is empty); on a machine without a screen run: xvfb-run make run))
 
 test: build
 	@ctest --preset $(PRESET)
