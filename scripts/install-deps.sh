@@ -11,8 +11,8 @@ packages=(
   # tests
   googletest libgtest-dev libgmock-dev
   xvfb xauth faketime trayer x11-utils
-  # benchmark reference clock
-  x11-apps
+  # benchmark: the reference clock and the repaint watcher
+  x11-apps libxdamage-dev
   # Japanese glyphs and the ♪ mark on the face
   fonts-ipafont-gothic fontconfig
 )

@@ -85,13 +85,20 @@ void FaceCanvas::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.setRenderHint(QPainter::Antialiasing, false);
-    if (picture_.isNull()) {
-        p.fillRect(event->rect(), Qt::black);
-    } else {
-        p.drawPixmap(rect(), picture_);
+    // Only the dirty parts of the picture, rectangle by rectangle: a new second touches a
+    // few segments, and a large blit would be handed to Qt's thread pool, waking threads.
+    for (const QRect& dirty : event->region()) {
+        if (picture_.isNull()) {
+            p.fillRect(dirty, Qt::black);
+            continue;
+        }
+        const qreal sx = picture_.width() / static_cast<qreal>(width());
+        const qreal sy = picture_.height() / static_cast<qreal>(height());
+        p.drawPixmap(QRectF(dirty), picture_,
+                     QRectF(dirty.x() * sx, dirty.y() * sy, dirty.width() * sx, dirty.height() * sy));
     }
     for (const auto& line : lines_) {
-        if (!line->isVisible() || !event->rect().intersects(line->bounds())) {
+        if (!line->isVisible() || !event->region().intersects(line->bounds())) {
             continue;
         }
         p.setPen(QPen(toQColor(line->color()), line->thickness(), Qt::SolidLine, Qt::RoundCap));
