@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <sys/timerfd.h>
@@ -10,58 +9,92 @@
 
 namespace kadrill::platform::qt {
 
+namespace {
+
+// Longer than any second can last between two edges, even on a clock slewed hard.
+constexpr long kWatchdogNanoseconds = 1'250'000'000;
+
+void drain(int fd) {
+    std::uint64_t expirations = 0;
+    while (::read(fd, &expirations, sizeof expirations) > 0) {
+    }
+}
+
+void disarm(int fd) {
+    itimerspec off{};
+    timerfd_settime(fd, 0, &off, nullptr);
+}
+
+} // namespace
+
 SecondEdgeTimer::SecondEdgeTimer(std::function<void()> onEdge, QObject* parent)
     : QObject(parent), onEdge_(std::move(onEdge)) {
-    fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (fd_ >= 0) {
-        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
-        notifier_->setEnabled(false);
-        connect(notifier_, &QSocketNotifier::activated, this, &SecondEdgeTimer::onReadable);
+    edgeFd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    watchdogFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (edgeFd_ < 0 || watchdogFd_ < 0) {
+        return;
+    }
+    edgeNotifier_ = new QSocketNotifier(edgeFd_, QSocketNotifier::Read, this);
+    watchdogNotifier_ = new QSocketNotifier(watchdogFd_, QSocketNotifier::Read, this);
+    for (QSocketNotifier* n : {edgeNotifier_, watchdogNotifier_}) {
+        n->setEnabled(false);
+        connect(n, &QSocketNotifier::activated, this, &SecondEdgeTimer::onReadable);
     }
 }
 
 SecondEdgeTimer::~SecondEdgeTimer() {
-    delete notifier_;
-    if (fd_ >= 0) {
-        ::close(fd_);
+    delete edgeNotifier_;
+    delete watchdogNotifier_;
+    for (int fd : {edgeFd_, watchdogFd_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 }
 
 void SecondEdgeTimer::setActive(bool active) {
-    if (fd_ < 0 || active == active_) {
+    if (edgeNotifier_ == nullptr || active == active_) {
         return;
     }
     active_ = active;
     if (active) {
         arm();
     } else {
-        itimerspec off{};
-        timerfd_settime(fd_, 0, &off, nullptr);
+        disarm(edgeFd_);
+        disarm(watchdogFd_);
     }
-    notifier_->setEnabled(active);
+    edgeNotifier_->setEnabled(active);
+    watchdogNotifier_->setEnabled(active);
+}
+
+void SecondEdgeTimer::resync() {
+    if (active_) {
+        drain(edgeFd_);
+        drain(watchdogFd_);
+        arm();
+    }
 }
 
 void SecondEdgeTimer::arm() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    itimerspec at{};
-    at.it_value.tv_sec = now.tv_sec + 1;
-    at.it_value.tv_nsec = 0;
-    // CANCEL_ON_SET makes a change of the system time end the wait at once, so the face
-    // shows the new time immediately instead of at a now-wrong instant.
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &at, nullptr);
+    itimerspec edge{};
+    edge.it_value.tv_sec = now.tv_sec + 1;
+    timerfd_settime(edgeFd_, TFD_TIMER_ABSTIME, &edge, nullptr);
+
+    itimerspec watchdog{};
+    watchdog.it_value.tv_sec = kWatchdogNanoseconds / 1'000'000'000;
+    watchdog.it_value.tv_nsec = kWatchdogNanoseconds % 1'000'000'000;
+    timerfd_settime(watchdogFd_, 0, &watchdog, nullptr);
 }
 
 void SecondEdgeTimer::onReadable() {
-    std::uint64_t expirations = 0;
-    const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
-    if (n < 0 && errno == EAGAIN) {
-        return; // spurious wake-up: still armed
+    drain(edgeFd_);
+    drain(watchdogFd_);
+    if (!active_) {
+        return;
     }
-    // Either the edge came (n == 8) or the clock was set (ECANCELED): show the time now.
-    if (active_) {
-        arm();
-    }
+    arm();
     onEdge_();
 }
 

@@ -8,9 +8,17 @@ class QSocketNotifier;
 
 namespace kadrill::platform::qt {
 
-/// Wakes the event loop at every wall-clock second edge, and at once when the system
-/// time is set. It arms a timerfd on CLOCK_REALTIME at an absolute time, so neither a
-/// late wake-up nor a change of the clock can skip or repeat a second.
+/// Wakes the event loop at every wall-clock second edge, and never in between.
+///
+/// The edge is a timerfd on CLOCK_REALTIME armed at an absolute time, so a late wake-up
+/// can neither skip nor repeat a second, small corrections of the clock move the wake-up
+/// with them, and a clock set forward past the edge fires it at once. A clock set back
+/// would leave the edge far in the future, so a watchdog on CLOCK_MONOTONIC, re-armed at
+/// every edge and otherwise silent, catches that within a second and a quarter.
+///
+/// The timer does not ask to be cancelled on every setting of the clock: clocks kept by a
+/// host (virtual machines) are stepped by milliseconds many times a second, and each
+/// step would wake the process.
 class SecondEdgeTimer final : public QObject {
 public:
     explicit SecondEdgeTimer(std::function<void()> onEdge, QObject* parent = nullptr);
@@ -20,13 +28,18 @@ public:
     void setActive(bool active);
     bool isActive() const { return active_; }
 
+    /// Re-arms at once from the current time, e.g. after the program set the clock itself.
+    void resync();
+
 private:
     void arm();
     void onReadable();
 
     std::function<void()> onEdge_;
-    int fd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
+    int edgeFd_ = -1;
+    int watchdogFd_ = -1;
+    QSocketNotifier* edgeNotifier_ = nullptr;
+    QSocketNotifier* watchdogNotifier_ = nullptr;
     bool active_ = false;
 };
 
