@@ -22,11 +22,15 @@ run: check-display build
 check-display:
 	$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error Kadrill needs a display and none is set (DISPLAY is empty); on a machine without a screen run: xvfb-run make run))
 
+# Every test, then again built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	@ctest --preset $(PRESET)
+	@$(MAKE) --no-print-directory test-asan
 
-test-asan:
-	@$(MAKE) --no-print-directory test PRESET=asan
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
 
 bench: build
 	@bash bench/run.sh

@@ -26,8 +26,8 @@
 #include <poll.h>
 #include <time.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,22 +46,18 @@ struct Options {
     bool raw = false;
 };
 
-std::int64_t nowUs()
-{
+std::int64_t nowUs() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
 }
 
-void usage()
-{
-    std::fprintf(stderr,
-                 "usage: kadrill_damage_watch (--name NAME | --id WINDOW) [--wait SEC] "
-                 "[--edge MS] [--gap MS] [--raw]\n");
+void usage() {
+    std::fprintf(stderr, "usage: kadrill_damage_watch (--name NAME | --id WINDOW) [--wait SEC] "
+                         "[--edge MS] [--gap MS] [--raw]\n");
 }
 
-std::optional<Options> parseArgs(int argc, char** argv)
-{
+std::optional<Options> parseArgs(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -90,8 +86,7 @@ std::optional<Options> parseArgs(int argc, char** argv)
 
 // Both the ICCCM name and the EWMH UTF-8 name, since toolkits differ in which
 // one they keep up to date.
-bool hasName(Display* dpy, Window w, const std::string& wanted)
-{
+bool hasName(Display* dpy, Window w, const std::string& wanted) {
     char* legacy = nullptr;
     if (XFetchName(dpy, w, &legacy) && legacy) {
         const bool match = wanted == legacy;
@@ -108,26 +103,22 @@ bool hasName(Display* dpy, Window w, const std::string& wanted)
     unsigned long after = 0;
     unsigned char* data = nullptr;
     bool match = false;
-    if (XGetWindowProperty(dpy, w, netWmName, 0, 1024, False, utf8, &type, &format, &count, &after,
-                           &data) == Success
-        && data) {
-        match = type == utf8 && format == 8
-            && wanted == std::string(reinterpret_cast<const char*>(data), count);
+    if (XGetWindowProperty(dpy, w, netWmName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+        data) {
+        match = type == utf8 && format == 8 && wanted == std::string(reinterpret_cast<const char*>(data), count);
         XFree(data);
     }
     return match;
 }
 
-bool isViewable(Display* dpy, Window w)
-{
+bool isViewable(Display* dpy, Window w) {
     XWindowAttributes attrs{};
     return XGetWindowAttributes(dpy, w, &attrs) && attrs.map_state == IsViewable;
 }
 
 // Depth-first, so with a window manager the client window is found below its
 // frame; only mapped windows count, which skips toolkits' hidden helpers.
-Window findByName(Display* dpy, Window parent, const std::string& wanted)
-{
+Window findByName(Display* dpy, Window parent, const std::string& wanted) {
     if (hasName(dpy, parent, wanted) && isViewable(dpy, parent)) {
         return parent;
     }
@@ -149,10 +140,7 @@ Window findByName(Display* dpy, Window parent, const std::string& wanted)
 }
 
 // Windows come and go while we search; a vanished one is not an error here.
-int ignoreXErrors(Display*, XErrorEvent*)
-{
-    return 0;
-}
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 struct Burst {
     std::int64_t startUs = 0;
@@ -162,10 +150,9 @@ struct Burst {
 
 class Reporter {
 public:
-    explicit Reporter(const Options& o) : opt(o) { }
+    explicit Reporter(const Options& o) : opt(o) {}
 
-    void damage(std::int64_t t, const XRectangle& r)
-    {
+    void damage(std::int64_t t, const XRectangle& r) {
         if (opt.raw) {
             std::printf("damage %lld %lld %d %d %u %u\n", static_cast<long long>(t / 1'000'000),
                         static_cast<long long>(t % 1'000'000), r.x, r.y, r.width, r.height);
@@ -181,8 +168,7 @@ public:
 
     // Called whenever the connection has been quiet; finishes a burst whose
     // gap has run out so it is reported without waiting for the next one.
-    void idle(std::int64_t now)
-    {
+    void idle(std::int64_t now) {
         if (burst.open && now - burst.endUs > opt.gapUs) {
             close();
         }
@@ -191,8 +177,7 @@ public:
     std::int64_t deadline() const { return burst.open ? burst.endUs + opt.gapUs + 1 : -1; }
 
 private:
-    void close()
-    {
+    void close() {
         burst.open = false;
         const std::int64_t second = burst.startUs / 1'000'000;
         const std::int64_t startPast = burst.startUs % 1'000'000;
@@ -201,8 +186,7 @@ private:
             std::printf("flip %lld %lld\n", static_cast<long long>(second),
                         static_cast<long long>(burst.endUs - second * 1'000'000));
         } else {
-            std::printf("other %lld %lld\n", static_cast<long long>(second),
-                        static_cast<long long>(startPast));
+            std::printf("other %lld %lld\n", static_cast<long long>(second), static_cast<long long>(startPast));
         }
         std::fflush(stdout);
     }
@@ -214,8 +198,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::optional<Options> parsed = parseArgs(argc, argv);
     if (!parsed) {
         usage();
@@ -248,8 +231,7 @@ int main(int argc, char** argv)
         target = findByName(dpy, DefaultRootWindow(dpy), opt.name);
         if (target == None) {
             if (nowUs() > giveUp) {
-                std::fprintf(stderr, "kadrill_damage_watch: no mapped window named \"%s\"\n",
-                             opt.name.c_str());
+                std::fprintf(stderr, "kadrill_damage_watch: no mapped window named \"%s\"\n", opt.name.c_str());
                 return 1;
             }
             const timespec pause{0, 50'000'000};

@@ -7,8 +7,7 @@ namespace kadrill::platform {
 
 // One event of a control with at most one handler, as a form wires one handler
 // per control event. Raising an event without a handler does nothing.
-template <typename... Args>
-class Event {
+template <typename... Args> class Event {
 public:
     using Handler = std::function<void(Args...)>;
 

@@ -40,7 +40,8 @@ void ShowDigits(const WatchState& state, const WatchDisplay& display, const Digi
     for (std::size_t digit = 0; digit < codes.size(); ++digit) {
         // The program only produces 0..10; anything else shows as a blank digit.
         const int code = codes[digit];
-        const std::size_t k = code >= 0 && code <= BlankDigit ? static_cast<std::size_t>(code) : std::size_t{BlankDigit};
+        const std::size_t k =
+            code >= 0 && code <= BlankDigit ? static_cast<std::size_t>(code) : std::size_t{BlankDigit};
         const std::string& pattern = state.SegmentPatterns[k];
         for (std::size_t segment = 0; segment < 7; ++segment) {
             const platform::Color color = segmentColor(state, pattern, segment);

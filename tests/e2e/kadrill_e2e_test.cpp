@@ -18,23 +18,20 @@ namespace {
 
 using namespace e2e;
 
-constexpr auto kStartTimeout = 15s;  // generous: parallel ctest on two cores, maybe under sanitizers
+constexpr auto kStartTimeout = 15s; // generous: parallel ctest on two cores, maybe under sanitizers
 constexpr auto kExitTimeout = 5s;
 
-std::string configured(const char* variable)
-{
+std::string configured(const char* variable) {
     const char* value = std::getenv(variable);
     return value ? value : "";
 }
 
-std::string currentTestName()
-{
+std::string currentTestName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     return std::string("kadrill-e2e-") + info->test_suite_name() + "-" + info->name();
 }
 
-std::string screenshotNote(const Image& image, const std::string& tag)
-{
+std::string screenshotNote(const Image& image, const std::string& tag) {
     return "\n  screenshot: " + saveScreenshot(image, currentTestName() + "-" + tag).string();
 }
 
@@ -46,16 +43,14 @@ struct FaceGrab {
 
 class KadrillTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         binary_ = configured("KADRILL_BIN");
         ASSERT_FALSE(binary_.empty()) << "KADRILL_BIN must name the kadrill binary";
     }
 
     // Fresh home and XDG dirs: settings saved by a person's own kadrill (or by
     // an earlier test) must not change what this run shows.
-    void startKadrill(EnvChanges extra = {})
-    {
+    void startKadrill(EnvChanges extra = {}) {
         const auto& h = home_.path();
         EnvChanges env{
             {"DISPLAY", x_.displayName()},
@@ -79,8 +74,7 @@ protected:
     }
 
     // libfaketime for the whole process: the system clock itself is never touched.
-    static EnvChanges fakeClock(const std::string& start)
-    {
+    static EnvChanges fakeClock(const std::string& start) {
         std::string asan = configured("ASAN_OPTIONS");
         // A preloaded library comes ahead of a sanitizer runtime; tell it that is fine.
         asan += std::string(asan.empty() ? "" : ":") + "verify_asan_link_order=0";
@@ -93,8 +87,7 @@ protected:
         };
     }
 
-    Window mainWindow()
-    {
+    Window mainWindow() {
         const auto w = x_.waitForTopLevel("Kadrill", app_->pid(), kStartTimeout);
         if (!w) {
             ADD_FAILURE() << "no window titled Kadrill appeared"
@@ -104,8 +97,7 @@ protected:
         return *w;
     }
 
-    static std::optional<FaceGrab> readFace(Image image)
-    {
+    static std::optional<FaceGrab> readFace(Image image) {
         const auto origin = face::locate(image);
         if (!origin)
             return std::nullopt;
@@ -113,15 +105,13 @@ protected:
         return FaceGrab{std::move(image), *origin, std::move(digits)};
     }
 
-    std::optional<FaceGrab> grabFace(Window w)
-    {
+    std::optional<FaceGrab> grabFace(Window w) {
         auto image = x_.grab(w);
         return image ? readFace(std::move(*image)) : std::nullopt;
     }
 
     // Waits for a complete reading: every digit decodes and the minutes are lit.
-    std::optional<FaceGrab> waitForFace(Window w)
-    {
+    std::optional<FaceGrab> waitForFace(Window w) {
         std::optional<Image> last;
         std::string lastDigits = "(face not found)";
         auto grab = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
@@ -140,8 +130,7 @@ protected:
         return grab;
     }
 
-    void closeAndExpectCleanExit(Window w)
-    {
+    void closeAndExpectCleanExit(Window w) {
         x_.sendDeleteWindow(w);
         const auto code = app_->waitForExit(kExitTimeout);
         ASSERT_TRUE(code) << "kadrill still runs " << kExitTimeout.count() << " s after WM_DELETE_WINDOW";
@@ -161,20 +150,16 @@ protected:
 
 struct ClockCase {
     const char* name;
-    const char* fakeStart;  // local time the fake clock starts from
+    const char* fakeStart; // local time the fake clock starts from
     const char* hoursMinutes;
     int startSecond;
 };
 
-void PrintTo(const ClockCase& c, std::ostream* os)
-{
-    *os << "clock from " << c.fakeStart;
-}
+void PrintTo(const ClockCase& c, std::ostream* os) { *os << "clock from " << c.fakeStart; }
 
 class FaceFollowsClock : public KadrillTest, public ::testing::WithParamInterface<ClockCase> {};
 
-TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks)
-{
+TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks) {
     const ClockCase& c = GetParam();
     ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
 
@@ -207,8 +192,8 @@ TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks)
     EXPECT_EQ(later->digits.substr(0, 4), c.hoursMinutes) << "face reads \"" << later->digits << "\"" << shot2();
     const auto laterSeconds = face::fieldValue(std::string_view(later->digits).substr(4, 2));
     ASSERT_TRUE(laterSeconds) << shot2();
-    EXPECT_GE(*laterSeconds - *seconds, 1) << "seconds did not advance: \"" << first->digits << "\" then \""
-                                           << later->digits << "\"" << shot2();
+    EXPECT_GE(*laterSeconds - *seconds, 1)
+        << "seconds did not advance: \"" << first->digits << "\" then \"" << later->digits << "\"" << shot2();
     EXPECT_LE(*laterSeconds - *seconds, int(std::ceil(between)) + 1) << shot2();
 
     closeAndExpectCleanExit(w);
@@ -228,12 +213,11 @@ INSTANTIATE_TEST_SUITE_P(Times, FaceFollowsClock,
 // The icon is an XEmbed client window that the tray host has reparented into
 // its own window tree; the pid stamped on it says whose it is.
 struct DockedIcon {
-    Window hostTop;  // the tray host's top-level window holding the icon
+    Window hostTop; // the tray host's top-level window holding the icon
     Window icon;
 };
 
-std::optional<DockedIcon> trayIconOf(const XServer& x, pid_t trayHost, pid_t owner)
-{
+std::optional<DockedIcon> trayIconOf(const XServer& x, pid_t trayHost, pid_t owner) {
     for (Window top : x.children(x.root())) {
         if (x.pid(top) != static_cast<unsigned long>(trayHost))
             continue;
@@ -246,8 +230,7 @@ std::optional<DockedIcon> trayIconOf(const XServer& x, pid_t trayHost, pid_t own
 
 class WithTrayHost : public KadrillTest {};
 
-TEST_F(WithTrayHost, IconDocksAndLeavesOnClose)
-{
+TEST_F(WithTrayHost, IconDocksAndLeavesOnClose) {
     trayHost_.emplace(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                                                "--height", "24", "--transparent", "false", "--expand", "true"},
                       Process::Options{.env = {{"DISPLAY", x_.displayName()}}, .quiet = true});
@@ -292,15 +275,11 @@ TEST_F(WithTrayHost, IconDocksAndLeavesOnClose)
 
 // ---------------------------------------------------------------- no tray host
 
-int secondsOfDay(std::time_t t)
-{
-    return int(((t % 86400) + 86400) % 86400);
-}
+int secondsOfDay(std::time_t t) { return int(((t % 86400) + 86400) % 86400); }
 
 class WithoutTrayHost : public KadrillTest {};
 
-TEST_F(WithoutTrayHost, ShowsLocalTimeAndClosesCleanly)
-{
+TEST_F(WithoutTrayHost, ShowsLocalTimeAndClosesCleanly) {
     // A zone far from UTC, so a face showing UTC instead of local time fails.
     constexpr int kZoneOffset = 9 * 3600;
     startKadrill({{"TZ", "JST-9"}});
@@ -320,11 +299,11 @@ TEST_F(WithoutTrayHost, ShowsLocalTimeAndClosesCleanly)
     const auto s = face::fieldValue(std::string_view(shown->digits).substr(4, 2));
     ASSERT_TRUE(h && m && s) << "face reads \"" << shown->digits << "\"" << shot();
     int behind = secondsOfDay(before + kZoneOffset) - (*h * 3600 + *m * 60 + *s);
-    behind = ((behind + 43200) % 86400 + 86400) % 86400 - 43200;  // nearest way round midnight
+    behind = ((behind + 43200) % 86400 + 86400) % 86400 - 43200; // nearest way round midnight
     EXPECT_GE(behind, -int(after - before) - 1) << "face reads \"" << shown->digits << "\"" << shot();
     EXPECT_LE(behind, 1) << "face reads \"" << shown->digits << "\"" << shot();
 
     closeAndExpectCleanExit(w);
 }
 
-}  // namespace
+} // namespace

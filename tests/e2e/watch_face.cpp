@@ -11,13 +11,13 @@ struct Segment {
     int x1, y1, x2, y2;
 };
 constexpr std::array<Segment, 7> kSegments{{
-    {8, 16, 24, 16},   // top
-    {0, 16, 0, 40},    // upper left
-    {32, 16, 32, 40},  // upper right
-    {8, 44, 24, 44},   // middle
-    {0, 48, 0, 72},    // lower left
-    {32, 48, 32, 72},  // lower right
-    {8, 72, 24, 72},   // bottom
+    {8, 16, 24, 16},  // top
+    {0, 16, 0, 40},   // upper left
+    {32, 16, 32, 40}, // upper right
+    {8, 44, 24, 44},  // middle
+    {0, 48, 0, 72},   // lower left
+    {32, 48, 32, 72}, // lower right
+    {8, 72, 24, 72},  // bottom
 }};
 constexpr std::array<int, 6> kDigitLeft{56, 104, 168, 216, 280, 328};
 constexpr std::array<std::string_view, 10> kPatterns{"1110111", "0010010", "1011101", "1011011", "0111010",
@@ -25,13 +25,9 @@ constexpr std::array<std::string_view, 10> kPatterns{"1110111", "0010010", "1011
 constexpr std::array<Point, 4> kColonDots{{{150, 22}, {262, 22}, {150, 58}, {262, 58}}};
 constexpr int kDotSize = 8;
 
-bool greenish(Rgb c)
-{
-    return c.g >= 128 && c.r < 64 && c.b < 64;
-}
+bool greenish(Rgb c) { return c.g >= 128 && c.r < 64 && c.b < 64; }
 
-bool blockIs(const Image& image, int x0, int y0, bool (*test)(Rgb))
-{
+bool blockIs(const Image& image, int x0, int y0, bool (*test)(Rgb)) {
     for (int y = y0; y < y0 + kDotSize; ++y)
         for (int x = x0; x < x0 + kDotSize; ++x)
             if (!image.contains(x, y) || !test(image.at(x, y)))
@@ -41,8 +37,7 @@ bool blockIs(const Image& image, int x0, int y0, bool (*test)(Rgb))
 
 // '1' lit, '0' dark, '?' mixed. Samples a few pixels near the middle of the
 // path, well inside the stroke whichever way the painter rounds its edges.
-char segmentState(const Image& image, Point face, int left, const Segment& s)
-{
+char segmentState(const Image& image, Point face, int left, const Segment& s) {
     const bool horizontal = s.y1 == s.y2;
     const int mx = face.x + left + (s.x1 + s.x2) / 2;
     const int my = face.y + (s.y1 + s.y2) / 2;
@@ -59,10 +54,9 @@ char segmentState(const Image& image, Point face, int left, const Segment& s)
     return lit == samples ? '1' : dark == samples ? '0' : '?';
 }
 
-}  // namespace
+} // namespace
 
-std::optional<Point> locate(const Image& window)
-{
+std::optional<Point> locate(const Image& window) {
     const Point first = kColonDots[0];
     for (int y = 0; y + kDotSize <= window.height(); ++y)
         for (int x = 0; x + kDotSize <= window.width(); ++x) {
@@ -83,8 +77,7 @@ std::optional<Point> locate(const Image& window)
     return std::nullopt;
 }
 
-std::string readDigits(const Image& window, Point face)
-{
+std::string readDigits(const Image& window, Point face) {
     std::string digits;
     for (int left : kDigitLeft) {
         std::string pattern;
@@ -101,8 +94,7 @@ std::string readDigits(const Image& window, Point face)
     return digits;
 }
 
-std::optional<int> fieldValue(std::string_view twoDigits)
-{
+std::optional<int> fieldValue(std::string_view twoDigits) {
     if (twoDigits.size() != 2 || twoDigits[1] < '0' || twoDigits[1] > '9')
         return std::nullopt;
     if (twoDigits[0] == ' ')
@@ -112,8 +104,7 @@ std::optional<int> fieldValue(std::string_view twoDigits)
     return (twoDigits[0] - '0') * 10 + (twoDigits[1] - '0');
 }
 
-std::vector<std::string> colourFaults(const Image& window, Point face, std::size_t limit)
-{
+std::vector<std::string> colourFaults(const Image& window, Point face, std::size_t limit) {
     std::vector<std::string> faults;
     std::size_t total = 0;
     auto note = [&](int x, int y, Rgb c, const char* expected) {
@@ -146,4 +137,4 @@ std::vector<std::string> colourFaults(const Image& window, Point face, std::size
     return faults;
 }
 
-}  // namespace e2e::face
+} // namespace e2e::face

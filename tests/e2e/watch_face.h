@@ -37,4 +37,4 @@ std::optional<int> fieldValue(std::string_view twoDigits);
 // scaling would smear in in-between shades). At most `limit` are described.
 std::vector<std::string> colourFaults(const Image& window, Point face, std::size_t limit = 12);
 
-}  // namespace e2e::face
+} // namespace e2e::face

@@ -23,13 +23,13 @@ extern char** environ;
 
 namespace e2e {
 
-bool pollUntil(std::chrono::milliseconds timeout, const std::function<bool()>& condition)
-{
-    return pollFor<bool>(timeout, [&]() -> std::optional<bool> {
-               if (condition())
-                   return true;
-               return std::nullopt;
-           })
+bool pollUntil(std::chrono::milliseconds timeout, const std::function<bool()>& condition) {
+    return pollFor<bool>(timeout,
+                         [&]() -> std::optional<bool> {
+                             if (condition())
+                                 return true;
+                             return std::nullopt;
+                         })
         .has_value();
 }
 
@@ -37,8 +37,7 @@ bool pollUntil(std::chrono::milliseconds timeout, const std::function<bool()>& c
 
 namespace {
 
-std::vector<std::string> mergedEnvironment(const EnvChanges& changes)
-{
+std::vector<std::string> mergedEnvironment(const EnvChanges& changes) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         env.emplace_back(*e);
@@ -51,8 +50,7 @@ std::vector<std::string> mergedEnvironment(const EnvChanges& changes)
     return env;
 }
 
-std::vector<char*> cStrings(std::vector<std::string>& strings)
-{
+std::vector<char*> cStrings(std::vector<std::string>& strings) {
     std::vector<char*> out;
     for (auto& s : strings)
         out.push_back(s.data());
@@ -60,8 +58,7 @@ std::vector<char*> cStrings(std::vector<std::string>& strings)
     return out;
 }
 
-int exitCodeOf(int status)
-{
+int exitCodeOf(int status) {
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     if (WIFSIGNALED(status))
@@ -69,10 +66,9 @@ int exitCodeOf(int status)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
-Process::Process(const std::vector<std::string>& argv, const Options& options)
-{
+Process::Process(const std::vector<std::string>& argv, const Options& options) {
     if (argv.empty())
         throw std::invalid_argument("Process: empty command line");
     // Everything the child needs is prepared before fork(): after it only
@@ -113,7 +109,7 @@ Process::Process(const std::vector<std::string>& argv, const Options& options)
         [[maybe_unused]] auto written = write(errorPipe[1], &error, sizeof error);
         _exit(127);
     }
-    setpgid(pid_, pid_);  // also from here, so the group exists before we could signal it
+    setpgid(pid_, pid_); // also from here, so the group exists before we could signal it
     close(errorPipe[1]);
     int childError = 0;
     ssize_t got;
@@ -131,8 +127,7 @@ Process::Process(const std::vector<std::string>& argv, const Options& options)
 
 Process::Process(Process&& other) noexcept : pid_(std::exchange(other.pid_, -1)), exitCode_(other.exitCode_) {}
 
-Process::~Process()
-{
+Process::~Process() {
     if (pid_ <= 0 || exitCode_)
         return;
     kill(-pid_, SIGTERM);
@@ -144,13 +139,9 @@ Process::~Process()
     }
 }
 
-void Process::reap(int status)
-{
-    exitCode_ = exitCodeOf(status);
-}
+void Process::reap(int status) { exitCode_ = exitCodeOf(status); }
 
-bool Process::running()
-{
+bool Process::running() {
     if (exitCode_)
         return false;
     // Look without reaping: while the leader is a zombie its group id cannot be
@@ -159,48 +150,43 @@ bool Process::running()
     if (waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
         if (errno != ECHILD)
             return true;
-        exitCode_ = -1;  // not our child any more; nothing left to wait for
+        exitCode_ = -1; // not our child any more; nothing left to wait for
         return false;
     }
     if (info.si_pid == 0)
         return true;
-    kill(-pid_, SIGKILL);  // helpers the child may have left behind
+    kill(-pid_, SIGKILL); // helpers the child may have left behind
     int status;
     if (waitpid(pid_, &status, 0) == pid_)
         reap(status);
     return false;
 }
 
-std::optional<int> Process::waitForExit(std::chrono::milliseconds timeout)
-{
+std::optional<int> Process::waitForExit(std::chrono::milliseconds timeout) {
     if (pollUntil(timeout, [this] { return !running(); }))
         return exitCode_;
     return std::nullopt;
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kadrill-e2e-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
 
 // ---------------------------------------------------------------- images
 
-std::string toString(Rgb c)
-{
+std::string toString(Rgb c) {
     return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
 
-bool Image::savePpm(const std::filesystem::path& file) const
-{
+bool Image::savePpm(const std::filesystem::path& file) const {
     std::ofstream out(file, std::ios::binary);
     out << "P6\n" << width_ << ' ' << height_ << "\n255\n";
     for (const Rgb& p : pixels_)
@@ -208,15 +194,15 @@ bool Image::savePpm(const std::filesystem::path& file) const
     return bool(out);
 }
 
-std::filesystem::path saveScreenshot(const Image& image, const std::string& name)
-{
+std::filesystem::path saveScreenshot(const Image& image, const std::string& name) {
     std::filesystem::path dir = std::filesystem::temp_directory_path();
     if (const char* configured = std::getenv("KADRILL_E2E_SCREENSHOTS"); configured && *configured)
         dir = configured;
     std::error_code ignored;
     std::filesystem::create_directories(dir, ignored);
     std::string safe = name;
-    std::replace_if(safe.begin(), safe.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)) && c != '-'; }, '_');
+    std::replace_if(
+        safe.begin(), safe.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)) && c != '-'; }, '_');
     const auto file = dir / (safe + ".ppm");
     image.savePpm(file);
     return file;
@@ -227,13 +213,9 @@ std::filesystem::path saveScreenshot(const Image& image, const std::string& name
 namespace {
 
 // Windows come and go while we walk the tree; a vanished one is not an error.
-int ignoreXErrors(Display*, XErrorEvent*)
-{
-    return 0;
-}
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
-std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout)
-{
+std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout) {
     std::string text;
     const auto deadline = Clock::now() + timeout;
     while (text.find('\n') == std::string::npos) {
@@ -254,17 +236,16 @@ std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout)
     return text;
 }
 
-}  // namespace
+} // namespace
 
-XServer::XServer()
-{
+XServer::XServer() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe2 failed");
     try {
         // -displayfd lets Xvfb pick a free display, so tests can run in parallel.
-        xvfb_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                               "-nolisten", "tcp", "-noreset"},
+        xvfb_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                               "1024x768x24", "-nolisten", "tcp", "-noreset"},
                       Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
         close(std::exchange(fds[1], -1));
         displayName_ = ":" + readDisplayNumber(fds[0], 15s);
@@ -281,24 +262,16 @@ XServer::XServer()
         throw std::runtime_error("cannot connect to Xvfb on " + displayName_);
 }
 
-XServer::~XServer()
-{
+XServer::~XServer() {
     if (dpy_)
         XCloseDisplay(dpy_);
 }
 
-Window XServer::root() const
-{
-    return DefaultRootWindow(dpy_);
-}
+Window XServer::root() const { return DefaultRootWindow(dpy_); }
 
-Atom XServer::atom(const char* name) const
-{
-    return XInternAtom(dpy_, name, False);
-}
+Atom XServer::atom(const char* name) const { return XInternAtom(dpy_, name, False); }
 
-std::vector<Window> XServer::children(Window w) const
-{
+std::vector<Window> XServer::children(Window w) const {
     Window rootReturn = 0, parent = 0;
     Window* kids = nullptr;
     unsigned count = 0;
@@ -310,8 +283,7 @@ std::vector<Window> XServer::children(Window w) const
     return out;
 }
 
-std::vector<Window> XServer::descendants(Window w) const
-{
+std::vector<Window> XServer::descendants(Window w) const {
     std::vector<Window> out;
     for (Window child : children(w)) {
         out.push_back(child);
@@ -321,8 +293,7 @@ std::vector<Window> XServer::descendants(Window w) const
     return out;
 }
 
-std::string XServer::name(Window w) const
-{
+std::string XServer::name(Window w) const {
     Atom type = None;
     int format = 0;
     unsigned long items = 0, after = 0;
@@ -344,8 +315,7 @@ std::string XServer::name(Window w) const
     return out;
 }
 
-std::optional<unsigned long> XServer::pid(Window w) const
-{
+std::optional<unsigned long> XServer::pid(Window w) const {
     Atom type = None;
     int format = 0;
     unsigned long items = 0, after = 0;
@@ -355,14 +325,13 @@ std::optional<unsigned long> XServer::pid(Window w) const
                            &data) == Success &&
         data) {
         if (type == XA_CARDINAL && format == 32 && items == 1)
-            out = *reinterpret_cast<unsigned long*>(data);  // Xlib hands 32-bit items back as longs
+            out = *reinterpret_cast<unsigned long*>(data); // Xlib hands 32-bit items back as longs
         XFree(data);
     }
     return out;
 }
 
-bool XServer::hasProperty(Window w, const char* property) const
-{
+bool XServer::hasProperty(Window w, const char* property) const {
     Atom type = None;
     int format = 0;
     unsigned long items = 0, after = 0;
@@ -374,22 +343,19 @@ bool XServer::hasProperty(Window w, const char* property) const
     return ok && type != None;
 }
 
-bool XServer::isViewable(Window w) const
-{
+bool XServer::isViewable(Window w) const {
     XWindowAttributes attributes{};
     return XGetWindowAttributes(dpy_, w, &attributes) && attributes.map_state == IsViewable;
 }
 
-std::optional<std::pair<int, int>> XServer::size(Window w) const
-{
+std::optional<std::pair<int, int>> XServer::size(Window w) const {
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(dpy_, w, &attributes))
         return std::nullopt;
     return std::pair{attributes.width, attributes.height};
 }
 
-std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner) const
-{
+std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner) const {
     for (Window w : children(root())) {
         if (!isViewable(w) || name(w) != title)
             continue;
@@ -401,13 +367,11 @@ std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owne
 }
 
 std::optional<Window> XServer::waitForTopLevel(const std::string& title, pid_t owner,
-                                               std::chrono::milliseconds timeout) const
-{
+                                               std::chrono::milliseconds timeout) const {
     return pollFor<Window>(timeout, [&] { return findTopLevel(title, owner); });
 }
 
-std::optional<Image> XServer::grab(Window w) const
-{
+std::optional<Image> XServer::grab(Window w) const {
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(dpy_, w, &attributes) || attributes.map_state != IsViewable ||
         attributes.visual->c_class != TrueColor)
@@ -437,8 +401,7 @@ std::optional<Image> XServer::grab(Window w) const
     return image;
 }
 
-void XServer::sendDeleteWindow(Window w) const
-{
+void XServer::sendDeleteWindow(Window w) const {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = w;
@@ -450,4 +413,4 @@ void XServer::sendDeleteWindow(Window w) const
     XFlush(dpy_);
 }
 
-}  // namespace e2e
+} // namespace e2e

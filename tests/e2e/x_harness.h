@@ -41,8 +41,8 @@ class Process {
 public:
     struct Options {
         EnvChanges env;
-        bool quiet = false;          // send stdout/stderr to /dev/null
-        int inheritFd = -1;          // one extra descriptor the child keeps open
+        bool quiet = false; // send stdout/stderr to /dev/null
+        int inheritFd = -1; // one extra descriptor the child keeps open
     };
 
     Process(const std::vector<std::string>& argv, const Options& options);
@@ -115,7 +115,7 @@ public:
 
     Atom atom(const char* name) const;
     std::vector<Window> children(Window w) const;
-    std::string name(Window w) const;  // _NET_WM_NAME, else WM_NAME
+    std::string name(Window w) const; // _NET_WM_NAME, else WM_NAME
     std::optional<unsigned long> pid(Window w) const;
     bool hasProperty(Window w, const char* property) const;
     bool isViewable(Window w) const;
@@ -123,7 +123,8 @@ public:
 
     // A mapped top-level window with this title that belongs to `owner`.
     std::optional<Window> findTopLevel(const std::string& title, pid_t owner) const;
-    std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner, std::chrono::milliseconds timeout) const;
+    std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner,
+                                          std::chrono::milliseconds timeout) const;
     // Every window under `w`, depth first, `w` excluded.
     std::vector<Window> descendants(Window w) const;
 
@@ -138,8 +139,7 @@ private:
 };
 
 template <typename T>
-std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<std::optional<T>()>& probe)
-{
+std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<std::optional<T>()>& probe) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         if (auto value = probe())
@@ -150,5 +150,4 @@ std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<
     }
 }
 
-}  // namespace e2e
-
+} // namespace e2e

@@ -34,11 +34,8 @@ private:
 private slots:
     void init() {
         desk = std::make_unique<qt::QtPlatform>();
-        window = desk->windows.createWindow({.caption = "Kadrill",
-                                             .clientWidth = 6000,
-                                             .clientHeight = 1890,
-                                             .picture = "face",
-                                             .icon = "kadrill"});
+        window = desk->windows.createWindow(
+            {.caption = "Kadrill", .clientWidth = 6000, .clientHeight = 1890, .picture = "face", .icon = "kadrill"});
     }
 
     void cleanup() {
@@ -81,7 +78,8 @@ private slots:
 
     void pollingTimerTicksOnEnableAtSecondEdgesAndRightAfterOtherHandlers() {
         Timer& poll = window->addTimer({.interval = 1, .enabled = false, .pacing = TimerPacing::PollsTimeOfDay});
-        PictureButton& button = window->addPictureButton({.bounds = {1463, 1485, 615, 300}, .picture = "btn-mode", .toolTip = "", .tabIndex = 0, .visible = true});
+        PictureButton& button = window->addPictureButton(
+            {.bounds = {1463, 1485, 615, 300}, .picture = "btn-mode", .toolTip = "", .tabIndex = 0, .visible = true});
         int ticks = 0;
         std::vector<long> seconds;
         poll.tick.setHandler([&] {
@@ -157,7 +155,8 @@ private slots:
     }
 
     void buttonsClickByMouseAndSpaceAndTakeFocus() {
-        PictureButton& button = window->addPictureButton({.bounds = {1463, 1485, 615, 300}, .picture = "btn-lap", .toolTip = "", .tabIndex = 0, .visible = true});
+        PictureButton& button = window->addPictureButton(
+            {.bounds = {1463, 1485, 615, 300}, .picture = "btn-lap", .toolTip = "", .tabIndex = 0, .visible = true});
         int clicks = 0;
         button.clicked.setHandler([&] { ++clicks; });
         window->show();
@@ -193,8 +192,11 @@ private slots:
     }
 
     void labelsUseTheSubstitutedJapaneseFont() {
-        Label& mark = window->addLabel(
-            {.bounds = {240, 240, 240, 240}, .text = "♪", .fontName = "ＭＳ Ｐゴシック", .fontPoints = 12, .foreColor = 49152});
+        Label& mark = window->addLabel({.bounds = {240, 240, 240, 240},
+                                        .text = "♪",
+                                        .fontName = "ＭＳ Ｐゴシック",
+                                        .fontPoints = 12,
+                                        .foreColor = 49152});
         auto* widget = dynamic_cast<QLabel*>(&mark);
         QCOMPARE(QFontInfo(widget->font()).family(), QStringLiteral("IPAPGothic"));
         QCOMPARE(widget->font().pixelSize(), 16);

@@ -10,7 +10,7 @@ namespace {
 struct TickRow {
     int h, m, s;
     bool twelveHour;
-    const char* shown;  // as ReadDigits gives it
+    const char* shown;   // as ReadDigits gives it
     const char* litMark; // "AM", "PM" or "" when the marks are hidden
 };
 
@@ -125,7 +125,8 @@ TEST(ClockTick, DimOptionShowsUnlitSegmentsGreyAndRecoloursTheAlarmMark) {
     auto& dim = dynamic_cast<platform::memory::MemoryMenuItem&>(*f.main.mnuVisibleDigital);
 
     dim.choose();
-    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kUnlitDimGrey) << "disarmed mark follows the unlit colour at once";
+    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kUnlitDimGrey)
+        << "disarmed mark follows the unlit colour at once";
     f.desk.loop.advance(1);
     EXPECT_EQ(f.main.face().digits[0][0]->color(), watch::kUnlitDimGrey) << "blank hour tens now visible grey";
 

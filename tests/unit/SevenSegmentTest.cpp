@@ -1,5 +1,5 @@
-#include "WatchTestSupport.h"
 #include "watch/SevenSegment.h"
+#include "WatchTestSupport.h"
 #include "watch/WatchFaceLayout.h"
 
 #include <gtest/gtest.h>
@@ -49,13 +49,12 @@ TEST_P(ShowDigitsRows, BothFacesShowTheCodes) {
     EXPECT_EQ(ReadDigits(secondFace, watch::kLitGreen), GetParam().shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCode, ShowDigitsRows,
-                         ::testing::Values(DigitRow{{0, 1, 2, 3, 4, 5}, "012345"},
-                                           DigitRow{{6, 7, 8, 9, BlankDigit, 0}, "6789 0"},
-                                           DigitRow{{BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit},
-                                                    "      "},
-                                           // Out-of-range codes never come from the program; they must not crash.
-                                           DigitRow{{-1, 11, 32767, 8, 8, 8}, "   888"}));
+INSTANTIATE_TEST_SUITE_P(
+    EveryCode, ShowDigitsRows,
+    ::testing::Values(DigitRow{{0, 1, 2, 3, 4, 5}, "012345"}, DigitRow{{6, 7, 8, 9, BlankDigit, 0}, "6789 0"},
+                      DigitRow{{BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit}, "      "},
+                      // Out-of-range codes never come from the program; they must not crash.
+                      DigitRow{{-1, 11, 32767, 8, 8, 8}, "   888"}));
 
 TEST_F(TwoFaces, EightLightsAllSegmentsAndOneOnlyTheRightHandPair) {
     watch::ShowDigits(state, display, {8, 1, 8, 1, 8, 1});

@@ -69,9 +69,9 @@ TEST(Startup, MainWindowAndFaceLayout) {
     EXPECT_TRUE(f.main.face().AlarmOn->isVisible());
 
     // Buttons in tab order: left edge and whether shown at start.
-    const std::vector<std::pair<int, bool>> expected = {{1463, true},  {2078, true},  {2693, true},
-                                                        {3315, true},  {3315, false}, {3315, false},
-                                                        {3930, true},  {3930, false}, {3930, false}};
+    const std::vector<std::pair<int, bool>> expected = {{1463, true}, {2078, true},  {2693, true},
+                                                        {3315, true}, {3315, false}, {3315, false},
+                                                        {3930, true}, {3930, false}, {3930, false}};
     const auto& buttons = f.window().buttons();
     ASSERT_EQ(buttons.size(), expected.size());
     for (std::size_t i = 0; i < buttons.size(); ++i) {

@@ -42,7 +42,8 @@ private:
 
 class MemoryLabel final : public Label {
 public:
-    explicit MemoryLabel(const LabelSpec& spec) : spec_(spec), text_(spec.text), color_(spec.foreColor), visible_(spec.visible) {}
+    explicit MemoryLabel(const LabelSpec& spec)
+        : spec_(spec), text_(spec.text), color_(spec.foreColor), visible_(spec.visible) {}
     void setVisible(bool visible) override { visible_ = visible; }
     bool isVisible() const override { return visible_; }
     void setText(const std::string& text) override { text_ = text; }

@@ -13,9 +13,7 @@ public:
 
     void setFileName(const std::string& path) override { fileName_ = path; }
     std::string fileName() const override { return fileName_; }
-    void sendCommand(std::string_view command) override {
-        error_ = command == "Close" ? std::int16_t{0} : kNoDevice;
-    }
+    void sendCommand(std::string_view command) override { error_ = command == "Close" ? std::int16_t{0} : kNoDevice; }
     void setNotify(bool notify) override { notify_ = notify; }
     bool notify() const override { return notify_; }
     std::int16_t error() const override { return error_; }

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QPainter>
 
-
 namespace kadrill::platform::qt {
 
 QPixmap assetPixmap(const std::string& name) {

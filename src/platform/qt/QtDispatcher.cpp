@@ -53,8 +53,8 @@ void QtDispatcher::tickPollingTimers() {
 }
 
 void QtDispatcher::updateEdgeTimer() {
-    const bool anyEnabled = std::any_of(pollingTimers_.begin(), pollingTimers_.end(),
-                                        [](const QtTimer* t) { return t->isEnabled(); });
+    const bool anyEnabled =
+        std::any_of(pollingTimers_.begin(), pollingTimers_.end(), [](const QtTimer* t) { return t->isEnabled(); });
     edgeTimer_->setActive(anyEnabled);
 }
 

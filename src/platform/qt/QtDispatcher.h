@@ -20,8 +20,7 @@ public:
     ~QtDispatcher() override;
 
     /// Raises the event, then ticks the polling timers.
-    template <typename... Args>
-    void deliver(const Event<Args...>& event, Args... args) {
+    template <typename... Args> void deliver(const Event<Args...>& event, Args... args) {
         event.raise(args...);
         tickPollingTimers();
     }

@@ -35,8 +35,7 @@ int pointsToPixels(double points) { return static_cast<int>(std::lround(points *
 QtLineShape::QtLineShape(FaceCanvas& canvas, const LineSpec& spec)
     : canvas_(canvas),
       line_(toPixelsF(spec.from.x), toPixelsF(spec.from.y), toPixelsF(spec.to.x), toPixelsF(spec.to.y)),
-      thickness_(spec.thicknessPixels),
-      color_(spec.color) {}
+      thickness_(spec.thicknessPixels), color_(spec.color) {}
 
 QRect QtLineShape::bounds() const {
     const int margin = thickness_ / 2 + 2;
@@ -173,9 +172,7 @@ Point QtWindow::position() const { return {toTwips(pos().x()), toTwips(pos().y()
 
 void QtWindow::setPosition(Point topLeft) { move(toPixels(topLeft.x), toPixels(topLeft.y)); }
 
-WindowState QtWindow::windowState() const {
-    return isMinimized() ? WindowState::Minimized : WindowState::Normal;
-}
+WindowState QtWindow::windowState() const { return isMinimized() ? WindowState::Minimized : WindowState::Normal; }
 
 void QtWindow::setWindowState(WindowState state) {
     if (state == WindowState::Minimized) {
