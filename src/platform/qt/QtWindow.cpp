@@ -9,6 +9,8 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include <cmath>
 #include <ctime>
@@ -32,14 +34,16 @@ int pointsToPixels(double points) { return static_cast<int>(std::lround(points *
 
 } // namespace
 
-QtLineShape::QtLineShape(FaceCanvas& canvas, const LineSpec& spec)
-    : canvas_(canvas),
-      line_(toPixelsF(spec.from.x), toPixelsF(spec.from.y), toPixelsF(spec.to.x), toPixelsF(spec.to.y)),
-      thickness_(spec.thicknessPixels), color_(spec.color) {}
-
-QRect QtLineShape::bounds() const {
-    const int margin = thickness_ / 2 + 2;
-    return QRectF(line_.p1(), line_.p2()).normalized().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+QtLineShape::QtLineShape(FaceCanvas& canvas, const LineSpec& spec) : canvas_(canvas), color_(spec.color) {
+    QPainterPath path;
+    path.moveTo(toPixelsF(spec.from.x), toPixelsF(spec.from.y));
+    path.lineTo(toPixelsF(spec.to.x), toPixelsF(spec.to.y));
+    QPainterPathStroker stroker;
+    stroker.setWidth(spec.thicknessPixels);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    outline_ = stroker.createStroke(path).simplified().toFillPolygon();
+    bounds_ = outline_.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 
 void QtLineShape::setVisible(bool visible) {
@@ -96,12 +100,13 @@ void FaceCanvas::paintEvent(QPaintEvent* event) {
         p.drawPixmap(QRectF(dirty), picture_,
                      QRectF(dirty.x() * sx, dirty.y() * sy, dirty.width() * sx, dirty.height() * sy));
     }
+    p.setPen(Qt::NoPen);
     for (const auto& line : lines_) {
         if (!line->isVisible() || !event->region().intersects(line->bounds())) {
             continue;
         }
-        p.setPen(QPen(toQColor(line->color()), line->thickness(), Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(line->line());
+        p.setBrush(toQColor(line->color()));
+        p.drawPolygon(line->outline());
     }
 }
 
