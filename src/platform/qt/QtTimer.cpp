@@ -12,8 +12,6 @@ QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerSpec& spec, QObject* paren
         dispatcher_.addPollingTimer(this);
     } else {
         qtimer_ = new QTimer(this);
-        // Short intervals drive visible changes; long ones may be coalesced by the system.
-        qtimer_->setTimerType(interval_ < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
         connect(qtimer_, &QTimer::timeout, this, [this] { dispatcher_.deliver(tick); });
         apply();
     }
@@ -45,6 +43,8 @@ void QtTimer::setEnabled(bool enabled) {
 }
 
 void QtTimer::apply() {
+    // Short intervals drive visible changes; long ones may be coalesced by the system.
+    qtimer_->setTimerType(interval_ < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
     // As with window timers, an interval of 0 means the timer does not run.
     if (enabled_ && interval_ > 0) {
         qtimer_->start(interval_);
