@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -189,6 +190,21 @@ private slots:
         QCOMPARE(added, QSystemTrayIcon::isSystemTrayAvailable());
         QVERIFY(desk->tray.remove(record));
         QVERIFY(!desk->tray.remove(record));
+    }
+
+    void systemClockGivesTimeTextAndAWrappingMillisecondCounter() {
+        posix::SystemClock clock;
+        const std::string t = clock.timeText();
+        QVERIFY2(QRegularExpression(QStringLiteral("^([1-9]|1[0-9]|2[0-3]|0):[0-5][0-9]:[0-5][0-9]$"))
+                     .match(QString::fromStdString(t))
+                     .hasMatch(),
+                 t.c_str());
+        const std::int32_t before = clock.tickCount();
+        QTest::qWait(60);
+        // Differences stay right across the 32-bit wrap, as unsigned arithmetic does.
+        const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(clock.tickCount()) -
+                                                       static_cast<std::uint32_t>(before));
+        QVERIFY2(elapsed >= 50 && elapsed < 2000, QByteArray::number(elapsed));
     }
 
     void labelsUseTheSubstitutedJapaneseFont() {
