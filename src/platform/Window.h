@@ -17,7 +17,7 @@ enum class BorderStyle {
 
 enum class WindowState { Normal, Minimized };
 
-struct WindowSpec {
+struct WindowProperties {
     std::string caption;
     int clientWidth = 0;  ///< twips
     int clientHeight = 0; ///< twips
@@ -28,14 +28,14 @@ struct WindowSpec {
     std::string icon;    ///< window icon
 };
 
-struct LineSpec {
+struct LineProperties {
     Point from; ///< twips
     Point to;   ///< twips
     int thicknessPixels = 1;
     Color color = 0;
 };
 
-struct LabelSpec {
+struct LabelProperties {
     Rect bounds; ///< twips
     std::string text;
     std::string fontName;
@@ -44,7 +44,7 @@ struct LabelSpec {
     bool visible = true;
 };
 
-struct PictureButtonSpec {
+struct PictureButtonProperties {
     Rect bounds; ///< twips
     std::string picture;
     std::string toolTip;
@@ -52,7 +52,7 @@ struct PictureButtonSpec {
     bool visible = true;
 };
 
-struct TimerSpec {
+struct TimerProperties {
     int interval = 0; ///< milliseconds
     bool enabled = false;
     TimerPacing pacing = TimerPacing::Interval;
@@ -92,10 +92,10 @@ public:
     virtual WindowState windowState() const = 0;
     virtual void setWindowState(WindowState state) = 0;
 
-    virtual LineShape& addLine(const LineSpec& spec) = 0;
-    virtual Label& addLabel(const LabelSpec& spec) = 0;
-    virtual PictureButton& addPictureButton(const PictureButtonSpec& spec) = 0;
-    virtual Timer& addTimer(const TimerSpec& spec) = 0;
+    virtual LineShape& addLine(const LineProperties& props) = 0;
+    virtual Label& addLabel(const LabelProperties& props) = 0;
+    virtual PictureButton& addPictureButton(const PictureButtonProperties& props) = 0;
+    virtual Timer& addTimer(const TimerProperties& props) = 0;
     virtual Menu& addMenu(const std::string& caption) = 0;
 
     /// Raised once when the user or the system closes the window; it cannot be cancelled.
@@ -111,7 +111,7 @@ public:
     virtual ~WindowSystem() = default;
 
     /// The window starts hidden.
-    virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec) = 0;
+    virtual std::unique_ptr<Window> createWindow(const WindowProperties& props) = 0;
 };
 
 } // namespace kadrill::platform

@@ -46,24 +46,24 @@ TEST(Startup, LoadsStateAndShowsTheWindowWithEverySegmentBlackUntilTheFirstTick)
 
 TEST(Startup, MainWindowAndFaceLayout) {
     MainFixture f;
-    const platform::WindowSpec& spec = f.window().spec();
-    EXPECT_EQ(spec.caption, "Kadrill");
-    EXPECT_EQ(spec.clientWidth, 6000);
-    EXPECT_EQ(spec.clientHeight, 1890);
-    EXPECT_EQ(spec.border, platform::BorderStyle::FixedSingle);
-    EXPECT_FALSE(spec.maximizeButton);
-    EXPECT_TRUE(spec.minimizeButton);
+    const platform::WindowProperties& props = f.window().props();
+    EXPECT_EQ(props.caption, "Kadrill");
+    EXPECT_EQ(props.clientWidth, 6000);
+    EXPECT_EQ(props.clientHeight, 1890);
+    EXPECT_EQ(props.border, platform::BorderStyle::FixedSingle);
+    EXPECT_FALSE(props.maximizeButton);
+    EXPECT_TRUE(props.minimizeButton);
 
     ASSERT_EQ(f.window().lines().size(), 42U);
     // Segment 0 of the second-units digit, and segment 5 of the hour tens.
-    EXPECT_EQ(asLine(f.main.face().digits[5][0]).spec().from, (platform::Point{5040, 240}));
-    EXPECT_EQ(asLine(f.main.face().digits[5][0]).spec().to, (platform::Point{5280, 240}));
-    EXPECT_EQ(asLine(f.main.face().digits[0][5]).spec().from, (platform::Point{1320, 720}));
-    EXPECT_EQ(asLine(f.main.face().digits[0][5]).spec().to, (platform::Point{1320, 1080}));
-    EXPECT_EQ(asLine(f.main.face().digits[2][3]).spec().thicknessPixels, 6);
+    EXPECT_EQ(asLine(f.main.face().digits[5][0]).props().from, (platform::Point{5040, 240}));
+    EXPECT_EQ(asLine(f.main.face().digits[5][0]).props().to, (platform::Point{5280, 240}));
+    EXPECT_EQ(asLine(f.main.face().digits[0][5]).props().from, (platform::Point{1320, 720}));
+    EXPECT_EQ(asLine(f.main.face().digits[0][5]).props().to, (platform::Point{1320, 1080}));
+    EXPECT_EQ(asLine(f.main.face().digits[2][3]).props().thicknessPixels, 6);
 
-    EXPECT_EQ(asLabel(f.main.face().AM).spec().bounds, (platform::Rect{480, 120, 615, 375}));
-    EXPECT_EQ(asLabel(f.main.face().PM).spec().bounds, (platform::Rect{480, 720, 615, 375}));
+    EXPECT_EQ(asLabel(f.main.face().AM).props().bounds, (platform::Rect{480, 120, 615, 375}));
+    EXPECT_EQ(asLabel(f.main.face().PM).props().bounds, (platform::Rect{480, 720, 615, 375}));
     EXPECT_EQ(asLabel(f.main.face().AlarmOn).text(), "♪");
     EXPECT_FALSE(f.main.face().AM->isVisible());
     EXPECT_TRUE(f.main.face().AlarmOn->isVisible());
@@ -75,7 +75,7 @@ TEST(Startup, MainWindowAndFaceLayout) {
     const auto& buttons = f.window().buttons();
     ASSERT_EQ(buttons.size(), expected.size());
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-        const platform::PictureButtonSpec& b = buttons[i]->spec();
+        const platform::PictureButtonProperties& b = buttons[i]->props();
         EXPECT_EQ(b.tabIndex, static_cast<int>(i));
         EXPECT_EQ(b.bounds, (platform::Rect{expected[i].first, 1485, 615, 300}));
         EXPECT_EQ(buttons[i]->isVisible(), expected[i].second) << "button " << i;
@@ -108,7 +108,7 @@ TEST(Startup, TrayIconCarriesTheFixedWidthTip) {
     EXPECT_EQ(tip.substr(0, 8), std::string("Kadrill\0", 8));
     EXPECT_EQ(tip.find_first_not_of(' ', 8), std::string::npos);
     EXPECT_EQ(f.desk.tray.record().id, 1);
-    EXPECT_EQ(f.desk.tray.record().icon, f.window().spec().icon);
+    EXPECT_EQ(f.desk.tray.record().icon, f.window().props().icon);
 }
 
 TEST(Startup, RunsWithoutANotificationArea) {

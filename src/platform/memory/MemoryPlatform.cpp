@@ -29,20 +29,20 @@ void MemoryPictureButton::click() {
     }
 }
 
-MemoryTimer::MemoryTimer(MemoryEventLoop& loop, const TimerSpec& spec) : loop_(loop), spec_(spec) {
-    nextDue_ = loop_.now() + spec_.interval;
+MemoryTimer::MemoryTimer(MemoryEventLoop& loop, const TimerProperties& props) : loop_(loop), props_(props) {
+    nextDue_ = loop_.now() + props_.interval;
 }
 
 void MemoryTimer::setInterval(int milliseconds) {
-    spec_.interval = milliseconds;
+    props_.interval = milliseconds;
     nextDue_ = loop_.now() + milliseconds;
 }
 
 void MemoryTimer::setEnabled(bool enabled) {
-    if (enabled && !spec_.enabled) {
-        nextDue_ = loop_.now() + spec_.interval;
+    if (enabled && !props_.enabled) {
+        nextDue_ = loop_.now() + props_.interval;
     }
-    spec_.enabled = enabled;
+    props_.enabled = enabled;
 }
 
 void MemoryMenuItem::choose() {
@@ -67,23 +67,23 @@ MemoryWindow::~MemoryWindow() {
     }
 }
 
-LineShape& MemoryWindow::addLine(const LineSpec& spec) {
-    lines_.push_back(std::make_unique<MemoryLine>(spec));
+LineShape& MemoryWindow::addLine(const LineProperties& props) {
+    lines_.push_back(std::make_unique<MemoryLine>(props));
     return *lines_.back();
 }
 
-Label& MemoryWindow::addLabel(const LabelSpec& spec) {
-    labels_.push_back(std::make_unique<MemoryLabel>(spec));
+Label& MemoryWindow::addLabel(const LabelProperties& props) {
+    labels_.push_back(std::make_unique<MemoryLabel>(props));
     return *labels_.back();
 }
 
-PictureButton& MemoryWindow::addPictureButton(const PictureButtonSpec& spec) {
-    buttons_.push_back(std::make_unique<MemoryPictureButton>(*this, spec));
+PictureButton& MemoryWindow::addPictureButton(const PictureButtonProperties& props) {
+    buttons_.push_back(std::make_unique<MemoryPictureButton>(*this, props));
     return *buttons_.back();
 }
 
-Timer& MemoryWindow::addTimer(const TimerSpec& spec) {
-    timers_.push_back(std::make_unique<MemoryTimer>(loop_, spec));
+Timer& MemoryWindow::addTimer(const TimerProperties& props) {
+    timers_.push_back(std::make_unique<MemoryTimer>(loop_, props));
     loop_.add(timers_.back().get());
     return *timers_.back();
 }
@@ -126,8 +126,8 @@ void MemoryEventLoop::advance(std::int64_t milliseconds) {
 
 void MemoryEventLoop::remove(MemoryTimer* timer) { std::erase(timers_, timer); }
 
-std::unique_ptr<Window> MemoryWindowSystem::createWindow(const WindowSpec& spec) {
-    return std::make_unique<MemoryWindow>(loop_, spec);
+std::unique_ptr<Window> MemoryWindowSystem::createWindow(const WindowProperties& props) {
+    return std::make_unique<MemoryWindow>(loop_, props);
 }
 
 bool MemoryTrayIcon::add(const NotifyIconRecord& record) {

@@ -20,7 +20,7 @@ namespace kadrill::platform::memory {
 
 class MemoryLine final : public LineShape {
 public:
-    explicit MemoryLine(const LineSpec& spec) : spec_(spec), color_(spec.color) {}
+    explicit MemoryLine(const LineProperties& props) : props_(props), color_(props.color) {}
     void setVisible(bool visible) override { visible_ = visible; }
     bool isVisible() const override { return visible_; }
     void setColor(Color color) override {
@@ -29,12 +29,12 @@ public:
     }
     Color color() const override { return color_; }
 
-    const LineSpec& spec() const { return spec_; }
+    const LineProperties& props() const { return props_; }
     /// How many times the colour was written, changed or not.
     int colorWrites() const { return writes_; }
 
 private:
-    LineSpec spec_;
+    LineProperties props_;
     Color color_;
     bool visible_ = true;
     int writes_ = 0;
@@ -42,8 +42,8 @@ private:
 
 class MemoryLabel final : public Label {
 public:
-    explicit MemoryLabel(const LabelSpec& spec)
-        : spec_(spec), text_(spec.text), color_(spec.foreColor), visible_(spec.visible) {}
+    explicit MemoryLabel(const LabelProperties& props)
+        : props_(props), text_(props.text), color_(props.foreColor), visible_(props.visible) {}
     void setVisible(bool visible) override { visible_ = visible; }
     bool isVisible() const override { return visible_; }
     void setText(const std::string& text) override { text_ = text; }
@@ -51,10 +51,10 @@ public:
     void setForeColor(Color color) override { color_ = color; }
     Color foreColor() const override { return color_; }
 
-    const LabelSpec& spec() const { return spec_; }
+    const LabelProperties& props() const { return props_; }
 
 private:
-    LabelSpec spec_;
+    LabelProperties props_;
     std::string text_;
     Color color_;
     bool visible_;
@@ -64,20 +64,20 @@ class MemoryWindow;
 
 class MemoryPictureButton final : public PictureButton {
 public:
-    MemoryPictureButton(MemoryWindow& window, const PictureButtonSpec& spec)
-        : window_(window), spec_(spec), visible_(spec.visible) {}
+    MemoryPictureButton(MemoryWindow& window, const PictureButtonProperties& props)
+        : window_(window), props_(props), visible_(props.visible) {}
     void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
     void setFocus() override;
     bool hasFocus() const override;
 
-    const PictureButtonSpec& spec() const { return spec_; }
+    const PictureButtonProperties& props() const { return props_; }
     /// Clicks the button as a user would; a hidden button cannot be clicked.
     void click();
 
 private:
     MemoryWindow& window_;
-    PictureButtonSpec spec_;
+    PictureButtonProperties props_;
     bool visible_;
 };
 
@@ -85,13 +85,13 @@ class MemoryEventLoop;
 
 class MemoryTimer final : public Timer {
 public:
-    MemoryTimer(MemoryEventLoop& loop, const TimerSpec& spec);
+    MemoryTimer(MemoryEventLoop& loop, const TimerProperties& props);
     void setInterval(int milliseconds) override;
-    int interval() const override { return spec_.interval; }
+    int interval() const override { return props_.interval; }
     void setEnabled(bool enabled) override;
-    bool isEnabled() const override { return spec_.enabled; }
+    bool isEnabled() const override { return props_.enabled; }
 
-    TimerPacing pacing() const { return spec_.pacing; }
+    TimerPacing pacing() const { return props_.pacing; }
     std::int64_t nextDue() const { return nextDue_; }
     void setNextDue(std::int64_t due) { nextDue_ = due; }
     int ticks() const { return ticks_; }
@@ -99,7 +99,7 @@ public:
 
 private:
     MemoryEventLoop& loop_;
-    TimerSpec spec_;
+    TimerProperties props_;
     std::int64_t nextDue_ = 0;
     int ticks_ = 0;
 };
@@ -143,7 +143,7 @@ private:
 
 class MemoryWindow final : public Window {
 public:
-    MemoryWindow(MemoryEventLoop& loop, const WindowSpec& spec) : loop_(loop), spec_(spec) {}
+    MemoryWindow(MemoryEventLoop& loop, const WindowProperties& props) : loop_(loop), props_(props) {}
     ~MemoryWindow() override;
 
     void show() override { visible_ = true; }
@@ -154,13 +154,13 @@ public:
     WindowState windowState() const override { return state_; }
     void setWindowState(WindowState state) override { state_ = state; }
 
-    LineShape& addLine(const LineSpec& spec) override;
-    Label& addLabel(const LabelSpec& spec) override;
-    PictureButton& addPictureButton(const PictureButtonSpec& spec) override;
-    Timer& addTimer(const TimerSpec& spec) override;
+    LineShape& addLine(const LineProperties& props) override;
+    Label& addLabel(const LabelProperties& props) override;
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override;
+    Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
-    const WindowSpec& spec() const { return spec_; }
+    const WindowProperties& props() const { return props_; }
     const std::vector<std::unique_ptr<MemoryLine>>& lines() const { return lines_; }
     const std::vector<std::unique_ptr<MemoryLabel>>& labels() const { return labels_; }
     const std::vector<std::unique_ptr<MemoryPictureButton>>& buttons() const { return buttons_; }
@@ -175,7 +175,7 @@ public:
 
 private:
     MemoryEventLoop& loop_;
-    WindowSpec spec_;
+    WindowProperties props_;
     bool visible_ = false;
     Point position_;
     WindowState state_ = WindowState::Normal;
@@ -231,7 +231,7 @@ private:
 class MemoryWindowSystem final : public WindowSystem {
 public:
     explicit MemoryWindowSystem(MemoryEventLoop& loop) : loop_(loop) {}
-    std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+    std::unique_ptr<Window> createWindow(const WindowProperties& props) override;
 
 private:
     MemoryEventLoop& loop_;

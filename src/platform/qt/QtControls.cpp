@@ -13,13 +13,13 @@ QPixmap assetPixmap(const std::string& name) {
     return QPixmap(QStringLiteral(":/assets/%1.xpm").arg(QString::fromStdString(name)));
 }
 
-QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonSpec& spec, QWidget* parent)
-    : QAbstractButton(parent), picture_(assetPixmap(spec.picture)) {
-    setGeometry(toPixels(spec.bounds.left), toPixels(spec.bounds.top), toPixels(spec.bounds.width),
-                toPixels(spec.bounds.height));
-    setToolTip(QString::fromStdString(spec.toolTip));
+QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent)
+    : QAbstractButton(parent), picture_(assetPixmap(props.picture)) {
+    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
+                toPixels(props.bounds.height));
+    setToolTip(QString::fromStdString(props.toolTip));
     setFocusPolicy(Qt::StrongFocus);
-    QAbstractButton::setVisible(spec.visible);
+    QAbstractButton::setVisible(props.visible);
     connect(this, &QAbstractButton::clicked, this, [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
 }
 

@@ -20,7 +20,7 @@ class QtDispatcher;
 /// A button drawn entirely by its picture, pixel for pixel, with a pressed and a focus look.
 class QtPictureButton final : public QAbstractButton, public PictureButton {
 public:
-    QtPictureButton(QtDispatcher& dispatcher, const PictureButtonSpec& spec, QWidget* parent);
+    QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent);
     void setVisible(bool visible) override { QAbstractButton::setVisible(visible); }
     bool isVisible() const override { return !isHidden(); }
     void setFocus() override { QAbstractButton::setFocus(Qt::OtherFocusReason); }

@@ -6,8 +6,9 @@
 
 namespace kadrill::platform::qt {
 
-QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerSpec& spec, QObject* parent)
-    : QObject(parent), dispatcher_(dispatcher), pacing_(spec.pacing), interval_(spec.interval), enabled_(spec.enabled) {
+QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerProperties& props, QObject* parent)
+    : QObject(parent), dispatcher_(dispatcher), pacing_(props.pacing), interval_(props.interval),
+      enabled_(props.enabled) {
     if (pacing_ == TimerPacing::PollsTimeOfDay) {
         dispatcher_.addPollingTimer(this);
     } else {

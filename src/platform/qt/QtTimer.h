@@ -15,7 +15,7 @@ class QtDispatcher;
 /// ticked by the dispatcher at second edges and after other handlers.
 class QtTimer final : public QObject, public Timer {
 public:
-    QtTimer(QtDispatcher& dispatcher, const TimerSpec& spec, QObject* parent);
+    QtTimer(QtDispatcher& dispatcher, const TimerProperties& props, QObject* parent);
     ~QtTimer() override;
 
     void setInterval(int milliseconds) override;

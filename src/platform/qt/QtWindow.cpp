@@ -34,12 +34,12 @@ int pointsToPixels(double points) { return static_cast<int>(std::lround(points *
 
 } // namespace
 
-QtLineShape::QtLineShape(FaceCanvas& canvas, const LineSpec& spec) : canvas_(canvas), color_(spec.color) {
+QtLineShape::QtLineShape(FaceCanvas& canvas, const LineProperties& props) : canvas_(canvas), color_(props.color) {
     QPainterPath path;
-    path.moveTo(toPixelsF(spec.from.x), toPixelsF(spec.from.y));
-    path.lineTo(toPixelsF(spec.to.x), toPixelsF(spec.to.y));
+    path.moveTo(toPixelsF(props.from.x), toPixelsF(props.from.y));
+    path.lineTo(toPixelsF(props.to.x), toPixelsF(props.to.y));
     QPainterPathStroker stroker;
-    stroker.setWidth(spec.thicknessPixels);
+    stroker.setWidth(props.thicknessPixels);
     stroker.setCapStyle(Qt::RoundCap);
     stroker.setJoinStyle(Qt::RoundJoin);
     outline_ = stroker.createStroke(path).simplified().toFillPolygon();
@@ -67,8 +67,8 @@ FaceCanvas::FaceCanvas(QSize size, QPixmap picture, QWidget* parent) : QWidget(p
     setAutoFillBackground(false);
 }
 
-QtLineShape& FaceCanvas::addLine(const LineSpec& spec) {
-    lines_.push_back(std::make_unique<QtLineShape>(*this, spec));
+QtLineShape& FaceCanvas::addLine(const LineProperties& props) {
+    lines_.push_back(std::make_unique<QtLineShape>(*this, props));
     update(lines_.back()->bounds());
     return *lines_.back();
 }
@@ -110,18 +110,18 @@ void FaceCanvas::paintEvent(QPaintEvent* event) {
     }
 }
 
-QtLabel::QtLabel(const LabelSpec& spec, QWidget* parent)
-    : QLabel(QString::fromStdString(spec.text), parent), color_(spec.foreColor) {
-    setGeometry(toPixels(spec.bounds.left), toPixels(spec.bounds.top), toPixels(spec.bounds.width),
-                toPixels(spec.bounds.height));
-    QFont font(QString::fromStdString(spec.fontName));
-    font.setPixelSize(pointsToPixels(spec.fontPoints));
+QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
+    : QLabel(QString::fromStdString(props.text), parent), color_(props.foreColor) {
+    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
+                toPixels(props.bounds.height));
+    QFont font(QString::fromStdString(props.fontName));
+    font.setPixelSize(pointsToPixels(props.fontPoints));
     setFont(font);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setForeColor(color_);
-    QLabel::setVisible(spec.visible);
+    QLabel::setVisible(props.visible);
 }
 
 void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromStdString(text)); }
@@ -139,29 +139,29 @@ void QtLabel::setForeColor(Color color) {
     }
 }
 
-QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowSpec& spec) : dispatcher_(dispatcher) {
-    setWindowTitle(QString::fromStdString(spec.caption));
+QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : dispatcher_(dispatcher) {
+    setWindowTitle(QString::fromStdString(props.caption));
     Qt::WindowFlags flags = Qt::Window;
-    if (spec.border == BorderStyle::None) {
+    if (props.border == BorderStyle::None) {
         flags |= Qt::FramelessWindowHint;
     } else {
         flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (spec.minimizeButton) {
+        if (props.minimizeButton) {
             flags |= Qt::WindowMinimizeButtonHint;
         }
-        if (spec.maximizeButton) {
+        if (props.maximizeButton) {
             flags |= Qt::WindowMaximizeButtonHint;
         }
     }
     setWindowFlags(flags);
-    if (!spec.icon.empty()) {
+    if (!props.icon.empty()) {
         QIcon icon;
-        icon.addPixmap(assetPixmap(spec.icon + "-32"));
-        icon.addPixmap(assetPixmap(spec.icon + "-16"));
+        icon.addPixmap(assetPixmap(props.icon + "-32"));
+        icon.addPixmap(assetPixmap(props.icon + "-16"));
         setWindowIcon(icon);
     }
-    canvas_ = new FaceCanvas(QSize(toPixels(spec.clientWidth), toPixels(spec.clientHeight)),
-                             spec.picture.empty() ? QPixmap() : assetPixmap(spec.picture), this);
+    canvas_ = new FaceCanvas(QSize(toPixels(props.clientWidth), toPixels(props.clientHeight)),
+                             props.picture.empty() ? QPixmap() : assetPixmap(props.picture), this);
     setCentralWidget(canvas_);
     // A fixed border: the window keeps the size its face and menu bar need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -187,15 +187,15 @@ void QtWindow::setWindowState(WindowState state) {
     }
 }
 
-LineShape& QtWindow::addLine(const LineSpec& spec) { return canvas_->addLine(spec); }
+LineShape& QtWindow::addLine(const LineProperties& props) { return canvas_->addLine(props); }
 
-Label& QtWindow::addLabel(const LabelSpec& spec) { return *new QtLabel(spec, canvas_); }
+Label& QtWindow::addLabel(const LabelProperties& props) { return *new QtLabel(props, canvas_); }
 
-PictureButton& QtWindow::addPictureButton(const PictureButtonSpec& spec) {
-    return *new QtPictureButton(dispatcher_, spec, canvas_);
+PictureButton& QtWindow::addPictureButton(const PictureButtonProperties& props) {
+    return *new QtPictureButton(dispatcher_, props, canvas_);
 }
 
-Timer& QtWindow::addTimer(const TimerSpec& spec) { return *new QtTimer(dispatcher_, spec, this); }
+Timer& QtWindow::addTimer(const TimerProperties& props) { return *new QtTimer(dispatcher_, props, this); }
 
 Menu& QtWindow::addMenu(const std::string& caption) {
     QMenu* menu = menuBar()->addMenu(QString::fromStdString(caption));

@@ -25,7 +25,7 @@ int toTwips(int pixels);
 
 class QtLineShape final : public LineShape {
 public:
-    QtLineShape(FaceCanvas& canvas, const LineSpec& spec);
+    QtLineShape(FaceCanvas& canvas, const LineProperties& props);
     void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
     void setColor(Color color) override;
@@ -49,7 +49,7 @@ class FaceCanvas final : public QWidget {
 public:
     FaceCanvas(QSize size, QPixmap picture, QWidget* parent);
 
-    QtLineShape& addLine(const LineSpec& spec);
+    QtLineShape& addLine(const LineProperties& props);
     /// A line changed its colour or visibility.
     void lineChanged(const QtLineShape& line, bool colorChanged);
     /// True once after the lines changed colour: the next repaint shows new digits.
@@ -66,7 +66,7 @@ private:
 
 class QtLabel final : public QLabel, public Label {
 public:
-    QtLabel(const LabelSpec& spec, QWidget* parent);
+    QtLabel(const LabelProperties& props, QWidget* parent);
     void setVisible(bool visible) override { QLabel::setVisible(visible); }
     bool isVisible() const override { return !isHidden(); }
     void setText(const std::string& text) override;
@@ -85,7 +85,7 @@ class QtTimer;
 
 class QtWindow final : public QMainWindow, public Window {
 public:
-    QtWindow(QtDispatcher& dispatcher, const WindowSpec& spec);
+    QtWindow(QtDispatcher& dispatcher, const WindowProperties& props);
     ~QtWindow() override;
 
     void show() override;
@@ -96,10 +96,10 @@ public:
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
 
-    LineShape& addLine(const LineSpec& spec) override;
-    Label& addLabel(const LabelSpec& spec) override;
-    PictureButton& addPictureButton(const PictureButtonSpec& spec) override;
-    Timer& addTimer(const TimerSpec& spec) override;
+    LineShape& addLine(const LineProperties& props) override;
+    Label& addLabel(const LabelProperties& props) override;
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override;
+    Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
 protected:

@@ -12,8 +12,8 @@ QtWindowSystem::QtWindowSystem(QtDispatcher& dispatcher) : dispatcher_(dispatche
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
 }
 
-std::unique_ptr<Window> QtWindowSystem::createWindow(const WindowSpec& spec) {
-    return std::make_unique<QtWindow>(dispatcher_, spec);
+std::unique_ptr<Window> QtWindowSystem::createWindow(const WindowProperties& props) {
+    return std::make_unique<QtWindow>(dispatcher_, props);
 }
 
 } // namespace kadrill::platform::qt

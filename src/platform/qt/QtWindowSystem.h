@@ -9,7 +9,7 @@ class QtDispatcher;
 class QtWindowSystem final : public WindowSystem {
 public:
     explicit QtWindowSystem(QtDispatcher& dispatcher);
-    std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+    std::unique_ptr<Window> createWindow(const WindowProperties& props) override;
 
 private:
     QtDispatcher& dispatcher_;
