@@ -7,7 +7,48 @@
 #include <QMenu>
 #include <QPainter>
 
+#include <cmath>
+
 namespace kadrill::platform::qt {
+
+namespace {
+
+// Fonts are sized in points at 96 dpi, like the twips of the layout, so a face looks
+// the same whatever DPI the X server reports.
+int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+
+} // namespace
+
+QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+
+QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
+    : QLabel(QString::fromStdString(props.text), parent), color_(props.foreColor) {
+    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
+                toPixels(props.bounds.height));
+    QFont font(QString::fromStdString(props.fontName));
+    font.setPixelSize(pointsToPixels(props.fontPoints));
+    setFont(font);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setForeColor(color_);
+    QLabel::setVisible(props.visible);
+}
+
+void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromStdString(text)); }
+
+std::string QtLabel::text() const { return QLabel::text().toStdString(); }
+
+void QtLabel::setForeColor(Color color) {
+    const bool changed = color != color_;
+    color_ = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, toQColor(color));
+    setPalette(pal);
+    if (changed) {
+        update();
+    }
+}
 
 QPixmap assetPixmap(const std::string& name) {
     return QPixmap(QStringLiteral(":/assets/%1.xpm").arg(QString::fromStdString(name)));

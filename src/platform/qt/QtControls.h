@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QPixmap>
 
 #include <memory>
@@ -16,6 +17,22 @@ class QMenu;
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
+
+QColor toQColor(Color c);
+
+class QtLabel final : public QLabel, public Label {
+public:
+    QtLabel(const LabelProperties& props, QWidget* parent);
+    void setVisible(bool visible) override { QLabel::setVisible(visible); }
+    bool isVisible() const override { return !isHidden(); }
+    void setText(const std::string& text) override;
+    std::string text() const override;
+    void setForeColor(Color color) override;
+    Color foreColor() const override { return color_; }
+
+private:
+    Color color_;
+};
 
 /// A button drawn entirely by its picture, pixel for pixel, with a pressed and a focus look.
 class QtPictureButton final : public QAbstractButton, public PictureButton {

@@ -24,13 +24,7 @@ int toTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 namespace {
 
-QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
-
 double toPixelsF(int twips) { return twips / static_cast<double>(kTwipsPerPixel); }
-
-// Fonts are sized in points at 96 dpi, like the twips of the layout, so a face looks
-// the same whatever DPI the X server reports.
-int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
 } // namespace
 
@@ -107,35 +101,6 @@ void FaceCanvas::paintEvent(QPaintEvent* event) {
         }
         p.setBrush(toQColor(line->color()));
         p.drawPolygon(line->outline());
-    }
-}
-
-QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
-    : QLabel(QString::fromStdString(props.text), parent), color_(props.foreColor) {
-    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
-                toPixels(props.bounds.height));
-    QFont font(QString::fromStdString(props.fontName));
-    font.setPixelSize(pointsToPixels(props.fontPoints));
-    setFont(font);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setAutoFillBackground(false);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setForeColor(color_);
-    QLabel::setVisible(props.visible);
-}
-
-void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromStdString(text)); }
-
-std::string QtLabel::text() const { return QLabel::text().toStdString(); }
-
-void QtLabel::setForeColor(Color color) {
-    const bool changed = color != color_;
-    color_ = color;
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, toQColor(color));
-    setPalette(pal);
-    if (changed) {
-        update();
     }
 }
 

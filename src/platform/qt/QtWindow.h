@@ -2,7 +2,6 @@
 
 #include "platform/Window.h"
 
-#include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QWidget>
@@ -10,14 +9,11 @@
 #include <memory>
 #include <vector>
 
-class QAbstractButton;
-class QAction;
-class QMenu;
-
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
 class FaceCanvas;
+class QtMenu;
 
 /// Twips to logical pixels; Qt then applies the device pixel ratio.
 int toPixels(int twips);
@@ -63,25 +59,6 @@ private:
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     bool flipPending_ = false;
 };
-
-class QtLabel final : public QLabel, public Label {
-public:
-    QtLabel(const LabelProperties& props, QWidget* parent);
-    void setVisible(bool visible) override { QLabel::setVisible(visible); }
-    bool isVisible() const override { return !isHidden(); }
-    void setText(const std::string& text) override;
-    std::string text() const override;
-    void setForeColor(Color color) override;
-    Color foreColor() const override { return color_; }
-
-private:
-    Color color_;
-};
-
-class QtPictureButton;
-class QtMenu;
-class QtMenuItem;
-class QtTimer;
 
 class QtWindow final : public QMainWindow, public Window {
 public:
