@@ -115,6 +115,11 @@ void CMain::ShowTimeOfDay(const std::string& t) {
 
     if (CheckAlarm) {
         CheckAlarm(t);
+        // The alarm check may wait (a message box, keys being sent) while later ticks show
+        // later seconds; drawing this second's digits now would turn the clock back.
+        if (state_.LastTimeText != t) {
+            return;
+        }
     }
 
     if (mnuVisibleTwelve->isChecked()) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kadrill::test {
 namespace {
 
@@ -85,6 +87,21 @@ TEST(ClockTick, RedrawRequestAndEmptiedLastTimeTextRedrawWithinOneTick) {
     f.desk.loop.advance(1);
     EXPECT_EQ(f.alarmChecks, 3);
     EXPECT_EQ(f.state.LastTimeText, "14:00:00");
+}
+
+TEST(ClockTick, AnAlarmCheckThatWaitsLetsLaterSecondsShowAndDoesNotTurnTheClockBack) {
+    MainFixture f;
+    std::vector<std::string> checks;
+    f.main.CheckAlarm = [&](const std::string& t) {
+        checks.push_back(t);
+        if (checks.size() == 1) {
+            f.desk.loop.advance(1500); // waits in a message box while ticks go on
+        }
+    };
+    f.showAt(9, 0, 0);
+    EXPECT_EQ(checks, (std::vector<std::string>{"9:00:00", "9:00:01"}));
+    EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 90001");
+    EXPECT_EQ(f.state.LastTimeText, "9:00:01");
 }
 
 TEST(ClockTick, ARedrawRequestWaitsWhileTheClockTimerIsStopped) {

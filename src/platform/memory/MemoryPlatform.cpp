@@ -102,6 +102,8 @@ void FakeClock::setTimeOfDay(int hour, int minute, int second, int millisecond) 
 }
 
 void MemoryEventLoop::advance(std::int64_t milliseconds) {
+    // A handler may advance the loop itself, as a message box lets ticks run while it
+    // waits; afterwards this call goes on from wherever that left the time.
     const std::int64_t target = now_ + milliseconds;
     for (;;) {
         MemoryTimer* next = nullptr;
@@ -120,8 +122,10 @@ void MemoryEventLoop::advance(std::int64_t milliseconds) {
         next->countTick();
         next->tick.raise();
     }
-    clock_.advance(target - now_);
-    now_ = target;
+    if (now_ < target) {
+        clock_.advance(target - now_);
+        now_ = target;
+    }
 }
 
 void MemoryEventLoop::remove(MemoryTimer* timer) { std::erase(timers_, timer); }
