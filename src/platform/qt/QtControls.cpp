@@ -59,6 +59,8 @@ QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonPr
     setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
                 toPixels(props.bounds.height));
     setToolTip(QString::fromStdString(props.toolTip));
+    // A picture says nothing to a screen reader; the tip names the button.
+    setAccessibleName(toolTip());
     setFocusPolicy(Qt::StrongFocus);
     QAbstractButton::setVisible(props.visible);
     connect(this, &QAbstractButton::clicked, this, [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
