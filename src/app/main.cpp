@@ -39,7 +39,11 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     // One Japanese font for menus and marks alike: loading a second font file for the
     // menus alone would cost more memory than the whole face.
-    QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    QFont font(QStringLiteral("IPAPGothic"), 9);
+    // Unhinted outlines: the hinter would pull in much of the font file for a handful of
+    // glyphs, and the face's marks are drawn large enough not to need it.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    QApplication::setFont(font);
 
     kadrill::platform::qt::QtPlatform desktop;
     kadrill::watch::WatchState state;

@@ -4,6 +4,7 @@
 #include "QtWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QPainter>
 
@@ -27,6 +28,7 @@ QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
                 toPixels(props.bounds.height));
     QFont font(QString::fromStdString(props.fontName));
     font.setPixelSize(pointsToPixels(props.fontPoints));
+    font.setHintingPreference(QApplication::font().hintingPreference());
     setFont(font);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setAutoFillBackground(false);
