@@ -52,10 +52,6 @@ void QtLabel::setForeColor(Color color) {
     }
 }
 
-QPixmap assetPixmap(const std::string& name) {
-    return QPixmap(QStringLiteral(":/assets/%1.xpm").arg(QString::fromStdString(name)));
-}
-
 QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent)
     : QAbstractButton(parent), picture_(assetPixmap(props.picture)) {
     setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
