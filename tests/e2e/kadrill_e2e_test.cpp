@@ -88,7 +88,8 @@ protected:
     }
 
     Window mainWindow() {
-        const auto w = x_.waitForTopLevel("Kadrill", app_->pid(), kStartTimeout);
+        // The main window holds the whole 400 x 126 face.
+        const auto w = x_.waitForTopLevel("Kadrill", app_->pid(), {400, 126}, kStartTimeout);
         if (!w) {
             ADD_FAILURE() << "no window titled Kadrill appeared"
                           << (app_->running() ? "" : " (kadrill is no longer running)");

@@ -355,9 +355,12 @@ std::optional<std::pair<int, int>> XServer::size(Window w) const {
     return std::pair{attributes.width, attributes.height};
 }
 
-std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner) const {
+std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize) const {
     for (Window w : children(root())) {
         if (!isViewable(w) || name(w) != title)
+            continue;
+        const auto wh = size(w);
+        if (!wh || wh->first < minSize.first || wh->second < minSize.second)
             continue;
         const auto windowPid = pid(w);
         if (!windowPid || *windowPid == static_cast<unsigned long>(owner))
@@ -366,9 +369,9 @@ std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owne
     return std::nullopt;
 }
 
-std::optional<Window> XServer::waitForTopLevel(const std::string& title, pid_t owner,
+std::optional<Window> XServer::waitForTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
                                                std::chrono::milliseconds timeout) const {
-    return pollFor<Window>(timeout, [&] { return findTopLevel(title, owner); });
+    return pollFor<Window>(timeout, [&] { return findTopLevel(title, owner, minSize); });
 }
 
 std::optional<Image> XServer::grab(Window w) const {

@@ -122,8 +122,11 @@ public:
     std::optional<std::pair<int, int>> size(Window w) const;
 
     // A mapped top-level window with this title that belongs to `owner`.
-    std::optional<Window> findTopLevel(const std::string& title, pid_t owner) const;
-    std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner,
+    // At least minSize in pixels: a tray icon bears the program's title too and stands at
+    // the top level for a moment before the tray host docks it.
+    std::optional<Window> findTopLevel(const std::string& title, pid_t owner,
+                                       std::pair<int, int> minSize = {0, 0}) const;
+    std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
                                           std::chrono::milliseconds timeout) const;
     // Every window under `w`, depth first, `w` excluded.
     std::vector<Window> descendants(Window w) const;
