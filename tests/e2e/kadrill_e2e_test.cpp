@@ -4,11 +4,14 @@
 // gtest before Xlib: X.h defines None, which gtest uses as a type name.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "watch_face.h"
 #include "x_harness.h"
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -131,10 +134,26 @@ protected:
         return grab;
     }
 
+    // Where a process that should have ended is waiting, for the failure message.
+    static std::string threadStacks(pid_t pid) {
+        const std::string command = "gdb -p " + std::to_string(pid) +
+                                    " -batch -ex 'thread apply all bt 15' 2>/dev/null | grep -E '^(Thread|#)'";
+        std::string out;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char line[512];
+            while (fgets(line, sizeof line, pipe) != nullptr)
+                out += line;
+            pclose(pipe);
+        }
+        return out.empty() ? "  (gdb could not attach)\n" : out;
+    }
+
     void closeAndExpectCleanExit(Window w) {
         x_.sendDeleteWindow(w);
         const auto code = app_->waitForExit(kExitTimeout);
-        ASSERT_TRUE(code) << "kadrill still runs " << kExitTimeout.count() << " s after WM_DELETE_WINDOW";
+        ASSERT_TRUE(code) << "kadrill still runs " << kExitTimeout.count()
+                          << " s after WM_DELETE_WINDOW; its threads:\n"
+                          << threadStacks(app_->pid());
         EXPECT_EQ(*code, 0);
     }
 
