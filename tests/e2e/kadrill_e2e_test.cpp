@@ -4,8 +4,6 @@
 // gtest before Xlib: X.h defines None, which gtest uses as a type name.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "watch_face.h"
 #include "x_harness.h"
 
