@@ -119,7 +119,6 @@ void MemoryEventLoop::advance(std::int64_t milliseconds) {
         clock_.advance(next->nextDue() - now_);
         now_ = next->nextDue();
         next->setNextDue(now_ + next->interval());
-        next->countTick();
         next->tick.raise();
     }
     if (now_ < target) {

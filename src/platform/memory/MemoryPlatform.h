@@ -94,14 +94,11 @@ public:
     TimerPacing pacing() const { return props_.pacing; }
     std::int64_t nextDue() const { return nextDue_; }
     void setNextDue(std::int64_t due) { nextDue_ = due; }
-    int ticks() const { return ticks_; }
-    void countTick() { ++ticks_; }
 
 private:
     MemoryEventLoop& loop_;
     TimerProperties props_;
     std::int64_t nextDue_ = 0;
-    int ticks_ = 0;
 };
 
 class MemoryMenuItem final : public MenuItem {

@@ -36,7 +36,6 @@ private:
 
     std::vector<QtTimer*> pollingTimers_;
     SecondEdgeTimer* edgeTimer_ = nullptr;
-    bool ticking_ = false;
     bool tickQueued_ = false;
 };
 
