@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     // Over shared memory the X server answers every repaint with a completion event,
-    // waking two threads each second to send a few hundred bytes of digits; the plain
+    // waking two threads each second to send a few kilobytes of digits; the plain
     // socket path wakes none.
     if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) {
         qputenv("QT_XCB_NO_MITSHM", "1");
