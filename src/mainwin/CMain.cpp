@@ -126,12 +126,8 @@ void CMain::ShowTimeOfDay(const std::string& t) {
         const bool pm = ApplyTwelveHour(t, codes) == Meridiem::PM;
         const platform::Color lit = state_.SegmentColors[1];
         const platform::Color unlit = state_.SegmentColors[0];
-        face_.AM->setForeColor(pm ? unlit : lit);
-        face_.PM->setForeColor(pm ? lit : unlit);
-        if (display_.digital != nullptr) {
-            display_.digital->AM->setForeColor(pm ? unlit : lit);
-            display_.digital->PM->setForeColor(pm ? lit : unlit);
-        }
+        watch::ColorMark(display_, &watch::WatchFace::AM, pm ? unlit : lit);
+        watch::ColorMark(display_, &watch::WatchFace::PM, pm ? lit : unlit);
     }
 
     watch::ShowDigits(state_, display_, codes);

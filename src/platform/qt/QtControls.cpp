@@ -33,7 +33,7 @@ QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
-    setForeColor(color_);
+    applyForeColor();
     QLabel::setVisible(props.visible);
 }
 
@@ -42,14 +42,17 @@ void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromSt
 std::string QtLabel::text() const { return QLabel::text().toStdString(); }
 
 void QtLabel::setForeColor(Color color) {
-    const bool changed = color != color_;
-    color_ = color;
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, toQColor(color));
-    setPalette(pal);
-    if (changed) {
-        update();
+    // The marks are recoloured every displayed second; an unchanged colour costs nothing.
+    if (color != color_) {
+        color_ = color;
+        applyForeColor();
     }
+}
+
+void QtLabel::applyForeColor() {
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, toQColor(color_));
+    setPalette(pal);
 }
 
 QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent)

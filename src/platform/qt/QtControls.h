@@ -31,6 +31,8 @@ public:
     Color foreColor() const override { return color_; }
 
 private:
+    void applyForeColor();
+
     Color color_;
 };
 
