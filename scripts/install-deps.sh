@@ -7,12 +7,16 @@ packages=(
   # build
   cmake ninja-build ccache g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libx11-dev
+  libx11-dev libxcb-xfixes0-dev
+  # help: qhelpgenerator at build time, Qt Help and its SQLite driver at run time
+  qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   # tests
   googletest libgtest-dev libgmock-dev
   xvfb xauth faketime trayer x11-utils
+  # end-to-end: synthetic clicks and keys, and a window manager to minimise and move
+  libxtst-dev openbox
   # benchmark: the reference clock and the repaint watcher
-  x11-apps libxdamage-dev
+  x11-apps libxdamage-dev xdotool
   # Japanese glyphs and the ♪ mark on the face
   fonts-ipafont-gothic fontconfig
 )

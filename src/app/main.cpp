@@ -1,9 +1,11 @@
 #include "mainwin/CMain.h"
+#include "platform/qt/Assets.h"
 #include "platform/qt/QtPlatform.h"
 #include "watch/WatchState.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +35,11 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) {
         qputenv("QT_XCB_NO_MITSHM", "1");
     }
+    // On a Wayland session the watch runs through XWayland: a Wayland client may neither
+    // place its windows nor send keys to another program, and the watch does both.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kadrill"));
     // Tray and dialogs must not end the program when the main window is hidden.
@@ -46,6 +53,10 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(font);
 
     kadrill::platform::qt::QtPlatform desktop;
+    QIcon icon;
+    icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-32"));
+    icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-16"));
+    desktop.help.setWindowIcon(icon);
     kadrill::watch::WatchState state;
     kadrill::mainwin::CMain main(desktop.platform, state);
     main.Start();

@@ -1,10 +1,16 @@
 #include "CMain.h"
 
 #include "ClockDigits.h"
+#include "WindowPlacement.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
+#include "platform/Help.h"
 #include "platform/MediaControl.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Window.h"
+#include "watch/SevenSegment.h"
+#include "watch/Stopwatch.h"
+#include "watch/WatchButtons.h"
 #include "watch/WatchFaceLayout.h"
 
 namespace kadrill::mainwin {
@@ -13,6 +19,12 @@ namespace {
 
 constexpr const char* kProgramName = "Kadrill";
 constexpr std::size_t kTipLength = 64;
+
+// The mouse messages that a press on the notification-area icon stands for.
+constexpr int kIconLeftButtonDown = 513;
+constexpr int kIconRightButtonDown = 516;
+
+constexpr const char* kNoHelpMessage = "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。";
 
 } // namespace
 
@@ -32,21 +44,49 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
         .border = platform::BorderStyle::FixedSingle,
         .minimizeButton = true,
         .maximizeButton = false,
+        .menuBar = true,
         .picture = "face",
         .icon = "kadrill",
     });
     watch::BuildWatchFace(*window_, face_);
 
     MainTimer = &window_->addTimer({.interval = 1, .enabled = true, .pacing = platform::TimerPacing::PollsTimeOfDay});
-    CountTimer = &window_->addTimer({.interval = 1, .enabled = false, .pacing = platform::TimerPacing::Interval});
+    // A stopped stopwatch changes only when told to; a running one sets its own pace.
+    CountTimer = &window_->addTimer({.interval = 1, .enabled = false, .pacing = platform::TimerPacing::PollsTimeOfDay});
     OneSec = &window_->addTimer({.interval = 500, .enabled = false, .pacing = platform::TimerPacing::Interval});
     MainTimer->tick.setHandler([this] { MainTimerTick(); });
+    CountTimer->tick.setHandler([this] { watch::CountTimerTick(state_, controls_, CheckAlarm); });
     OneSec->tick.setHandler([this] { OneSecTick(); });
 
     buildMenus();
 
-    display_ = {.main = &face_, .digital = nullptr, .CountTimer = CountTimer, .mnuVisibleTwelve = mnuVisibleTwelve};
+    controls_ = {
+        .main = &face_,
+        .digital = nullptr,
+        .MainTimer = MainTimer,
+        .CountTimer = CountTimer,
+        .OneSec = OneSec,
+        .mnuVisibleTwelve = mnuVisibleTwelve,
+        .mnuVisibleMenuBar = mnuVisibleMenuBar,
+        .MMControl = &MMControl,
+        .clock = &platform.clock,
+    };
+    watch::ConnectWatchButtons(face_, state_, controls_);
+    face_.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });
+    face_.AlmBtn->clicked.setHandler([this] { open(ShowAlarm); });
+
     window_->closed.setHandler([this] { Unload(); });
+    window_->stateChanged.setHandler([this] { WindowStateChanged(); });
+    // The bare face and the AM/PM marks offer the display menu; the ♪ mark and the
+    // buttons take their presses without one.
+    auto menuOnRightPress = [this](const platform::MouseEvent& e) {
+        if (e.button == platform::MouseButton::Right) {
+            PopupDisplayMenu();
+        }
+    };
+    window_->mouseDown.setHandler(menuOnRightPress);
+    face_.AM->mouseDown.setHandler(menuOnRightPress);
+    face_.PM->mouseDown.setHandler(menuOnRightPress);
 }
 
 CMain::~CMain() = default;
@@ -57,11 +97,11 @@ void CMain::buildMenus() {
     mnuTime = &set.addItem("時刻の設定(&T)", MenuItemKind::Command);
     mnuSetAlarm = &set.addItem("ｱﾗｰﾑの設定(&A)", MenuItemKind::Command);
 
-    platform::Menu& visible = window_->addMenu("表示(&V)");
-    mnuVisibleTwelve = &visible.addItem("12時間表示(&W)", MenuItemKind::Check);
-    mnuVisibleDigital = &visible.addItem("全ての文字を表示(&A)", MenuItemKind::Check);
-    mnuVisibleMenuBarSeparator = &visible.addSeparator();
-    mnuVisibleMenuBar = &visible.addItem("ﾒﾆｭｰﾊﾞｰを隠す(&H)", MenuItemKind::Check);
+    mnuVisible = &window_->addMenu("表示(&V)");
+    mnuVisibleTwelve = &mnuVisible->addItem("12時間表示(&W)", MenuItemKind::Check);
+    mnuVisibleDigital = &mnuVisible->addItem("全ての文字を表示(&A)", MenuItemKind::Check);
+    mnuVisibleMenuBarSeparator = &mnuVisible->addSeparator();
+    mnuVisibleMenuBar = &mnuVisible->addItem("ﾒﾆｭｰﾊﾞｰを隠す(&H)", MenuItemKind::Check);
 
     platform::Menu& timer = window_->addMenu("ﾀｲﾏｰ(&T)");
     mnuTimerNoodle = &timer.addItem("ﾗｰﾒﾝﾀｲﾏｰ(&N)", MenuItemKind::Command);
@@ -69,25 +109,44 @@ void CMain::buildMenus() {
     platform::Menu& help = window_->addMenu("ﾍﾙﾌﾟ(&H)");
     mnuHelpTopic = &help.addItem("ﾄﾋﾟｯｸの検索(&H)", MenuItemKind::Command);
 
+    mnuTime->chosen.setHandler([this] { open(ShowTimeSet); });
+    mnuSetAlarm->chosen.setHandler([this] { open(ShowAlarm); });
     mnuVisibleTwelve->chosen.setHandler([this] { ToggleTwelveHour(); });
     mnuVisibleDigital->chosen.setHandler([this] { ToggleDimSegments(); });
+    mnuVisibleMenuBar->chosen.setHandler([this] { SwapWindows(); });
+    mnuTimerNoodle->chosen.setHandler([this] { open(ShowNoodleTimer); });
+    mnuHelpTopic->chosen.setHandler([this] { ShowHelp(); });
 }
 
 void CMain::Load() {
     notifyIcon_ = {.id = 1, .tip = NotifyIconTip(kProgramName), .icon = "kadrill"};
-    // Without a notification area the program simply runs without an icon.
+    platform_.tray.leftPressed.setHandler([this] { IconMessage(kIconLeftButtonDown); });
+    platform_.tray.rightPressed.setHandler([this] { IconMessage(kIconRightButtonDown); });
+    platform_.tray.availabilityChanged.setHandler([this] { TrayAvailabilityChanged(); });
+    // Without a notification area the program runs without an icon until one appears.
     (void)platform_.tray.add(notifyIcon_);
 
-    state_.AlarmEnabled = false;
-    state_.AlarmTime = 0;
-    state_.AlarmActionType = 0;
-    state_.AlarmInProgress = false;
-    state_.AlarmStopRequested = false;
-    state_.HiddenInTray = false;
+    state_.alarm.AlarmEnabled = false;
+    state_.alarm.AlarmTime = 0;
+    state_.alarm.AlarmActionType = 0;
+    state_.alarm.AlarmInProgress = false;
+    state_.alarm.AlarmStopRequested = false;
+    state_.mainwin.HiddenInTray = false;
 
-    state_.SegmentColors[0] = watch::kUnlitBlack;
-    state_.SegmentColors[1] = watch::kLitGreen;
-    watch::LoadSegmentPatterns(state_);
+    state_.watch.SegmentColors[0] = watch::kUnlitBlack;
+    state_.watch.SegmentColors[1] = watch::kLitGreen;
+    watch::LoadSegmentPatterns(state_.watch);
+
+    digital_ = std::make_unique<watch::Digital>(platform_.windows);
+    watch::WatchFace& digitalFace = digital_->face();
+    controls_.digital = &digitalFace;
+    watch::ConnectWatchButtons(digitalFace, state_, controls_);
+    digitalFace.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });
+    digitalFace.AlmBtn->clicked.setHandler([this] { open(ShowAlarm); });
+    digital_->popupDisplayMenu = [this] { PopupDisplayMenu(); };
+    // Closed by the window system, the frameless window would leave nothing on screen
+    // and the program running: it ends the program like the main window.
+    digital_->closedBySystem = [this] { Unload(); };
 }
 
 void CMain::Start() {
@@ -96,60 +155,174 @@ void CMain::Start() {
 }
 
 void CMain::Unload() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
     MMControl.sendCommand("Close");
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();
 }
 
+platform::Window& CMain::activeWindow() {
+    return mnuVisibleMenuBar->isChecked() && digital_ ? digital_->window() : *window_;
+}
+
 void CMain::MainTimerTick() {
     std::string t = platform_.clock.timeText();
-    if (t != state_.LastTimeText || state_.RedrawRequested) {
+    if (t != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
         ShowTimeOfDay(t);
     }
 }
 
 void CMain::ShowTimeOfDay(const std::string& t) {
-    state_.RedrawRequested = false;
-    state_.LastTimeText = t;
+    watch::WatchFields& w = state_.watch;
+    w.RedrawRequested = false;
+    w.LastTimeText = t;
     watch::DigitCodes codes = DigitsOfTimeText(t);
 
     if (CheckAlarm) {
         CheckAlarm(t);
         // The alarm check may wait (a message box, keys being sent) while later ticks show
-        // later seconds; drawing this second's digits now would turn the clock back.
-        if (state_.LastTimeText != t) {
+        // later seconds, or the stopwatch; drawing this second's digits now would be wrong.
+        if (w.LastTimeText != t || !MainTimer->isEnabled()) {
             return;
         }
     }
 
     if (mnuVisibleTwelve->isChecked()) {
         const bool pm = ApplyTwelveHour(t, codes) == Meridiem::PM;
-        const platform::Color lit = state_.SegmentColors[1];
-        const platform::Color unlit = state_.SegmentColors[0];
-        watch::ColorMark(display_, &watch::WatchFace::AM, pm ? unlit : lit);
-        watch::ColorMark(display_, &watch::WatchFace::PM, pm ? lit : unlit);
+        const platform::Color lit = w.SegmentColors[1];
+        const platform::Color unlit = w.SegmentColors[0];
+        watch::ColorMark(controls_, &watch::WatchFace::AM, pm ? unlit : lit);
+        watch::ColorMark(controls_, &watch::WatchFace::PM, pm ? lit : unlit);
     }
 
-    watch::ShowDigits(state_, display_, codes);
+    watch::ShowDigits(w, controls_, codes);
 }
 
 void CMain::OneSecTick() {
-    const bool unlit = face_.AlarmOn->foreColor() == state_.SegmentColors[0];
-    watch::ColorMark(display_, &watch::WatchFace::AlarmOn, state_.SegmentColors[unlit ? 1 : 0]);
+    const auto& colors = state_.watch.SegmentColors;
+    const bool unlit = face_.AlarmOn->foreColor() == colors[0];
+    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[unlit ? 1 : 0]);
 }
 
-void CMain::ToggleTwelveHour() {
-    mnuVisibleTwelve->setChecked(!mnuVisibleTwelve->isChecked());
-    watch::RefreshHourMode(display_);
-    state_.RedrawRequested = true;
-}
+void CMain::ToggleTwelveHour() { watch::PressDisplaySwitch(state_, controls_); }
 
 void CMain::ToggleDimSegments() {
     const bool dim = !mnuVisibleDigital->isChecked();
     mnuVisibleDigital->setChecked(dim);
-    state_.SegmentColors[0] = dim ? watch::kUnlitDimGrey : watch::kUnlitBlack;
-    watch::ColorMark(display_, &watch::WatchFace::AlarmOn, state_.SegmentColors[state_.AlarmEnabled ? 1 : 0]);
-    state_.RedrawRequested = true;
+    auto& colors = state_.watch.SegmentColors;
+    colors[0] = dim ? watch::kUnlitDimGrey : watch::kUnlitBlack;
+    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
+    state_.watch.RedrawRequested = true;
+}
+
+void CMain::SwapWindows() {
+    platform::Window& digital = digital_->window();
+    const platform::Point offset = FaceOffset(*window_);
+    if (!mnuVisibleMenuBar->isChecked()) {
+        mnuVisibleMenuBar->setChecked(true);
+        const platform::Point at = window_->position();
+        digital.setPosition({at.x + offset.x, at.y + offset.y});
+        window_->hide();
+        digital.show();
+        KeepOnScreen(digital);
+        digital.activate();
+        digital_->face().ModeBtn->setFocus();
+    } else {
+        mnuVisibleMenuBar->setChecked(false);
+        digital_->EndDrag();
+        const platform::Point at = digital.position();
+        window_->setPosition({at.x - offset.x, at.y - offset.y});
+        window_->show();
+        digital.hide();
+        KeepOnScreen(*window_);
+        window_->activate();
+        face_.ModeBtn->setFocus();
+    }
+}
+
+void CMain::WindowStateChanged() {
+    // Where no notification area would take it, the window stays minimised on the task
+    // bar: hidden, the user would have no way back.
+    if (window_->windowState() == platform::WindowState::Minimized && !state_.mainwin.HiddenInTray &&
+        platform_.tray.isAvailable()) {
+        window_->hide();
+        mnuVisibleMenuBar->setEnabled(false);
+        state_.mainwin.HiddenInTray = true;
+    }
+}
+
+void CMain::IconMessage(int message) {
+    if (message == kIconLeftButtonDown) {
+        if (state_.mainwin.HiddenInTray) {
+            restoreFromTray();
+        } else {
+            hideToTray();
+        }
+    } else if (message == kIconRightButtonDown) {
+        PopupDisplayMenu();
+    }
+}
+
+void CMain::hideToTray() {
+    if (digital_) {
+        digital_->EndDrag();
+    }
+    platform::Window& w = activeWindow();
+    // For the main window this runs the minimise handler, with the same result.
+    w.setWindowState(platform::WindowState::Minimized);
+    w.hide();
+    mnuVisibleMenuBar->setEnabled(false);
+    state_.mainwin.HiddenInTray = true;
+}
+
+void CMain::restoreFromTray() {
+    platform::Window& w = activeWindow();
+    // Restored before it is shown: a window shown while still minimised would stay so.
+    w.setWindowState(platform::WindowState::Normal);
+    w.show();
+    KeepOnScreen(w);
+    w.activate();
+    mnuVisibleMenuBar->setEnabled(true);
+    state_.mainwin.HiddenInTray = false;
+}
+
+void CMain::TrayAvailabilityChanged() {
+    if (state_.mainwin.HiddenInTray && !platform_.tray.isAvailable()) {
+        restoreFromTray();
+    }
+}
+
+void CMain::PopupDisplayMenu() {
+    if (digital_) {
+        digital_->EndDrag();
+    }
+    mnuVisible->popupAtPointer();
+}
+
+void CMain::ShowHelp() {
+    if (digital_) {
+        digital_->EndDrag();
+    }
+    const platform::HelpResult result = platform_.help.showKeywordSearch();
+    switch (result.status) {
+    case platform::HelpResult::Status::Shown:
+        break;
+    case platform::HelpResult::Status::Missing:
+        platform_.messages.show(kNoHelpMessage, kProgramName, platform::MessageIcon::Information);
+        break;
+    case platform::HelpResult::Status::Failed:
+        platform_.messages.show(result.error, kProgramName, platform::MessageIcon::None);
+        break;
+    }
+}
+
+void CMain::open(const std::function<void()>& opener) {
+    if (opener) {
+        opener();
+    }
 }
 
 } // namespace kadrill::mainwin

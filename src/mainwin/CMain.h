@@ -2,7 +2,8 @@
 
 #include "platform/Platform.h"
 #include "platform/TrayIcon.h"
-#include "watch/SevenSegment.h"
+#include "watch/Digital.h"
+#include "watch/WatchControls.h"
 #include "watch/WatchState.h"
 
 #include <functional>
@@ -11,6 +12,7 @@
 
 namespace kadrill::platform {
 class Window;
+class Menu;
 class MenuItem;
 class Timer;
 class MediaControl;
@@ -28,7 +30,8 @@ public:
     CMain& operator=(const CMain&) = delete;
     ~CMain();
 
-    /// Start-up: tray icon, initial state, segment tables. Runs once before the first show.
+    /// Start-up: tray icon, initial state, segment tables, the frameless window (hidden).
+    /// Runs once before the first show.
     void Load();
     /// Load, then show the window.
     void Start();
@@ -36,9 +39,19 @@ public:
     /// The alarm check for a time text, run once per displayed second and per redraw.
     std::function<void(const std::string& timeText)> CheckAlarm;
 
+    /// Openers of the dialogs (set-time, alarm, ramen timer), each set when its window
+    /// exists in the program; they show their window modeless, one instance each.
+    std::function<void()> ShowTimeSet;
+    std::function<void()> ShowAlarm;
+    std::function<void()> ShowNoodleTimer;
+
     platform::Window& window() { return *window_; }
     watch::WatchFace& face() { return face_; }
-    const watch::WatchDisplay& display() const { return display_; }
+    const watch::WatchControls& controls() const { return controls_; }
+    /// The frameless window; null before Load.
+    watch::Digital* digital() { return digital_.get(); }
+    /// The watch window in use: the frameless one while the menu bar is hidden.
+    platform::Window& activeWindow();
     const platform::NotifyIconRecord& notifyIcon() const { return notifyIcon_; }
 
     // Timers of the window; which of MainTimer and CountTimer runs is the watch mode.
@@ -51,6 +64,7 @@ public:
     // Menu bar; the check marks are the only store of the display options.
     platform::MenuItem* mnuTime = nullptr;
     platform::MenuItem* mnuSetAlarm = nullptr;
+    platform::Menu* mnuVisible = nullptr;
     platform::MenuItem* mnuVisibleTwelve = nullptr;
     platform::MenuItem* mnuVisibleDigital = nullptr;
     platform::MenuItem* mnuVisibleMenuBarSeparator = nullptr;
@@ -64,19 +78,32 @@ public:
     void ShowTimeOfDay(const std::string& timeText);
     /// Blinks the ♪ mark on both windows while an alarm action runs.
     void OneSecTick();
+    /// A press on the notification-area icon, as the mouse message it was: 513 the left
+    /// button, 516 the right one; others are ignored.
+    void IconMessage(int message);
 
 private:
     void buildMenus();
     void Unload();
     void ToggleTwelveHour();
     void ToggleDimSegments();
+    void SwapWindows();
+    void WindowStateChanged();
+    void TrayAvailabilityChanged();
+    void ShowHelp();
+    void PopupDisplayMenu();
+    void hideToTray();
+    void restoreFromTray();
+    void open(const std::function<void()>& opener);
 
     platform::Platform& platform_;
     watch::WatchState& state_;
     std::unique_ptr<platform::Window> window_;
     watch::WatchFace face_;
-    watch::WatchDisplay display_;
+    std::unique_ptr<watch::Digital> digital_;
+    watch::WatchControls controls_;
     platform::NotifyIconRecord notifyIcon_;
+    bool unloaded_ = false;
 };
 
 /// The notification-area tip: the program's name, a NUL, then spaces to 64 characters.

@@ -17,9 +17,13 @@ public:
     /// zero on the hour (7 characters before 10 o'clock, 8 from then on).
     virtual std::string timeText() const = 0;
 
-    /// A millisecond counter that never jumps with the wall clock. It wraps around as
-    /// a signed 32-bit number; only differences of its values are meaningful.
-    virtual std::int32_t tickCount() const = 0;
+    /// Milliseconds of a counter that never jumps with the wall clock and goes on while
+    /// the computer sleeps. It wraps around at 2^32; take differences with TicksBetween.
+    virtual std::uint32_t tickCount() const = 0;
 };
+
+/// Milliseconds from one counter reading to a later one, right across the wrap point as
+/// long as less than 2^32 ms (49.7 days) lie between them.
+constexpr std::uint32_t TicksBetween(std::uint32_t earlier, std::uint32_t later) { return later - earlier; }
 
 } // namespace kadrill::platform

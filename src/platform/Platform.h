@@ -4,7 +4,9 @@ namespace kadrill::platform {
 
 class Application;
 class Clock;
+class Help;
 class MediaControl;
+class MessageBoxes;
 class TrayIcon;
 class WindowSystem;
 
@@ -15,6 +17,8 @@ struct Platform {
     Clock& clock;
     TrayIcon& tray;
     MediaControl& media;
+    MessageBoxes& messages;
+    Help& help;
     Application& app;
 };
 

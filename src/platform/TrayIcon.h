@@ -22,14 +22,19 @@ public:
     TrayIcon& operator=(const TrayIcon&) = delete;
     virtual ~TrayIcon() = default;
 
-    /// Adds the icon; false when the desktop has no notification area.
+    /// Adds the icon; false when the desktop has no notification area now. The icon is
+    /// kept all the same and appears when a notification area does.
     virtual bool add(const NotifyIconRecord& record) = 0;
-    /// Removes the icon added with the same record; false when none was there.
+    /// Removes the icon added with the same record; false when none was added.
     virtual bool remove(const NotifyIconRecord& record) = 0;
+    /// Whether the desktop has a notification area at this moment to show an icon in.
+    virtual bool isAvailable() const = 0;
 
     /// Raised when the user presses the left or the right mouse button on the icon.
     Event<> leftPressed;
     Event<> rightPressed;
+    /// Raised when a notification area appears or goes away.
+    Event<> availabilityChanged;
 };
 
 } // namespace kadrill::platform

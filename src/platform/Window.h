@@ -1,11 +1,12 @@
 #pragma once
 
-#include "Color.h"
-#include "Controls.h"
+#include "Container.h"
 #include "Event.h"
 #include "Geometry.h"
+#include "Mouse.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kadrill::platform {
@@ -24,38 +25,10 @@ struct WindowProperties {
     BorderStyle border = BorderStyle::FixedSingle;
     bool minimizeButton = true;
     bool maximizeButton = false;
+    /// Only the program's main window has a menu bar.
+    bool menuBar = false;
     std::string picture; ///< background picture drawn at the client area's top left
     std::string icon;    ///< window icon
-};
-
-struct LineProperties {
-    Point from; ///< twips
-    Point to;   ///< twips
-    int thicknessPixels = 1;
-    Color color = 0;
-};
-
-struct LabelProperties {
-    Rect bounds; ///< twips
-    std::string text;
-    std::string fontName;
-    double fontPoints = 9.0;
-    Color foreColor = 0;
-    bool visible = true;
-};
-
-struct PictureButtonProperties {
-    Rect bounds; ///< twips
-    std::string picture;
-    std::string toolTip;
-    int tabIndex = 0;
-    bool visible = true;
-};
-
-struct TimerProperties {
-    int interval = 0; ///< milliseconds
-    bool enabled = false;
-    TimerPacing pacing = TimerPacing::Interval;
 };
 
 enum class MenuItemKind { Command, Check };
@@ -70,36 +43,56 @@ public:
 
     virtual MenuItem& addItem(const std::string& caption, MenuItemKind kind) = 0;
     virtual MenuItem& addSeparator() = 0;
+
+    /// Pops the menu up at the mouse pointer and returns at once; a choice arrives later
+    /// as the item's chosen event. Any earlier popup closes first.
+    virtual void popupAtPointer() = 0;
 };
 
-/// A top-level window and the factory of its controls. Controls, menus and timers
-/// belong to the window and live as long as it does.
-class Window {
+/// A top-level window, the container of its client area's controls, and the owner of
+/// its menus and timers, which live as long as it does.
+class Window : public Container {
 public:
-    Window() = default;
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    virtual ~Window() = default;
-
     virtual void show() = 0;
     virtual void hide() = 0;
     virtual bool isVisible() const = 0;
+    /// Brings the window to the front and gives it the keyboard.
+    virtual void activate() = 0;
 
     /// Outer top-left corner on the screen, twips.
     virtual Point position() const = 0;
     virtual void setPosition(Point topLeft) = 0;
+    /// The outer rectangle on the screen, frame and menu bar included, twips.
+    virtual Rect frameRect() const = 0;
+    /// From the outer top-left corner to the client area's, twips; empty while the window
+    /// system has not told how large the frame is (a window never shown).
+    virtual std::optional<Point> clientOffset() const = 0;
+    /// The part of the screen nearest to the window that windows may use (without
+    /// panels and docks), twips.
+    virtual Rect availableArea() const = 0;
 
     virtual WindowState windowState() const = 0;
+    /// Raises stateChanged when the state changes.
     virtual void setWindowState(WindowState state) = 0;
 
-    virtual LineShape& addLine(const LineProperties& props) = 0;
-    virtual Label& addLabel(const LabelProperties& props) = 0;
-    virtual PictureButton& addPictureButton(const PictureButtonProperties& props) = 0;
+    /// Hands the move that a left press just began to the window system, which then
+    /// follows the pointer itself. False where it cannot (the caller moves the window).
+    virtual bool startSystemMove() = 0;
+
     virtual Timer& addTimer(const TimerProperties& props) = 0;
+    /// A drop-down menu of the menu bar; only for windows made with a menu bar.
     virtual Menu& addMenu(const std::string& caption) = 0;
 
     /// Raised once when the user or the system closes the window; it cannot be cancelled.
     Event<> closed;
+    /// Raised when the window is minimised or restored, by the user or by the program.
+    Event<> stateChanged;
+    /// Raised when the window stops being the active window.
+    Event<> deactivated;
+    /// Mouse events over the bare client area (not over a control that takes them).
+    Event<MouseEvent> mouseDown;
+    Event<MouseEvent> mouseMove;
+    Event<MouseEvent> mouseUp;
 };
 
 /// Creates top-level windows.

@@ -23,20 +23,20 @@ void applyHourLook(WatchFace& face, bool twelveHour) {
 }
 
 // Pattern characters other than "1" count as unlit; the table holds only "0" and "1".
-platform::Color segmentColor(const WatchState& state, const std::string& pattern, std::size_t segment) {
+platform::Color segmentColor(const WatchFields& state, const std::string& pattern, std::size_t segment) {
     const bool lit = segment < pattern.size() && pattern[segment] == '1';
     return state.SegmentColors[lit ? 1 : 0];
 }
 
 } // namespace
 
-void LoadSegmentPatterns(WatchState& state) {
+void LoadSegmentPatterns(WatchFields& state) {
     for (std::size_t k = 0; k < kPatterns.size(); ++k) {
         state.SegmentPatterns[k] = kPatterns[k];
     }
 }
 
-void ShowDigits(const WatchState& state, const WatchDisplay& display, const DigitCodes& codes) {
+void ShowDigits(const WatchFields& state, const WatchControls& controls, const DigitCodes& codes) {
     for (std::size_t digit = 0; digit < codes.size(); ++digit) {
         // The program only produces 0..10; anything else shows as a blank digit.
         const int code = codes[digit];
@@ -45,27 +45,22 @@ void ShowDigits(const WatchState& state, const WatchDisplay& display, const Digi
         const std::string& pattern = state.SegmentPatterns[k];
         for (std::size_t segment = 0; segment < 7; ++segment) {
             const platform::Color color = segmentColor(state, pattern, segment);
-            display.main->digits[digit][segment]->setColor(color);
-            if (display.digital != nullptr) {
-                display.digital->digits[digit][segment]->setColor(color);
-            }
+            controls.forEachFace([&](WatchFace& face) { face.digits[digit][segment]->setColor(color); });
         }
     }
 }
 
-void RefreshHourMode(const WatchDisplay& display) {
-    const bool twelveHour = !display.CountTimer->isEnabled() && display.mnuVisibleTwelve->isChecked();
-    applyHourLook(*display.main, twelveHour);
-    if (display.digital != nullptr) {
-        applyHourLook(*display.digital, twelveHour);
-    }
+void RefreshHourMode(const WatchControls& controls) {
+    const bool twelveHour = !controls.CountTimer->isEnabled() && controls.mnuVisibleTwelve->isChecked();
+    controls.forEachFace([&](WatchFace& face) { applyHourLook(face, twelveHour); });
 }
 
-void ColorMark(const WatchDisplay& display, platform::Label* WatchFace::*mark, platform::Color color) {
-    (display.main->*mark)->setForeColor(color);
-    if (display.digital != nullptr) {
-        (display.digital->*mark)->setForeColor(color);
-    }
+void ColorMark(const WatchControls& controls, platform::Label* WatchFace::*mark, platform::Color color) {
+    controls.forEachFace([&](WatchFace& face) { (face.*mark)->setForeColor(color); });
+}
+
+WatchFace& WatchControls::activeFace() const {
+    return mnuVisibleMenuBar != nullptr && mnuVisibleMenuBar->isChecked() && digital != nullptr ? *digital : *main;
 }
 
 } // namespace kadrill::watch

@@ -1,6 +1,6 @@
 #include "WatchFaceLayout.h"
 
-#include "platform/Window.h"
+#include "platform/Container.h"
 
 namespace kadrill::watch {
 
@@ -32,7 +32,7 @@ constexpr int kButtonTop = 1485;
 constexpr int kButtonWidth = 615;
 constexpr int kButtonHeight = 300;
 
-platform::PictureButton* addButton(platform::Window& window, int left, const char* picture, const char* tip,
+platform::PictureButton* addButton(platform::Container& window, int left, const char* picture, const char* tip,
                                    int tabIndex, bool visible) {
     return &window.addPictureButton({
         .bounds = {left, kButtonTop, kButtonWidth, kButtonHeight},
@@ -45,7 +45,7 @@ platform::PictureButton* addButton(platform::Window& window, int left, const cha
 
 } // namespace
 
-void BuildWatchFace(platform::Window& window, WatchFace& face) {
+void BuildWatchFace(platform::Container& window, WatchFace& face) {
     for (std::size_t d = 0; d < kDigitLeft.size(); ++d) {
         const int left = kDigitLeft[d];
         for (std::size_t i = 0; i < kSegments.size(); ++i) {

@@ -27,7 +27,7 @@ TEST_P(ClockFaceRows, ShowsTheTimeWithTheRightMark) {
     MainFixture f;
     if (row.twelveHour) {
         f.main.mnuVisibleTwelve->setChecked(true);
-        watch::RefreshHourMode(f.main.display());
+        watch::RefreshHourMode(f.main.controls());
     }
     f.showAt(row.h, row.m, row.s);
 
@@ -78,15 +78,15 @@ TEST(ClockTick, RedrawRequestAndEmptiedLastTimeTextRedrawWithinOneTick) {
     f.showAt(14, 0, 0);
     ASSERT_EQ(f.alarmChecks, 1);
 
-    f.state.RedrawRequested = true;
+    f.state.watch.RedrawRequested = true;
     f.desk.loop.advance(1);
     EXPECT_EQ(f.alarmChecks, 2) << "a forced redraw repeats the alarm check for the same second";
-    EXPECT_FALSE(f.state.RedrawRequested);
+    EXPECT_FALSE(f.state.watch.RedrawRequested);
 
-    f.state.LastTimeText.clear();
+    f.state.watch.LastTimeText.clear();
     f.desk.loop.advance(1);
     EXPECT_EQ(f.alarmChecks, 3);
-    EXPECT_EQ(f.state.LastTimeText, "14:00:00");
+    EXPECT_EQ(f.state.watch.LastTimeText, "14:00:00");
 }
 
 TEST(ClockTick, AnAlarmCheckThatWaitsLetsLaterSecondsShowAndDoesNotTurnTheClockBack) {
@@ -101,14 +101,14 @@ TEST(ClockTick, AnAlarmCheckThatWaitsLetsLaterSecondsShowAndDoesNotTurnTheClockB
     f.showAt(9, 0, 0);
     EXPECT_EQ(checks, (std::vector<std::string>{"9:00:00", "9:00:01"}));
     EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 90001");
-    EXPECT_EQ(f.state.LastTimeText, "9:00:01");
+    EXPECT_EQ(f.state.watch.LastTimeText, "9:00:01");
 }
 
 TEST(ClockTick, ARedrawRequestWaitsWhileTheClockTimerIsStopped) {
     MainFixture f;
     f.showAt(8, 0, 0);
     f.main.MainTimer->setEnabled(false);
-    f.state.RedrawRequested = true;
+    f.state.watch.RedrawRequested = true;
     f.desk.loop.advance(2000);
     EXPECT_EQ(f.alarmChecks, 1);
     f.main.MainTimer->setEnabled(true);
@@ -147,7 +147,7 @@ TEST(ClockTick, DimOptionShowsUnlitSegmentsGreyAndRecoloursTheAlarmMark) {
     f.desk.loop.advance(1);
     EXPECT_EQ(f.main.face().digits[0][0]->color(), watch::kUnlitDimGrey) << "blank hour tens now visible grey";
 
-    f.state.AlarmEnabled = true;
+    f.state.alarm.AlarmEnabled = true;
     dim.choose();
     EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "an armed alarm keeps its mark lit";
     f.desk.loop.advance(1);

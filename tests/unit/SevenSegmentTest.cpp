@@ -26,12 +26,12 @@ protected:
     platform::memory::MemoryPlatform desk;
     std::unique_ptr<platform::Window> mainWindow = desk.windows.createWindow({});
     std::unique_ptr<platform::Window> secondWindow = desk.windows.createWindow({});
-    watch::WatchState state;
+    watch::WatchFields state;
     watch::WatchFace mainFace;
     watch::WatchFace secondFace;
     platform::Timer* countTimer = nullptr;
     platform::MenuItem* twelve = nullptr;
-    watch::WatchDisplay display;
+    watch::WatchControls display;
 };
 
 struct DigitRow {
@@ -121,7 +121,7 @@ TEST_F(TwoFaces, HourLookFollowsModeAndOptionAndShowDigitsKeepsHiddenSegmentsHid
 }
 
 TEST(SegmentPatterns, HoldSevenCharactersOfZeroAndOneForElevenCodes) {
-    watch::WatchState state;
+    watch::WatchFields state;
     watch::LoadSegmentPatterns(state);
     EXPECT_EQ(state.SegmentPatterns[0], "1110111");
     EXPECT_EQ(state.SegmentPatterns[4], "0111010");

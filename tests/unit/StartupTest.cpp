@@ -13,22 +13,22 @@ using platform::memory::MemoryPictureButton;
 TEST(Startup, LoadsStateAndShowsTheWindowWithEverySegmentBlackUntilTheFirstTick) {
     platform::memory::MemoryPlatform desk;
     watch::WatchState state;
-    state.AlarmEnabled = true; // whatever a previous run left, start-up disarms
-    state.AlarmTime = 3600;
+    state.alarm.AlarmEnabled = true; // whatever a previous run left, start-up disarms
+    state.alarm.AlarmTime = 3600;
     mainwin::CMain main(desk.platform, state);
     main.Start();
     auto& window = dynamic_cast<MemoryWindow&>(main.window());
 
     EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(state.AlarmEnabled);
-    EXPECT_EQ(state.AlarmTime, 0);
-    EXPECT_FALSE(state.HiddenInTray);
-    EXPECT_EQ(state.SegmentColors[0], watch::kUnlitBlack);
-    EXPECT_EQ(state.SegmentColors[1], watch::kLitGreen);
-    EXPECT_TRUE(state.LastTimeText.empty());
-    EXPECT_EQ(state.StopwatchAccumulated, 0);
+    EXPECT_FALSE(state.alarm.AlarmEnabled);
+    EXPECT_EQ(state.alarm.AlarmTime, 0);
+    EXPECT_FALSE(state.mainwin.HiddenInTray);
+    EXPECT_EQ(state.watch.SegmentColors[0], watch::kUnlitBlack);
+    EXPECT_EQ(state.watch.SegmentColors[1], watch::kLitGreen);
+    EXPECT_TRUE(state.watch.LastTimeText.empty());
+    EXPECT_EQ(state.watch.StopwatchAccumulated, 0);
 
-    for (const auto& line : window.lines()) {
+    for (const auto& line : window.controls().lines) {
         EXPECT_EQ(line->color(), 0U);
         EXPECT_TRUE(line->isVisible());
     }
@@ -54,7 +54,7 @@ TEST(Startup, MainWindowAndFaceLayout) {
     EXPECT_FALSE(props.maximizeButton);
     EXPECT_TRUE(props.minimizeButton);
 
-    ASSERT_EQ(f.window().lines().size(), 42U);
+    ASSERT_EQ(f.window().controls().lines.size(), 42U);
     // Segment 0 of the second-units digit, and segment 5 of the hour tens.
     EXPECT_EQ(asLine(f.main.face().digits[5][0]).props().from, (platform::Point{5040, 240}));
     EXPECT_EQ(asLine(f.main.face().digits[5][0]).props().to, (platform::Point{5280, 240}));
@@ -72,7 +72,7 @@ TEST(Startup, MainWindowAndFaceLayout) {
     const std::vector<std::pair<int, bool>> expected = {{1463, true}, {2078, true},  {2693, true},
                                                         {3315, true}, {3315, false}, {3315, false},
                                                         {3930, true}, {3930, false}, {3930, false}};
-    const auto& buttons = f.window().buttons();
+    const auto& buttons = f.window().controls().buttons;
     ASSERT_EQ(buttons.size(), expected.size());
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         const platform::PictureButtonProperties& b = buttons[i]->props();

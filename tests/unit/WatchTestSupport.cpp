@@ -1,6 +1,7 @@
 #include "WatchTestSupport.h"
 
 #include <array>
+#include <utility>
 
 namespace kadrill::test {
 
@@ -10,6 +11,7 @@ MainFixture::MainFixture() {
         lastAlarmCheck = t;
     };
     main.Start();
+    window().activate();
 }
 
 void MainFixture::showAt(int h, int m, int s) {
@@ -38,6 +40,34 @@ std::string ReadDigits(const watch::WatchFace& face, platform::Color lit) {
     }
     return shown;
 }
+
+std::string VisibleButtons(const watch::WatchFace& face) {
+    const std::array<std::pair<platform::PictureButton*, const char*>, 9> buttons = {{
+        {face.ModeBtn, "Mode"},
+        {face.SetBtn, "Set"},
+        {face.AlmBtn, "Alm"},
+        {face.HyoujiKirikae, "Disp"},
+        {face.StartBtn, "Start"},
+        {face.StopBtn, "Stop"},
+        {face.AlarmOnBtn, "AlOn"},
+        {face.ResetBtn, "Reset"},
+        {face.LapBtn, "Lap"},
+    }};
+    std::string names;
+    for (const auto& [button, name] : buttons) {
+        if (button->isVisible()) {
+            names += names.empty() ? "" : " ";
+            names += name;
+        }
+    }
+    return names;
+}
+
+bool Click(platform::PictureButton* button) {
+    return dynamic_cast<platform::memory::MemoryPictureButton&>(*button).click();
+}
+
+bool Choose(platform::MenuItem* item) { return dynamic_cast<platform::memory::MemoryMenuItem&>(*item).choose(); }
 
 MemoryLabel& asLabel(platform::Label* label) { return dynamic_cast<MemoryLabel&>(*label); }
 MemoryLine& asLine(platform::LineShape* line) { return dynamic_cast<MemoryLine&>(*line); }

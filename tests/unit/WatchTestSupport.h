@@ -2,6 +2,7 @@
 
 #include "mainwin/CMain.h"
 #include "platform/memory/MemoryPlatform.h"
+#include "watch/SevenSegment.h"
 #include "watch/WatchState.h"
 
 #include <string>
@@ -12,7 +13,7 @@ using platform::memory::MemoryLabel;
 using platform::memory::MemoryLine;
 using platform::memory::MemoryWindow;
 
-/// The program's main window on the in-memory desktop, loaded as at start-up.
+/// The program's main window on the in-memory desktop, loaded and shown as at start-up.
 struct MainFixture {
     platform::memory::MemoryPlatform desk;
     watch::WatchState state;
@@ -22,6 +23,8 @@ struct MainFixture {
 
     MainFixture();
     MemoryWindow& window() { return dynamic_cast<MemoryWindow&>(main.window()); }
+    MemoryWindow& digitalWindow() { return dynamic_cast<MemoryWindow&>(main.digital()->window()); }
+    watch::WatchFace& digitalFace() { return main.digital()->face(); }
     /// Sets the wall clock, then lets one tick of the 1 ms timer run.
     void showAt(int h, int m, int s);
 };
@@ -29,6 +32,13 @@ struct MainFixture {
 /// What a face shows, read back from its segment colours: one character per digit,
 /// "0".."9", " " for blank, "?" for a pattern that is no digit.
 std::string ReadDigits(const watch::WatchFace& face, platform::Color lit);
+
+/// The visible buttons of a face in tab order, by short names ("Mode Set Alm Disp AlOn").
+std::string VisibleButtons(const watch::WatchFace& face);
+
+/// Clicks a button or chooses a menu item as a user would; false when it did not reach it.
+bool Click(platform::PictureButton* button);
+bool Choose(platform::MenuItem* item);
 
 MemoryLabel& asLabel(platform::Label* label);
 MemoryLine& asLine(platform::LineShape* line);

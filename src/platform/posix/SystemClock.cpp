@@ -14,12 +14,13 @@ std::string SystemClock::timeText() const {
     return formatTimeText(local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-std::int32_t SystemClock::tickCount() const {
+std::uint32_t SystemClock::tickCount() const {
     timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    // A stopwatch left running over a suspend must count the time asleep too.
+    clock_gettime(CLOCK_BOOTTIME, &now);
     const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000U + static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
     // Wraps like a 32-bit counter: callers only take differences.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+    return static_cast<std::uint32_t>(ms);
 }
 
 } // namespace kadrill::platform::posix

@@ -4,11 +4,12 @@
 
 namespace kadrill::platform::posix {
 
-/// The local time of day from CLOCK_REALTIME and the millisecond counter from CLOCK_MONOTONIC.
+/// The local time of day from CLOCK_REALTIME and the millisecond counter from
+/// CLOCK_BOOTTIME, which keeps counting while the computer sleeps.
 class SystemClock final : public Clock {
 public:
     std::string timeText() const override;
-    std::int32_t tickCount() const override;
+    std::uint32_t tickCount() const override;
 };
 
 } // namespace kadrill::platform::posix

@@ -1,45 +1,54 @@
 #include "QtControls.h"
 
+#include "QtConvert.h"
 #include "QtDispatcher.h"
-#include "QtWindow.h"
+#include "QtSurface.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
-
-#include <cmath>
 
 namespace kadrill::platform::qt {
 
-namespace {
+void MarkLabelWidget::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (onPress) {
+        onPress(event);
+    }
+}
 
-// Fonts are sized in points at 96 dpi, like the twips of the layout, so a face looks
-// the same whatever DPI the X server reports.
-int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+void MarkLabelWidget::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
-} // namespace
+void MarkLabelWidget::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
 
-QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
-
-QtLabel::QtLabel(const LabelProperties& props, QWidget* parent)
-    : QLabel(QString::fromStdString(props.text), parent), color_(props.foreColor) {
-    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
-                toPixels(props.bounds.height));
+QtLabel::QtLabel(QtDispatcher& dispatcher, const LabelProperties& props, QWidget* parent)
+    : widget_(new MarkLabelWidget(QString::fromStdString(props.text), parent)), color_(props.foreColor) {
+    widget_->setGeometry(toPixels(props.bounds));
     QFont font(QString::fromStdString(props.fontName));
     font.setPixelSize(pointsToPixels(props.fontPoints));
     font.setHintingPreference(QApplication::font().hintingPreference());
-    setFont(font);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setAutoFillBackground(false);
-    setAttribute(Qt::WA_TranslucentBackground);
+    widget_->setFont(font);
+    widget_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    widget_->setAutoFillBackground(false);
+    widget_->setAttribute(Qt::WA_TranslucentBackground);
     applyForeColor();
-    QLabel::setVisible(props.visible);
+    widget_->setVisible(props.visible);
+    widget_->onPress = [this, &dispatcher](QMouseEvent* qe) {
+        MouseEvent e;
+        e.button = toMouseButton(qe->button());
+        e.buttons = toMouseButtons(qe->buttons());
+        e.position = toTwips(qe->position().toPoint());
+        e.screen = toTwips(qe->globalPosition().toPoint());
+        dispatcher.deliver(mouseDown, e);
+    };
 }
 
-void QtLabel::setText(const std::string& text) { QLabel::setText(QString::fromStdString(text)); }
+void QtLabel::setText(const std::string& text) { widget_->setText(QString::fromStdString(text)); }
 
-std::string QtLabel::text() const { return QLabel::text().toStdString(); }
+std::string QtLabel::text() const { return widget_->text().toStdString(); }
 
 void QtLabel::setForeColor(Color color) {
     // The marks are recoloured every displayed second; an unchanged colour costs nothing.
@@ -50,24 +59,17 @@ void QtLabel::setForeColor(Color color) {
 }
 
 void QtLabel::applyForeColor() {
-    QPalette pal = palette();
+    QPalette pal = widget_->palette();
     pal.setColor(QPalette::WindowText, toQColor(color_));
-    setPalette(pal);
+    widget_->setPalette(pal);
 }
 
-QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent)
-    : QAbstractButton(parent), picture_(assetPixmap(props.picture)) {
-    setGeometry(toPixels(props.bounds.left), toPixels(props.bounds.top), toPixels(props.bounds.width),
-                toPixels(props.bounds.height));
-    setToolTip(QString::fromStdString(props.toolTip));
-    // A picture says nothing to a screen reader; the tip names the button.
-    setAccessibleName(toolTip());
+PictureButtonWidget::PictureButtonWidget(QPixmap picture, QWidget* parent)
+    : QAbstractButton(parent), picture_(std::move(picture)) {
     setFocusPolicy(Qt::StrongFocus);
-    QAbstractButton::setVisible(props.visible);
-    connect(this, &QAbstractButton::clicked, this, [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
 }
 
-void QtPictureButton::paintEvent(QPaintEvent*) {
+void PictureButtonWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // Pixel art: scale by whole pixels, never blur.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -77,11 +79,43 @@ void QtPictureButton::paintEvent(QPaintEvent*) {
     if (down) {
         p.fillRect(rect(), QColor(0, 0, 0, 60));
     }
-    if (QAbstractButton::hasFocus()) {
+    if (hasFocus()) {
         QPen pen(QColor(255, 255, 255, 170), 1, Qt::DotLine);
         p.setPen(pen);
         p.drawRect(rect().adjusted(2, 2, -3, -3));
     }
+}
+
+void PictureButtonWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        QAbstractButton::mousePressEvent(event);
+    } else {
+        event->accept();
+    }
+}
+
+void PictureButtonWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        QAbstractButton::mouseReleaseEvent(event);
+    } else {
+        event->accept();
+    }
+}
+
+void PictureButtonWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second click is another click, as on the face's own buttons.
+    mousePressEvent(event);
+}
+
+QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent)
+    : widget_(new PictureButtonWidget(assetPixmap(props.picture), parent)) {
+    widget_->setGeometry(toPixels(props.bounds));
+    widget_->setToolTip(QString::fromStdString(props.toolTip));
+    // A picture says nothing to a screen reader; the tip names the button.
+    widget_->setAccessibleName(widget_->toolTip());
+    widget_->setVisible(props.visible);
+    QObject::connect(widget_, &QAbstractButton::clicked, widget_,
+                     [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
 }
 
 QtMenuItem::QtMenuItem(QtDispatcher& dispatcher, QAction* action, MenuItemKind kind) : action_(action) {
@@ -114,6 +148,12 @@ MenuItem& QtMenu::addSeparator() {
     QAction* action = menu_->addSeparator();
     items_.push_back(std::make_unique<QtMenuItem>(dispatcher_, action, MenuItemKind::Command));
     return *items_.back();
+}
+
+void QtMenu::popupAtPointer() {
+    // The same menu may be open from the menu bar or an earlier popup; one at a time.
+    menu_->hide();
+    menu_->popup(QCursor::pos());
 }
 
 } // namespace kadrill::platform::qt

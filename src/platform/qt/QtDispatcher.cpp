@@ -9,43 +9,50 @@
 
 namespace kadrill::platform::qt {
 
-QtDispatcher::QtDispatcher() {
-    edgeTimer_ = new SecondEdgeTimer([this] { tickPollingTimers(); }, this);
-}
+QtDispatcher::QtDispatcher()
+    : context_(std::make_unique<QObject>()),
+      edgeTimer_(std::make_unique<SecondEdgeTimer>([this] { tickPolledTimers(); })) {}
 
 QtDispatcher::~QtDispatcher() = default;
 
-void QtDispatcher::addPollingTimer(QtTimer* timer) {
-    pollingTimers_.push_back(timer);
-    pollingTimerChanged(timer);
+void QtDispatcher::addTimer(QtTimer* timer) {
+    timers_.push_back(timer);
+    timerChanged(timer);
 }
 
-void QtDispatcher::removePollingTimer(QtTimer* timer) {
-    std::erase(pollingTimers_, timer);
+void QtDispatcher::removeTimer(QtTimer* timer) {
+    std::erase(timers_, timer);
     updateEdgeTimer();
 }
 
-void QtDispatcher::pollingTimerChanged(QtTimer* timer) {
+void QtDispatcher::timerChanged(QtTimer* timer) {
     updateEdgeTimer();
     // A freshly enabled timer gets its first tick right away, as a 1 ms timer would.
-    if (timer->isEnabled() && !tickQueued_) {
+    if (timer->isPolled() && timer->isEnabled() && !tickQueued_) {
         tickQueued_ = true;
         QMetaObject::invokeMethod(
-            this,
+            context_.get(),
             [this] {
                 tickQueued_ = false;
-                tickPollingTimers();
+                tickPolledTimers();
             },
             Qt::QueuedConnection);
     }
 }
 
-void QtDispatcher::tickPollingTimers() {
+void QtDispatcher::resyncSecondEdges() { edgeTimer_->resync(); }
+
+void QtDispatcher::deliverTick(QtTimer* timer) {
+    timer->tick.raise();
+    tickPolledTimers(timer);
+}
+
+void QtDispatcher::tickPolledTimers(const QtTimer* except) {
     // Ticks may nest: a handler that waits in a message box lets later ticks run inside
     // it. The copy keeps iteration safe if a handler adds or removes timers.
-    const std::vector<QtTimer*> timers = pollingTimers_;
+    const std::vector<QtTimer*> timers = timers_;
     for (QtTimer* timer : timers) {
-        if (std::find(pollingTimers_.begin(), pollingTimers_.end(), timer) != pollingTimers_.end() &&
+        if (timer != except && std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->isPolled() &&
             timer->isEnabled()) {
             timer->tick.raise();
         }
@@ -53,9 +60,11 @@ void QtDispatcher::tickPollingTimers() {
 }
 
 void QtDispatcher::updateEdgeTimer() {
-    const bool anyEnabled =
-        std::any_of(pollingTimers_.begin(), pollingTimers_.end(), [](const QtTimer* t) { return t->isEnabled(); });
-    edgeTimer_->setActive(anyEnabled);
+    // Display-rate timers tick often enough by themselves.
+    const bool edgesWanted = std::any_of(timers_.begin(), timers_.end(), [](const QtTimer* t) {
+        return t->isEnabled() && t->pacing() == TimerPacing::PollsTimeOfDay;
+    });
+    edgeTimer_->setActive(edgesWanted);
 }
 
 } // namespace kadrill::platform::qt

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <memory>
 #include <vector>
 
 namespace kadrill::platform::qt {
@@ -14,28 +15,37 @@ class SecondEdgeTimer;
 /// Runs the program's handlers for Qt's events. After each handler it ticks the timers
 /// that poll the time of day, so that whatever a handler asked of them shows within the
 /// same turn of the event loop; between handlers such timers wake only at second edges.
-class QtDispatcher final : public QObject {
+class QtDispatcher {
 public:
     QtDispatcher();
-    ~QtDispatcher() override;
+    QtDispatcher(const QtDispatcher&) = delete;
+    QtDispatcher& operator=(const QtDispatcher&) = delete;
+    ~QtDispatcher();
 
     /// Raises the event, then ticks the polling timers.
     template <typename... Args> void deliver(const Event<Args...>& event, Args... args) {
         event.raise(args...);
-        tickPollingTimers();
+        tickPolledTimers();
     }
 
-    void addPollingTimer(QtTimer* timer);
-    void removePollingTimer(QtTimer* timer);
-    /// A polling timer was enabled or disabled.
-    void pollingTimerChanged(QtTimer* timer);
+    /// Raises the timer's tick, then ticks the other polling timers.
+    void deliverTick(QtTimer* timer);
+
+    void addTimer(QtTimer* timer);
+    void removeTimer(QtTimer* timer);
+    /// A timer was enabled or disabled, or changed its pacing.
+    void timerChanged(QtTimer* timer);
+
+    /// Re-arms the second edges from the current time, after the program set the clock.
+    void resyncSecondEdges();
 
 private:
-    void tickPollingTimers();
+    void tickPolledTimers(const QtTimer* except = nullptr);
     void updateEdgeTimer();
 
-    std::vector<QtTimer*> pollingTimers_;
-    SecondEdgeTimer* edgeTimer_ = nullptr;
+    std::unique_ptr<QObject> context_;
+    std::vector<QtTimer*> timers_;
+    std::unique_ptr<SecondEdgeTimer> edgeTimer_;
     bool tickQueued_ = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include "QtApplication.h"
 #include "QtDispatcher.h"
+#include "QtHelp.h"
+#include "QtMessageBoxes.h"
 #include "QtTrayIcon.h"
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
@@ -20,8 +22,10 @@ public:
     posix::SystemClock clock;
     QtTrayIcon tray;
     nosound::NoSoundMediaControl media;
+    QtMessageBoxes messages;
+    QtHelp help;
     QtApplication app;
-    Platform platform{windows, clock, tray, media, app};
+    Platform platform{windows, clock, tray, media, messages, help, app};
 };
 
 } // namespace kadrill::platform::qt

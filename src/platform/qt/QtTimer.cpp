@@ -4,31 +4,23 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace kadrill::platform::qt {
 
-QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerProperties& props, QObject* parent)
-    : QObject(parent), dispatcher_(dispatcher), pacing_(props.pacing), interval_(props.interval),
-      enabled_(props.enabled) {
-    if (pacing_ == TimerPacing::PollsTimeOfDay) {
-        dispatcher_.addPollingTimer(this);
-    } else {
-        qtimer_ = new QTimer(this);
-        connect(qtimer_, &QTimer::timeout, this, [this] { dispatcher_.deliver(tick); });
-        apply();
-    }
+QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerProperties& props)
+    : dispatcher_(dispatcher), pacing_(props.pacing), interval_(props.interval), enabled_(props.enabled),
+      qtimer_(std::make_unique<QTimer>()) {
+    QObject::connect(qtimer_.get(), &QTimer::timeout, qtimer_.get(), [this] { dispatcher_.deliverTick(this); });
+    dispatcher_.addTimer(this);
+    apply();
 }
 
-QtTimer::~QtTimer() {
-    if (pacing_ == TimerPacing::PollsTimeOfDay) {
-        dispatcher_.removePollingTimer(this);
-    }
-}
+QtTimer::~QtTimer() { dispatcher_.removeTimer(this); }
 
 void QtTimer::setInterval(int milliseconds) {
     interval_ = milliseconds;
-    if (qtimer_ != nullptr) {
-        apply();
-    }
+    apply();
 }
 
 void QtTimer::setEnabled(bool enabled) {
@@ -36,20 +28,39 @@ void QtTimer::setEnabled(bool enabled) {
         return;
     }
     enabled_ = enabled;
-    if (qtimer_ != nullptr) {
-        apply();
-    } else {
-        dispatcher_.pollingTimerChanged(this);
+    apply();
+    dispatcher_.timerChanged(this);
+}
+
+void QtTimer::setPacing(TimerPacing pacing) {
+    if (pacing == pacing_) {
+        return;
     }
+    pacing_ = pacing;
+    apply();
+    dispatcher_.timerChanged(this);
 }
 
 void QtTimer::apply() {
-    // Short intervals drive visible changes; long ones may be coalesced by the system.
-    qtimer_->setTimerType(interval_ < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
     // As with window timers, an interval of 0 means the timer does not run.
-    if (enabled_ && interval_ > 0) {
-        qtimer_->start(interval_);
-    } else {
+    const bool runs = enabled_ && interval_ > 0;
+    switch (pacing_) {
+    case TimerPacing::Interval:
+        // Short intervals drive visible changes; long ones may be coalesced by the system.
+        qtimer_->setTimerType(interval_ < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
+        qtimer_->setInterval(interval_);
+        break;
+    case TimerPacing::DisplayRate:
+        qtimer_->setTimerType(Qt::PreciseTimer);
+        qtimer_->setInterval(std::max(interval_, kFrameMs));
+        break;
+    case TimerPacing::PollsTimeOfDay:
+        qtimer_->stop();
+        return;
+    }
+    if (runs && !qtimer_->isActive()) {
+        qtimer_->start();
+    } else if (!runs) {
         qtimer_->stop();
     }
 }

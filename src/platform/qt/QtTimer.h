@@ -1,9 +1,8 @@
 #pragma once
 
 #include "platform/Controls.h"
-#include "platform/Window.h"
 
-#include <QObject>
+#include <memory>
 
 class QTimer;
 
@@ -12,18 +11,25 @@ namespace kadrill::platform::qt {
 class QtDispatcher;
 
 /// A window timer. Interval timers run on a QTimer; timers that poll the time of day are
-/// ticked by the dispatcher at second edges and after other handlers.
-class QtTimer final : public QObject, public Timer {
+/// ticked by the dispatcher at second edges and after other handlers; display-rate timers
+/// get both: a QTimer at the frame rate and the dispatcher's ticks after handlers.
+class QtTimer final : public Timer {
 public:
-    QtTimer(QtDispatcher& dispatcher, const TimerProperties& props, QObject* parent);
+    /// How often a display-rate timer ticks at most, in milliseconds (about 60 Hz).
+    static constexpr int kFrameMs = 16;
+
+    QtTimer(QtDispatcher& dispatcher, const TimerProperties& props);
     ~QtTimer() override;
 
     void setInterval(int milliseconds) override;
     int interval() const override { return interval_; }
     void setEnabled(bool enabled) override;
     bool isEnabled() const override { return enabled_; }
+    void setPacing(TimerPacing pacing) override;
+    TimerPacing pacing() const override { return pacing_; }
 
-    TimerPacing pacing() const { return pacing_; }
+    /// The dispatcher ticks this timer after handlers (and, polling, at second edges).
+    bool isPolled() const { return pacing_ != TimerPacing::Interval; }
 
 private:
     void apply();
@@ -32,7 +38,7 @@ private:
     TimerPacing pacing_;
     int interval_;
     bool enabled_;
-    QTimer* qtimer_ = nullptr;
+    std::unique_ptr<QTimer> qtimer_;
 };
 
 } // namespace kadrill::platform::qt

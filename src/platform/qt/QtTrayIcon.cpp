@@ -1,47 +1,62 @@
 #include "QtTrayIcon.h"
 
-#include "QtControls.h"
+#include "Assets.h"
 #include "QtDispatcher.h"
+#include "platform/x11/TrayHostWatcher.h"
 
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 namespace kadrill::platform::qt {
 
-QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {}
+QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
+    // The X11 tray selection is watched so that the program hears at once when a panel
+    // starts or goes away; elsewhere Qt is asked at every use.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        watcher_ = std::make_unique<x11::TrayHostWatcher>([this] { dispatcher_.deliver(availabilityChanged); });
+        if (!watcher_->isWatching()) {
+            watcher_.reset();
+        }
+    }
+}
 
-QtTrayIcon::~QtTrayIcon() { delete icon_; }
+QtTrayIcon::~QtTrayIcon() = default;
+
+bool QtTrayIcon::isAvailable() const {
+    return watcher_ ? watcher_->present() : QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 bool QtTrayIcon::add(const NotifyIconRecord& record) {
-    if (icon_ != nullptr) {
+    if (icon_) {
         return false;
     }
     QIcon icon;
     icon.addPixmap(assetPixmap(record.icon + "-16"));
     icon.addPixmap(assetPixmap(record.icon + "-32"));
-    icon_ = new QSystemTrayIcon(icon, this);
+    icon_ = std::make_unique<QSystemTrayIcon>(icon);
     // The tip is a fixed-width text; what the user sees ends at its NUL.
     const std::string tip = record.tip.substr(0, record.tip.find('\0'));
     icon_->setToolTip(QString::fromStdString(tip));
-    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            dispatcher_.deliver(leftPressed);
-        } else if (reason == QSystemTrayIcon::Context) {
-            dispatcher_.deliver(rightPressed);
-        }
-    });
+    QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) {
+                             dispatcher_.deliver(leftPressed);
+                         } else if (reason == QSystemTrayIcon::Context) {
+                             dispatcher_.deliver(rightPressed);
+                         }
+                     });
     id_ = record.id;
     // Shown even without a tray host now: Qt puts the icon in as soon as one appears.
     icon_->show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return isAvailable();
 }
 
 bool QtTrayIcon::remove(const NotifyIconRecord& record) {
-    if (icon_ == nullptr || record.id != id_) {
+    if (!icon_ || record.id != id_) {
         return false;
     }
     icon_->hide();
-    delete icon_;
-    icon_ = nullptr;
+    icon_.reset();
     return true;
 }
 

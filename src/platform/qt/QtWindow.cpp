@@ -1,191 +1,257 @@
 #include "QtWindow.h"
 
+#include "Assets.h"
+#include "QtContainer.h"
 #include "QtControls.h"
+#include "QtConvert.h"
 #include "QtDispatcher.h"
+#include "QtSurface.h"
 #include "QtTimer.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QLoggingCategory>
+#include <QMainWindow>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPainterPathStroker>
+#include <QMetaObject>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
-#include <cmath>
 #include <ctime>
 
 Q_LOGGING_CATEGORY(lcFlip, "kadrill.flip", QtWarningMsg)
 
 namespace kadrill::platform::qt {
 
-int toPixels(int twips) { return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel))); }
-int toTwips(int pixels) { return pixels * kTwipsPerPixel; }
-
 namespace {
 
-double toPixelsF(int twips) { return twips / static_cast<double>(kTwipsPerPixel); }
+// A window manager may report a minimise it was asked for before the window was hidden
+// only after the program has shown the window again; such a late report is no request
+// of the user's. No person minimises a window this soon after bringing it back.
+constexpr qint64 kLateMinimiseReportMs = 750;
+
+template <class Base> class TopLevelWidget final : public Base {
+public:
+    explicit TopLevelWidget(QtWindow& owner) : owner_(owner) {}
+
+protected:
+    bool event(QEvent* e) override {
+        return owner_.topLevelEvent(e, [this, e] { return Base::event(e); });
+    }
+
+private:
+    QtWindow& owner_;
+};
+
+Qt::WindowFlags flagsOf(const WindowProperties& props) {
+    Qt::WindowFlags flags = Qt::Window;
+    if (props.border == BorderStyle::None) {
+        return flags | Qt::FramelessWindowHint;
+    }
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (props.minimizeButton) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (props.maximizeButton) {
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    return flags;
+}
 
 } // namespace
 
-QtLineShape::QtLineShape(FaceCanvas& canvas, const LineProperties& props) : canvas_(canvas), color_(props.color) {
-    QPainterPath path;
-    path.moveTo(toPixelsF(props.from.x), toPixelsF(props.from.y));
-    path.lineTo(toPixelsF(props.to.x), toPixelsF(props.to.y));
-    QPainterPathStroker stroker;
-    stroker.setWidth(props.thicknessPixels);
-    stroker.setCapStyle(Qt::RoundCap);
-    stroker.setJoinStyle(Qt::RoundJoin);
-    outline_ = stroker.createStroke(path).simplified().toFillPolygon();
-    bounds_ = outline_.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
-}
-
-void QtLineShape::setVisible(bool visible) {
-    if (visible != visible_) {
-        visible_ = visible;
-        canvas_.lineChanged(*this, false);
-    }
-}
-
-void QtLineShape::setColor(Color color) {
-    // Every write counts for the program, but only a change needs repainting.
-    if (color != color_) {
-        color_ = color;
-        canvas_.lineChanged(*this, true);
-    }
-}
-
-FaceCanvas::FaceCanvas(QSize size, QPixmap picture, QWidget* parent) : QWidget(parent), picture_(std::move(picture)) {
-    setFixedSize(size);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAutoFillBackground(false);
-}
-
-QtLineShape& FaceCanvas::addLine(const LineProperties& props) {
-    lines_.push_back(std::make_unique<QtLineShape>(*this, props));
-    update(lines_.back()->bounds());
-    return *lines_.back();
-}
-
-void FaceCanvas::lineChanged(const QtLineShape& line, bool colorChanged) {
-    flipPending_ = flipPending_ || colorChanged;
-    update(line.bounds());
-}
-
-bool FaceCanvas::takeFlipPending() {
-    const bool pending = flipPending_;
-    flipPending_ = false;
-    return pending;
-}
-
-void FaceCanvas::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    // Only the dirty parts of the picture, rectangle by rectangle: a new second touches a
-    // few segments, and a large blit would be handed to Qt's thread pool, waking threads.
-    for (const QRect& dirty : event->region()) {
-        if (picture_.isNull()) {
-            p.fillRect(dirty, Qt::black);
-            continue;
-        }
-        const qreal sx = picture_.width() / static_cast<qreal>(width());
-        const qreal sy = picture_.height() / static_cast<qreal>(height());
-        p.drawPixmap(QRectF(dirty), picture_,
-                     QRectF(dirty.x() * sx, dirty.y() * sy, dirty.width() * sx, dirty.height() * sy));
-    }
-    p.setPen(Qt::NoPen);
-    for (const auto& line : lines_) {
-        if (!line->isVisible() || !event->region().intersects(line->bounds())) {
-            continue;
-        }
-        p.setBrush(toQColor(line->color()));
-        p.drawPolygon(line->outline());
-    }
-}
-
 QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : dispatcher_(dispatcher) {
-    setWindowTitle(QString::fromStdString(props.caption));
-    Qt::WindowFlags flags = Qt::Window;
-    if (props.border == BorderStyle::None) {
-        flags |= Qt::FramelessWindowHint;
-    } else {
-        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (props.minimizeButton) {
-            flags |= Qt::WindowMinimizeButtonHint;
-        }
-        if (props.maximizeButton) {
-            flags |= Qt::WindowMaximizeButtonHint;
-        }
+    Surface::Background background;
+    if (!props.picture.empty()) {
+        background.picture = assetPixmap(props.picture);
     }
-    setWindowFlags(flags);
+    background.color = QColor(Qt::black);
+    const QSize clientSize(toPixels(props.clientWidth), toPixels(props.clientHeight));
+
+    if (props.menuBar) {
+        auto* main = new TopLevelWidget<QMainWindow>(*this);
+        top_.reset(main);
+        surface_ = new Surface(clientSize, std::move(background), main);
+        main->setCentralWidget(surface_);
+    } else {
+        auto* plain = new TopLevelWidget<QWidget>(*this);
+        top_.reset(plain);
+        surface_ = new Surface(clientSize, std::move(background), plain);
+        auto* layout = new QVBoxLayout(plain);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(surface_);
+    }
+    // A fixed border: the window keeps the size its client area and menu bar need.
+    top_->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    top_->setWindowFlags(flagsOf(props));
+    top_->setWindowTitle(QString::fromStdString(props.caption));
     if (!props.icon.empty()) {
         QIcon icon;
         icon.addPixmap(assetPixmap(props.icon + "-32"));
         icon.addPixmap(assetPixmap(props.icon + "-16"));
-        setWindowIcon(icon);
+        top_->setWindowIcon(icon);
     }
-    canvas_ = new FaceCanvas(QSize(toPixels(props.clientWidth), toPixels(props.clientHeight)),
-                             props.picture.empty() ? QPixmap() : assetPixmap(props.picture), this);
-    setCentralWidget(canvas_);
-    // A fixed border: the window keeps the size its face and menu bar need.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    surface_->setMouse({&dispatcher_, &mouseDown, &mouseMove, &mouseUp});
+    host_ = std::make_unique<QtControlHost>(dispatcher_, surface_, surface_);
 }
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::show() { QMainWindow::show(); }
+void QtWindow::show() { top_->show(); }
 
-void QtWindow::hide() { QMainWindow::hide(); }
+void QtWindow::hide() { top_->hide(); }
 
-Point QtWindow::position() const { return {toTwips(pos().x()), toTwips(pos().y())}; }
+bool QtWindow::isVisible() const { return top_->isVisible(); }
 
-void QtWindow::setPosition(Point topLeft) { move(toPixels(topLeft.x), toPixels(topLeft.y)); }
+void QtWindow::activate() {
+    top_->raise();
+    top_->activateWindow();
+}
 
-WindowState QtWindow::windowState() const { return isMinimized() ? WindowState::Minimized : WindowState::Normal; }
+Point QtWindow::position() const { return toTwips(top_->pos()); }
+
+void QtWindow::setPosition(Point topLeft) { top_->move(toPixels(topLeft.x), toPixels(topLeft.y)); }
+
+Rect QtWindow::frameRect() const { return toTwips(top_->frameGeometry()); }
+
+void QtWindow::noteClientOffset() const {
+    if (!top_->isVisible()) {
+        return;
+    }
+    const QPoint frame = top_->geometry().topLeft() - top_->frameGeometry().topLeft();
+    clientOffset_ = toTwips(frame + surface_->mapTo(top_.get(), QPoint(0, 0)));
+}
+
+std::optional<Point> QtWindow::clientOffset() const {
+    // Known once the window has been on screen; kept from then on, also while hidden.
+    noteClientOffset();
+    return clientOffset_;
+}
+
+Rect QtWindow::availableArea() const {
+    QScreen* screen = QGuiApplication::screenAt(top_->frameGeometry().center());
+    if (screen == nullptr) {
+        screen = top_->screen();
+    }
+    return screen != nullptr ? toTwips(screen->availableGeometry()) : Rect{};
+}
+
+WindowState QtWindow::windowState() const {
+    return top_->windowState().testFlag(Qt::WindowMinimized) ? WindowState::Minimized : WindowState::Normal;
+}
 
 void QtWindow::setWindowState(WindowState state) {
     if (state == WindowState::Minimized) {
-        showMinimized();
+        sinceRestore_.invalidate();
+        if (top_->isVisible()) {
+            top_->showMinimized();
+        } else {
+            top_->setWindowState(top_->windowState() | Qt::WindowMinimized);
+        }
     } else {
-        QMainWindow::setWindowState(QMainWindow::windowState() & ~Qt::WindowMinimized);
+        sinceRestore_.start();
+        top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
     }
 }
 
-LineShape& QtWindow::addLine(const LineProperties& props) { return canvas_->addLine(props); }
-
-Label& QtWindow::addLabel(const LabelProperties& props) { return *new QtLabel(props, canvas_); }
-
-PictureButton& QtWindow::addPictureButton(const PictureButtonProperties& props) {
-    return *new QtPictureButton(dispatcher_, props, canvas_);
+bool QtWindow::startSystemMove() {
+    QWindow* handle = top_->windowHandle();
+    return handle != nullptr && handle->startSystemMove();
 }
 
-Timer& QtWindow::addTimer(const TimerProperties& props) { return *new QtTimer(dispatcher_, props, this); }
+LineShape& QtWindow::addLine(const LineProperties& props) { return host_->addLine(props); }
+
+Label& QtWindow::addLabel(const LabelProperties& props) { return host_->addLabel(props); }
+
+PictureButton& QtWindow::addPictureButton(const PictureButtonProperties& props) {
+    return host_->addPictureButton(props);
+}
+
+Frame& QtWindow::addFrame(const FrameProperties& props) { return host_->addFrame(props); }
+
+Picture& QtWindow::addPicture(const PictureProperties& props) { return host_->addPicture(props); }
+
+Timer& QtWindow::addTimer(const TimerProperties& props) {
+    timers_.push_back(std::make_unique<QtTimer>(dispatcher_, props));
+    return *timers_.back();
+}
 
 Menu& QtWindow::addMenu(const std::string& caption) {
-    QMenu* menu = menuBar()->addMenu(QString::fromStdString(caption));
+    auto* main = qobject_cast<QMainWindow*>(top_.get());
+    Q_ASSERT(main != nullptr); // only the window made with a menu bar has menus
+    QMenu* menu = main->menuBar()->addMenu(QString::fromStdString(caption));
     menus_.push_back(std::make_unique<QtMenu>(dispatcher_, menu));
     return *menus_.back();
 }
 
-void QtWindow::closeEvent(QCloseEvent* event) {
-    event->accept();
-    if (!closedRaised_) {
-        closedRaised_ = true;
-        dispatcher_.deliver(closed);
+void QtWindow::minimisedReport(bool minimised) {
+    if (minimised && sinceRestore_.isValid() && sinceRestore_.elapsed() < kLateMinimiseReportMs) {
+        // Stays where the program put it: shown and restored.
+        QMetaObject::invokeMethod(
+            top_.get(),
+            [this] {
+                if (top_->isVisible()) {
+                    top_->showNormal();
+                    activate();
+                }
+            },
+            Qt::QueuedConnection);
+        return;
     }
+    dispatcher_.deliver(stateChanged);
 }
 
-bool QtWindow::event(QEvent* event) {
-    const bool result = QMainWindow::event(event);
-    // The repaint and flush of the new digits have just happened: note how far past the
-    // wall-clock second that is.
-    if (event->type() == QEvent::UpdateRequest && canvas_->takeFlipPending() && lcFlip().isDebugEnabled()) {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
+bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
+    switch (event->type()) {
+    case QEvent::Close: {
+        const bool result = base();
+        event->accept();
+        if (!closedRaised_) {
+            closedRaised_ = true;
+            dispatcher_.deliver(closed);
+        }
+        return result;
     }
-    return result;
+    case QEvent::WindowStateChange: {
+        const bool was = static_cast<QWindowStateChangeEvent*>(event)->oldState().testFlag(Qt::WindowMinimized);
+        const bool result = base();
+        const bool now = top_->windowState().testFlag(Qt::WindowMinimized);
+        if (was != now) {
+            minimisedReport(now);
+        }
+        return result;
+    }
+    case QEvent::ActivationChange: {
+        const bool result = base();
+        if (!top_->isActiveWindow()) {
+            dispatcher_.deliver(deactivated);
+        }
+        return result;
+    }
+    case QEvent::Move:
+    case QEvent::Show: {
+        const bool result = base();
+        noteClientOffset();
+        return result;
+    }
+    case QEvent::UpdateRequest: {
+        const bool result = base();
+        // The repaint and flush of the new digits have just happened: note how far past
+        // the wall-clock second that is.
+        if (surface_->takeFlipPending() && lcFlip().isDebugEnabled()) {
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
+        }
+        return result;
+    }
+    default:
+        return base();
+    }
 }
 
 } // namespace kadrill::platform::qt

@@ -2,92 +2,74 @@
 
 #include "platform/Window.h"
 
-#include <QMainWindow>
-#include <QPixmap>
-#include <QWidget>
+#include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
+
+class QEvent;
+class QWidget;
 
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
-class FaceCanvas;
+class QtControlHost;
 class QtMenu;
+class QtTimer;
+class Surface;
 
-/// Twips to logical pixels; Qt then applies the device pixel ratio.
-int toPixels(int twips);
-int toTwips(int pixels);
-
-class QtLineShape final : public LineShape {
-public:
-    QtLineShape(FaceCanvas& canvas, const LineProperties& props);
-    void setVisible(bool visible) override;
-    bool isVisible() const override { return visible_; }
-    void setColor(Color color) override;
-    Color color() const override { return color_; }
-
-    /// The outline of the stroked line, worked out once: filling it costs a fraction of
-    /// stroking a thick round-capped pen at every repaint.
-    const QPolygonF& outline() const { return outline_; }
-    QRect bounds() const { return bounds_; }
-
-private:
-    FaceCanvas& canvas_;
-    QPolygonF outline_;
-    QRect bounds_;
-    Color color_;
-    bool visible_ = true;
-};
-
-/// The client area of a window: its picture with the line shapes drawn over it.
-class FaceCanvas final : public QWidget {
-public:
-    FaceCanvas(QSize size, QPixmap picture, QWidget* parent);
-
-    QtLineShape& addLine(const LineProperties& props);
-    /// A line changed its colour or visibility.
-    void lineChanged(const QtLineShape& line, bool colorChanged);
-    /// True once after the lines changed colour: the next repaint shows new digits.
-    bool takeFlipPending();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QPixmap picture_;
-    std::vector<std::unique_ptr<QtLineShape>> lines_;
-    bool flipPending_ = false;
-};
-
-class QtWindow final : public QMainWindow, public Window {
+/// A top-level window. The main window is a QMainWindow for its menu bar; every other
+/// window is a plain QWidget. The client area is a Surface with the window's picture.
+class QtWindow final : public Window {
 public:
     QtWindow(QtDispatcher& dispatcher, const WindowProperties& props);
     ~QtWindow() override;
 
     void show() override;
     void hide() override;
-    bool isVisible() const override { return QMainWindow::isVisible(); }
+    bool isVisible() const override;
+    void activate() override;
     Point position() const override;
     void setPosition(Point topLeft) override;
+    Rect frameRect() const override;
+    std::optional<Point> clientOffset() const override;
+    Rect availableArea() const override;
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
+    bool startSystemMove() override;
 
     LineShape& addLine(const LineProperties& props) override;
     Label& addLabel(const LabelProperties& props) override;
     PictureButton& addPictureButton(const PictureButtonProperties& props) override;
+    Frame& addFrame(const FrameProperties& props) override;
+    Picture& addPicture(const PictureProperties& props) override;
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
+    /// The top-level widget and the client area, for tests and the flip log.
+    QWidget* widget() const { return top_.get(); }
+    Surface* surface() const { return surface_; }
+
+    /// Everything that reaches the top-level widget passes here; base runs Qt's own handling.
+    bool topLevelEvent(QEvent* event, const std::function<bool()>& base);
 
 private:
+    void noteClientOffset() const;
+    void minimisedReport(bool minimised);
+
     QtDispatcher& dispatcher_;
-    FaceCanvas* canvas_ = nullptr;
+    // Our adapters outlive the widgets they talk to: top_ is declared last, destroyed first.
+    std::vector<std::unique_ptr<QtTimer>> timers_;
     std::vector<std::unique_ptr<QtMenu>> menus_;
+    std::unique_ptr<QtControlHost> host_;
+    std::unique_ptr<QWidget> top_;
+    Surface* surface_ = nullptr;
     bool closedRaised_ = false;
+    mutable std::optional<Point> clientOffset_;
+    /// Since the program last restored the window from minimised.
+    QElapsedTimer sinceRestore_;
 };
 
 } // namespace kadrill::platform::qt

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace kadrill::platform::qt {
 
@@ -19,6 +20,9 @@ namespace kadrill::platform::qt {
 /// The timer does not ask to be cancelled on every setting of the clock: clocks kept by a
 /// host (virtual machines) are stepped by milliseconds many times a second, and each
 /// step would wake the process.
+///
+/// Where timerfd is not to be had, an ordinary timer aimed at the next edge takes over:
+/// less exact after a change of the clock, but the clock never stands still.
 class SecondEdgeTimer final : public QObject {
 public:
     explicit SecondEdgeTimer(std::function<void()> onEdge, QObject* parent = nullptr);
@@ -31,8 +35,12 @@ public:
     /// Re-arms at once from the current time, e.g. after the program set the clock itself.
     void resync();
 
+    /// Whether the edges come from the ordinary timer because timerfd failed.
+    bool usesFallback() const { return fallback_ != nullptr; }
+
 private:
     void arm();
+    void armFallback();
     void onReadable();
 
     std::function<void()> onEdge_;
@@ -40,6 +48,7 @@ private:
     int watchdogFd_ = -1;
     QSocketNotifier* edgeNotifier_ = nullptr;
     QSocketNotifier* watchdogNotifier_ = nullptr;
+    QTimer* fallback_ = nullptr;
     bool active_ = false;
 };
 

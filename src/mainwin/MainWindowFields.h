@@ -1,0 +1,11 @@
+#pragma once
+
+namespace kadrill::mainwin {
+
+/// The main window's share of the program state.
+struct MainWindowFields {
+    /// The active watch window has been minimised and hidden; only the tray icon remains.
+    bool HiddenInTray = false;
+};
+
+} // namespace kadrill::mainwin

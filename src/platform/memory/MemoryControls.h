@@ -1,0 +1,213 @@
+#pragma once
+
+#include "platform/Container.h"
+#include "platform/Window.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kadrill::platform::memory {
+
+class MemoryWindow;
+class MemoryWindowSystem;
+class MemoryEventLoop;
+
+class MemoryLine final : public LineShape {
+public:
+    explicit MemoryLine(const LineProperties& props) : props_(props), color_(props.color) {}
+    void setVisible(bool visible) override { visible_ = visible; }
+    bool isVisible() const override { return visible_; }
+    void setColor(Color color) override {
+        color_ = color;
+        ++writes_;
+    }
+    Color color() const override { return color_; }
+
+    const LineProperties& props() const { return props_; }
+    /// How many times the colour was written, changed or not.
+    int colorWrites() const { return writes_; }
+
+private:
+    LineProperties props_;
+    Color color_;
+    bool visible_ = true;
+    int writes_ = 0;
+};
+
+class MemoryLabel final : public Label {
+public:
+    explicit MemoryLabel(const LabelProperties& props)
+        : props_(props), text_(props.text), color_(props.foreColor), visible_(props.visible) {}
+    void setVisible(bool visible) override { visible_ = visible; }
+    bool isVisible() const override { return visible_; }
+    void setText(const std::string& text) override { text_ = text; }
+    std::string text() const override { return text_; }
+    void setForeColor(Color color) override { color_ = color; }
+    Color foreColor() const override { return color_; }
+
+    const LabelProperties& props() const { return props_; }
+    /// Presses a mouse button over the label as a user would; a hidden label takes nothing.
+    /// False when the press went through to whatever lies beneath.
+    bool press(MouseButton button);
+
+private:
+    LabelProperties props_;
+    std::string text_;
+    Color color_;
+    bool visible_;
+};
+
+class MemoryPictureButton final : public PictureButton {
+public:
+    MemoryPictureButton(MemoryWindow& window, const PictureButtonProperties& props)
+        : window_(window), props_(props), visible_(props.visible) {}
+    void setVisible(bool visible) override;
+    bool isVisible() const override { return visible_; }
+    void setFocus() override;
+    bool hasFocus() const override;
+
+    const PictureButtonProperties& props() const { return props_; }
+    /// Clicks the button as a user would; a hidden button cannot be clicked. False when
+    /// the click did not reach the button.
+    bool click();
+
+private:
+    MemoryWindow& window_;
+    PictureButtonProperties props_;
+    bool visible_;
+};
+
+class MemoryFrame;
+class MemoryPicture;
+
+/// The controls of one container, in the order they were added.
+class MemoryControlStore {
+public:
+    explicit MemoryControlStore(MemoryWindow& window) : window_(window) {}
+
+    LineShape& addLine(const LineProperties& props);
+    Label& addLabel(const LabelProperties& props);
+    PictureButton& addPictureButton(const PictureButtonProperties& props);
+    Frame& addFrame(const FrameProperties& props);
+    Picture& addPicture(const PictureProperties& props);
+
+    std::vector<std::unique_ptr<MemoryLine>> lines;
+    std::vector<std::unique_ptr<MemoryLabel>> labels;
+    std::vector<std::unique_ptr<MemoryPictureButton>> buttons;
+    std::vector<std::unique_ptr<MemoryFrame>> frames;
+    std::vector<std::unique_ptr<MemoryPicture>> pictures;
+
+private:
+    MemoryWindow& window_;
+};
+
+class MemoryFrame final : public Frame {
+public:
+    MemoryFrame(MemoryWindow& window, const FrameProperties& props)
+        : props_(props), visible_(props.visible), store_(window) {}
+    void setVisible(bool visible) override { visible_ = visible; }
+    bool isVisible() const override { return visible_; }
+    LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
+    Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
+        return store_.addPictureButton(props);
+    }
+    Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
+    Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
+
+    const FrameProperties& props() const { return props_; }
+    const MemoryControlStore& controls() const { return store_; }
+
+private:
+    FrameProperties props_;
+    bool visible_;
+    MemoryControlStore store_;
+};
+
+class MemoryPicture final : public Picture {
+public:
+    MemoryPicture(MemoryWindow& window, const PictureProperties& props)
+        : props_(props), visible_(props.visible), store_(window) {}
+    void setVisible(bool visible) override { visible_ = visible; }
+    bool isVisible() const override { return visible_; }
+    LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
+    Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
+        return store_.addPictureButton(props);
+    }
+    Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
+    Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
+
+    const PictureProperties& props() const { return props_; }
+    const MemoryControlStore& controls() const { return store_; }
+
+private:
+    PictureProperties props_;
+    bool visible_;
+    MemoryControlStore store_;
+};
+
+class MemoryTimer final : public Timer {
+public:
+    MemoryTimer(MemoryEventLoop& loop, const TimerProperties& props);
+    ~MemoryTimer() override;
+    void setInterval(int milliseconds) override;
+    int interval() const override { return props_.interval; }
+    void setEnabled(bool enabled) override;
+    bool isEnabled() const override { return props_.enabled; }
+    void setPacing(TimerPacing pacing) override { props_.pacing = pacing; }
+    TimerPacing pacing() const override { return props_.pacing; }
+
+    std::int64_t nextDue() const { return nextDue_; }
+    void setNextDue(std::int64_t due) { nextDue_ = due; }
+
+private:
+    MemoryEventLoop& loop_;
+    TimerProperties props_;
+    std::int64_t nextDue_ = 0;
+};
+
+class MemoryMenuItem final : public MenuItem {
+public:
+    MemoryMenuItem(std::string caption, MenuItemKind kind, bool separator)
+        : caption_(std::move(caption)), kind_(kind), separator_(separator) {}
+    void setChecked(bool checked) override { checked_ = checked; }
+    bool isChecked() const override { return checked_; }
+    void setEnabled(bool enabled) override { enabled_ = enabled; }
+    bool isEnabled() const override { return enabled_; }
+
+    const std::string& caption() const { return caption_; }
+    MenuItemKind kind() const { return kind_; }
+    bool isSeparator() const { return separator_; }
+    /// Chooses the item as a user would; a disabled item cannot be chosen. False when
+    /// the choice did not reach the item.
+    bool choose();
+
+private:
+    std::string caption_;
+    MenuItemKind kind_;
+    bool separator_;
+    bool checked_ = false;
+    bool enabled_ = true;
+};
+
+class MemoryMenu final : public Menu {
+public:
+    MemoryMenu(MemoryWindowSystem& system, std::string caption) : system_(system), caption_(std::move(caption)) {}
+    MenuItem& addItem(const std::string& caption, MenuItemKind kind) override;
+    MenuItem& addSeparator() override;
+    void popupAtPointer() override;
+
+    const std::string& caption() const { return caption_; }
+    const std::vector<std::unique_ptr<MemoryMenuItem>>& items() const { return items_; }
+    /// The item with this caption; null when there is none.
+    MemoryMenuItem* item(const std::string& caption) const;
+
+private:
+    MemoryWindowSystem& system_;
+    std::string caption_;
+    std::vector<std::unique_ptr<MemoryMenuItem>> items_;
+};
+
+} // namespace kadrill::platform::memory

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "MemoryControls.h"
+
+#include <optional>
+
+namespace kadrill::platform::memory {
+
+class MemoryEventLoop;
+class MemoryWindowSystem;
+
+class MemoryWindow final : public Window {
+public:
+    MemoryWindow(MemoryWindowSystem& system, MemoryEventLoop& loop, const WindowProperties& props);
+    ~MemoryWindow() override;
+
+    void show() override { visible_ = shownOnce_ = true; }
+    void hide() override;
+    bool isVisible() const override { return visible_; }
+    void activate() override;
+    Point position() const override { return position_; }
+    void setPosition(Point topLeft) override { position_ = topLeft; }
+    Rect frameRect() const override;
+    std::optional<Point> clientOffset() const override;
+    Rect availableArea() const override;
+    WindowState windowState() const override { return state_; }
+    void setWindowState(WindowState state) override;
+    bool startSystemMove() override;
+
+    LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
+    Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
+        return store_.addPictureButton(props);
+    }
+    Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
+    Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
+    Timer& addTimer(const TimerProperties& props) override;
+    Menu& addMenu(const std::string& caption) override;
+
+    const WindowProperties& props() const { return props_; }
+    const MemoryControlStore& controls() const { return store_; }
+    const std::vector<std::unique_ptr<MemoryTimer>>& timers() const { return timers_; }
+    const std::vector<std::unique_ptr<MemoryMenu>>& menus() const { return menus_; }
+    /// The menu-bar menu with this caption; null when there is none.
+    MemoryMenu* menu(const std::string& caption) const;
+    bool isActive() const;
+
+    // What a user does to the window.
+    /// Closes the window; the event is raised only the first time.
+    void close();
+    /// Mouse over the bare client area, at a screen position in twips.
+    void pressMouse(MouseButton button, Point screen);
+    void moveMouse(Point screen, int heldButtons);
+    void releaseMouse(MouseButton button, Point screen);
+
+    const PictureButton* focused() const { return focused_; }
+    void setFocused(const PictureButton* button) { focused_ = button; }
+
+private:
+    MouseEvent mouseEvent(MouseButton button, int held, Point screen) const;
+    Point decoration() const;
+
+    MemoryWindowSystem& system_;
+    MemoryEventLoop& loop_;
+    WindowProperties props_;
+    bool visible_ = false;
+    bool shownOnce_ = false;
+    bool closed_ = false;
+    Point position_;
+    WindowState state_ = WindowState::Normal;
+    const PictureButton* focused_ = nullptr;
+    MemoryControlStore store_;
+    std::vector<std::unique_ptr<MemoryTimer>> timers_;
+    std::vector<std::unique_ptr<MemoryMenu>> menus_;
+};
+
+/// Creates in-memory windows and plays the window system's part: which window is
+/// active, the screen's usable area, popups shown.
+class MemoryWindowSystem final : public WindowSystem {
+public:
+    explicit MemoryWindowSystem(MemoryEventLoop& loop) : loop_(loop) {}
+    std::unique_ptr<Window> createWindow(const WindowProperties& props) override;
+
+    /// The screen's usable area, twips (default: 1920 x 1040 pixels at the top left).
+    void setAvailableArea(Rect area) { area_ = area; }
+    Rect availableArea() const { return area_; }
+    /// Whether the window system would carry out moves itself (default no).
+    void setSystemMoveAvailable(bool available) { systemMove_ = available; }
+    bool systemMoveAvailable() const { return systemMove_; }
+    int systemMovesStarted() const { return systemMovesStarted_; }
+    void noteSystemMove() { ++systemMovesStarted_; }
+
+    MemoryWindow* activeWindow() const { return active_; }
+    /// Makes the window the active one, deactivating the one before.
+    void setActive(MemoryWindow* window);
+
+    /// Popups shown so far, the latest last.
+    const std::vector<const MemoryMenu*>& popups() const { return popups_; }
+    void notePopup(const MemoryMenu* menu) { popups_.push_back(menu); }
+
+private:
+    MemoryEventLoop& loop_;
+    Rect area_{0, 0, 1920 * kTwipsPerPixel, 1040 * kTwipsPerPixel};
+    bool systemMove_ = false;
+    int systemMovesStarted_ = 0;
+    MemoryWindow* active_ = nullptr;
+    std::vector<const MemoryMenu*> popups_;
+};
+
+} // namespace kadrill::platform::memory

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QPixmap>
+
+#include <string>
+
+namespace kadrill::platform::qt {
+
+/// The picture of the given name (its file name in assets/ without ".xpm"), compiled
+/// into the program; a null pixmap for an unknown name.
+QPixmap assetPixmap(const std::string& name);
+
+} // namespace kadrill::platform::qt

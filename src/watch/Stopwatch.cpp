@@ -1,0 +1,54 @@
+#include "Stopwatch.h"
+
+#include "SevenSegment.h"
+#include "platform/Clock.h"
+#include "platform/Controls.h"
+
+namespace kadrill::watch {
+
+std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
+    const std::int64_t sum = std::int64_t{elapsed} + milliseconds;
+    return sum > StopwatchLimit ? StopwatchLimit : static_cast<std::int32_t>(sum);
+}
+
+std::int32_t RunningElapsed(const WatchFields& fields, std::uint32_t now) {
+    return AddElapsed(fields.StopwatchAccumulated, platform::TicksBetween(fields.StopwatchStartTick, now));
+}
+
+std::int32_t ShownElapsed(const WatchFields& fields, std::uint32_t now) {
+    if (!fields.StopwatchRunning) {
+        return fields.StopwatchAccumulated;
+    }
+    return fields.LapHeld ? fields.LapTime : RunningElapsed(fields, now);
+}
+
+DigitCodes StopwatchDigits(std::int32_t elapsed) {
+    const std::int32_t e = elapsed < 0 ? 0 : elapsed;
+    const std::int32_t s = e / 1000;
+    const std::int32_t minutes = s % 3600 / 60;
+    const std::int32_t seconds = s % 60;
+    const std::int32_t hundredths = e % 1000 / 10;
+    auto code = [](std::int32_t v) { return static_cast<std::int16_t>(v); };
+    return {code(minutes / 10), code(minutes % 10),    code(seconds / 10),
+            code(seconds % 10), code(hundredths / 10), code(hundredths % 10)};
+}
+
+void CountTimerTick(WatchState& state, const WatchControls& controls,
+                    const std::function<void(const std::string&)>& checkAlarm) {
+    WatchFields& w = state.watch;
+    const std::string t = controls.clock->timeText();
+    if (t != w.LastTimeText) {
+        w.LastTimeText = t;
+        if (checkAlarm) {
+            checkAlarm(t);
+            // The check may have waited while the user went back to the clock; its
+            // digits are already on the face and must stay.
+            if (!controls.CountTimer->isEnabled()) {
+                return;
+            }
+        }
+    }
+    ShowDigits(w, controls, StopwatchDigits(ShownElapsed(w, controls.clock->tickCount())));
+}
+
+} // namespace kadrill::watch

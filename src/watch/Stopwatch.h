@@ -1,0 +1,33 @@
+#pragma once
+
+#include "WatchControls.h"
+#include "WatchState.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kadrill::watch {
+
+/// The largest elapsed time the stopwatch keeps, in milliseconds: 24 days 20:31:23.647.
+/// Past it the reading holds there instead of wrapping into nonsense.
+inline constexpr std::int32_t StopwatchLimit = INT32_MAX;
+
+/// Adds milliseconds to an elapsed time, holding at StopwatchLimit.
+std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds);
+
+/// The elapsed time of the current run plus the completed ones, from the counter reading now.
+std::int32_t RunningElapsed(const WatchFields& fields, std::uint32_t now);
+
+/// What the stopwatch shows: the lap time while held, else the elapsed time.
+std::int32_t ShownElapsed(const WatchFields& fields, std::uint32_t now);
+
+/// Minutes within the hour, seconds and hundredths of an elapsed time, as six digit codes.
+DigitCodes StopwatchDigits(std::int32_t elapsed);
+
+/// One tick of CountTimer: the alarm check when a new second of the time of day has
+/// begun (this is the only alarm check in stopwatch mode), then the stopwatch reading.
+void CountTimerTick(WatchState& state, const WatchControls& controls,
+                    const std::function<void(const std::string&)>& checkAlarm);
+
+} // namespace kadrill::watch
