@@ -1,8 +1,10 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
 
 #include <QAction>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
@@ -35,8 +37,12 @@ private:
 private slots:
     void init() {
         desk = std::make_unique<qt::QtPlatform>();
-        window = desk->windows.createWindow(
-            {.caption = "Kadrill", .clientWidth = 6000, .clientHeight = 1890, .picture = "face", .icon = "kadrill"});
+        window = desk->windows.createWindow({.caption = "Kadrill",
+                                             .clientWidth = 6000,
+                                             .clientHeight = 1890,
+                                             .menuBar = true,
+                                             .picture = "face",
+                                             .icon = "kadrill"});
     }
 
     void cleanup() {
@@ -46,19 +52,19 @@ private slots:
 
     void clientAreaIsTwipsOverFifteenTimesThePixelRatio() {
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
-        QWidget* canvas = qtWindow().centralWidget();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        QWidget* canvas = qtWindow().surface();
         QCOMPARE(canvas->size(), QSize(400, 126));
         const QPixmap shot = canvas->grab();
         QCOMPARE(shot.size(), QSize(400, 126) * shot.devicePixelRatio());
-        QVERIFY(!qtWindow().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(!qtWindow().widget()->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     }
 
     void linesPaintInTheirExactColourAndVanishWhenHidden() {
         LineShape& line = window->addLine({.from = {5040, 240}, .to = {5280, 240}, .thicknessPixels = 6, .color = 0});
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
-        QWidget* canvas = qtWindow().centralWidget();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        QWidget* canvas = qtWindow().surface();
         auto pixelAt = [canvas](int x, int y) {
             const QImage img = canvas->grab().toImage();
             const qreal dpr = img.devicePixelRatio();
@@ -90,7 +96,7 @@ private slots:
         int ticksSeenByClick = -1;
         button.clicked.setHandler([&] { ticksSeenByClick = ticks; });
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
 
         QTest::qWait(50);
         QCOMPARE(ticks, 0); // disabled: no tick at all
@@ -99,7 +105,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 200); // first tick at once, not at the next edge
 
         const int before = ticks;
-        QTest::mouseClick(dynamic_cast<QWidget*>(&button), Qt::LeftButton);
+        QTest::mouseClick(dynamic_cast<qt::QtPictureButton&>(button).widget(), Qt::LeftButton);
         QCOMPARE(ticksSeenByClick, before);
         QCOMPARE(ticks, before + 1); // ticked within the click's own turn of the loop
 
@@ -144,7 +150,8 @@ private slots:
             ++chosen;
             checkedWhenChosen = item.isChecked();
         });
-        QAction* action = qtWindow().menuBar()->actions().first()->menu()->actions().first();
+        QAction* action =
+            qobject_cast<QMainWindow*>(qtWindow().widget())->menuBar()->actions().first()->menu()->actions().first();
         action->trigger();
         QCOMPARE(chosen, 1);
         QVERIFY(!checkedWhenChosen);
@@ -161,14 +168,14 @@ private slots:
         int clicks = 0;
         button.clicked.setHandler([&] { ++clicks; });
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
-        auto* widget = dynamic_cast<QWidget*>(&button);
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        auto* widget = dynamic_cast<qt::QtPictureButton&>(button).widget();
         QCOMPARE(widget->geometry(), QRect(98, 99, 41, 20));
         QTest::mouseClick(widget, Qt::LeftButton);
         QCOMPARE(clicks, 1);
         QTest::keyClick(widget, Qt::Key_Space);
         QCOMPARE(clicks, 2);
-        qtWindow().activateWindow();
+        qtWindow().widget()->activateWindow();
         button.setFocus();
         QTRY_VERIFY(button.hasFocus());
     }
@@ -177,9 +184,9 @@ private slots:
         int closed = 0;
         window->closed.setHandler([&] { ++closed; });
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&qtWindow()));
-        qtWindow().close();
-        qtWindow().close();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        qtWindow().widget()->close();
+        qtWindow().widget()->close();
         QCOMPARE(closed, 1);
     }
 
@@ -199,11 +206,9 @@ private slots:
                      .match(QString::fromStdString(t))
                      .hasMatch(),
                  t.c_str());
-        const std::int32_t before = clock.tickCount();
+        const std::uint32_t before = clock.tickCount();
         QTest::qWait(60);
-        // Differences stay right across the 32-bit wrap, as unsigned arithmetic does.
-        const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(clock.tickCount()) -
-                                                       static_cast<std::uint32_t>(before));
+        const std::uint32_t elapsed = TicksBetween(before, clock.tickCount());
         QVERIFY2(elapsed >= 50 && elapsed < 2000, QByteArray::number(elapsed));
     }
 
@@ -213,7 +218,7 @@ private slots:
                                         .fontName = "ＭＳ Ｐゴシック",
                                         .fontPoints = 12,
                                         .foreColor = 49152});
-        auto* widget = dynamic_cast<QLabel*>(&mark);
+        auto* widget = dynamic_cast<qt::QtLabel&>(mark).widget();
         QCOMPARE(QFontInfo(widget->font()).family(), QStringLiteral("IPAPGothic"));
         QCOMPARE(widget->font().pixelSize(), 16);
         QCOMPARE(widget->palette().color(QPalette::WindowText), QColor(0, 192, 0));
