@@ -66,7 +66,8 @@ std::optional<Point> locate(const Image& window) {
             if ((x > 0 && greenish(window.at(x - 1, y))) || (y > 0 && greenish(window.at(x, y - 1))))
                 continue;
             const Point face{x - first.x, y - first.y};
-            if (!window.contains(face.x, face.y) || !window.contains(face.x + kWidth - 1, face.y + kHeight - 1))
+            // The frameless window cuts the face's last row; everything read lies above it.
+            if (!window.contains(face.x, face.y) || !window.contains(face.x + kWidth - 1, face.y + kReadableHeight - 1))
                 continue;
             bool allDots = true;
             for (const Point dot : kColonDots)
@@ -102,6 +103,14 @@ std::optional<int> fieldValue(std::string_view twoDigits) {
     if (twoDigits[0] < '0' || twoDigits[0] > '9')
         return std::nullopt;
     return (twoDigits[0] - '0') * 10 + (twoDigits[1] - '0');
+}
+
+bool markLit(const Image& image, Point face, Point box) {
+    for (int y = box.y; y < box.y + kMarkBoxSize.y; ++y)
+        for (int x = box.x; x < box.x + kMarkBoxSize.x; ++x)
+            if (image.contains(face.x + x, face.y + y) && image.at(face.x + x, face.y + y) == kLit)
+                return true;
+    return false;
 }
 
 std::vector<std::string> colourFaults(const Image& window, Point face, std::size_t limit) {

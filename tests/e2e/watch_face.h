@@ -16,10 +16,22 @@ inline constexpr Rgb kColonDot{0, 191, 0};
 inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr int kWidth = 400;
 inline constexpr int kHeight = 126;
+// Rows that hold the digits, the marks and the buttons.
+inline constexpr int kReadableHeight = 120;
 
 struct Point {
     int x = 0, y = 0;
 };
+
+// Where the watch's controls sit on the face, in face pixels (centres).
+inline constexpr Point kModeButton{118, 109};
+inline constexpr Point kLeftSharedButton{241, 109};  // display switch, Start, Stop
+inline constexpr Point kRightSharedButton{282, 109}; // alarm on/off, Reset, Lap
+inline constexpr Point kBareFace{385, 60};           // right of the digits, no control
+// The AM and PM marks: a lit mark has lit pixels inside its box.
+inline constexpr Point kAmBox{32, 8};
+inline constexpr Point kPmBox{32, 48};
+inline constexpr Point kMarkBoxSize{41, 25};
 
 // Top-left corner of the face inside a window grab, found by its four colon
 // dots so the menu bar height does not matter.
@@ -31,6 +43,9 @@ std::string readDigits(const Image& window, Point face);
 
 // Value of a two-digit field such as "05" or " 9"; nullopt if unreadable.
 std::optional<int> fieldValue(std::string_view twoDigits);
+
+// Whether the mark whose box starts at `box` shows any lit pixel.
+bool markLit(const Image& image, Point face, Point box);
 
 // Pixels breaking the drawing rules: colon dots not exactly the dot colour,
 // anything around a segment other than the lit colour or black (smoothing or

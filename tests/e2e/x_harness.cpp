@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -355,16 +356,27 @@ std::optional<std::pair<int, int>> XServer::size(Window w) const {
     return std::pair{attributes.width, attributes.height};
 }
 
-std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize) const {
-    for (Window w : children(root())) {
+std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
+                                            std::pair<int, int> maxSize) const {
+    auto matches = [&](Window w) {
         if (!isViewable(w) || name(w) != title)
-            continue;
+            return false;
         const auto wh = size(w);
-        if (!wh || wh->first < minSize.first || wh->second < minSize.second)
-            continue;
+        if (!wh || wh->first < minSize.first || wh->second < minSize.second || wh->first > maxSize.first ||
+            wh->second > maxSize.second)
+            return false;
         const auto windowPid = pid(w);
-        if (!windowPid || *windowPid == static_cast<unsigned long>(owner))
-            return w;
+        return !windowPid || *windowPid == static_cast<unsigned long>(owner);
+    };
+    for (Window top : children(root())) {
+        if (matches(top))
+            return top;
+        // A window manager's frame holds the client one or two levels down.
+        if (!isViewable(top) || !name(top).empty())
+            continue;
+        for (Window inner : descendants(top))
+            if (matches(inner))
+                return inner;
     }
     return std::nullopt;
 }
@@ -414,6 +426,82 @@ void XServer::sendDeleteWindow(Window w) const {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(dpy_, w, False, NoEventMask, &event);
     XFlush(dpy_);
+}
+
+std::optional<std::pair<int, int>> XServer::rootPosition(Window w) const {
+    int x = 0, y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(dpy_, w, root(), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return std::pair{x, y};
+}
+
+std::optional<long> XServer::wmState(Window w) const {
+    const Atom wmStateAtom = atom("WM_STATE");
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::optional<long> out;
+    if (XGetWindowProperty(dpy_, w, wmStateAtom, 0, 2, False, wmStateAtom, &type, &format, &items, &after, &data) ==
+            Success &&
+        data) {
+        if (type == wmStateAtom && format == 32 && items >= 1)
+            out = *reinterpret_cast<long*>(data);
+        XFree(data);
+    }
+    if (out && *out == 0) // WithdrawnState
+        return std::nullopt;
+    return out;
+}
+
+void XServer::iconify(Window w) const {
+    XIconifyWindow(dpy_, w, DefaultScreen(dpy_));
+    XFlush(dpy_);
+}
+
+void XServer::movePointer(int rootX, int rootY) const {
+    XTestFakeMotionEvent(dpy_, -1, rootX, rootY, CurrentTime);
+    XFlush(dpy_);
+}
+
+void XServer::pressButton(unsigned button) const {
+    XTestFakeButtonEvent(dpy_, button, True, CurrentTime);
+    XFlush(dpy_);
+}
+
+void XServer::releaseButton(unsigned button) const {
+    XTestFakeButtonEvent(dpy_, button, False, CurrentTime);
+    XFlush(dpy_);
+}
+
+void XServer::click(int rootX, int rootY, unsigned button) const {
+    movePointer(rootX, rootY);
+    // Leave the toolkit time to see the pointer arrive before the press, as a hand would.
+    std::this_thread::sleep_for(30ms);
+    pressButton(button);
+    std::this_thread::sleep_for(30ms);
+    releaseButton(button);
+}
+
+void XServer::keyChord(const std::vector<std::string>& keysyms) const {
+    std::vector<KeyCode> codes;
+    for (const std::string& name : keysyms) {
+        const KeySym sym = XStringToKeysym(name.c_str());
+        if (sym == NoSymbol)
+            throw std::invalid_argument("no keysym " + name);
+        codes.push_back(XKeysymToKeycode(dpy_, sym));
+    }
+    for (KeyCode code : codes) {
+        XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
+        XFlush(dpy_);
+        std::this_thread::sleep_for(20ms);
+    }
+    for (auto it = codes.rbegin(); it != codes.rend(); ++it) {
+        XTestFakeKeyEvent(dpy_, *it, False, CurrentTime);
+        XFlush(dpy_);
+        std::this_thread::sleep_for(20ms);
+    }
 }
 
 } // namespace e2e

@@ -121,11 +121,12 @@ public:
     bool isViewable(Window w) const;
     std::optional<std::pair<int, int>> size(Window w) const;
 
-    // A mapped top-level window with this title that belongs to `owner`.
-    // At least minSize in pixels: a tray icon bears the program's title too and stands at
-    // the top level for a moment before the tray host docks it.
-    std::optional<Window> findTopLevel(const std::string& title, pid_t owner,
-                                       std::pair<int, int> minSize = {0, 0}) const;
+    // A mapped top-level window with this title that belongs to `owner`; under a window
+    // manager, the client window inside its frame. At least minSize in pixels (a tray icon
+    // bears the program's title too and stands at the top level for a moment before the
+    // tray host docks it), and at most maxSize where one is given.
+    std::optional<Window> findTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize = {0, 0},
+                                       std::pair<int, int> maxSize = {1 << 20, 1 << 20}) const;
     std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
                                           std::chrono::milliseconds timeout) const;
     // Every window under `w`, depth first, `w` excluded.
@@ -134,6 +135,22 @@ public:
     std::optional<Image> grab(Window w) const;
     // What a window manager sends when the user clicks the close button.
     void sendDeleteWindow(Window w) const;
+
+    // Where the window's top-left corner is on the screen.
+    std::optional<std::pair<int, int>> rootPosition(Window w) const;
+    // The ICCCM state a window manager keeps on a client (1 normal, 3 iconic); empty
+    // while the window is withdrawn or unmanaged.
+    std::optional<long> wmState(Window w) const;
+    // Asks the window manager to minimise the window, as its minimise button does.
+    void iconify(Window w) const;
+
+    // Synthetic input through XTest, as a person at this display would give it.
+    void movePointer(int rootX, int rootY) const;
+    void pressButton(unsigned button) const;
+    void releaseButton(unsigned button) const;
+    void click(int rootX, int rootY, unsigned button = 1) const;
+    // Presses the keys in order, then releases them in reverse: {"Alt_L", "v"}.
+    void keyChord(const std::vector<std::string>& keysyms) const;
 
 private:
     std::optional<Process> xvfb_;

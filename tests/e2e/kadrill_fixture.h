@@ -1,0 +1,220 @@
+#pragma once
+// The fixture every end-to-end test starts from: the real kadrill binary on a
+// private Xvfb, with a fresh home, read back the way a person would see it.
+
+// gtest before Xlib: X.h defines None, which gtest uses as a type name.
+#include <gtest/gtest.h>
+
+#include "watch_face.h"
+#include "x_harness.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace e2e {
+
+inline constexpr auto kStartTimeout = 15s; // generous: parallel ctest on two cores, maybe under sanitizers
+inline constexpr auto kExitTimeout = 5s;
+
+inline std::string configured(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value ? value : "";
+}
+
+inline std::string currentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("kadrill-e2e-") + info->test_suite_name() + "-" + info->name();
+}
+
+inline std::string screenshotNote(const Image& image, const std::string& tag) {
+    return "\n  screenshot: " + saveScreenshot(image, currentTestName() + "-" + tag).string();
+}
+
+struct FaceGrab {
+    Image image;
+    face::Point origin;
+    std::string digits;
+};
+
+class KadrillTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        binary_ = configured("KADRILL_BIN");
+        ASSERT_FALSE(binary_.empty()) << "KADRILL_BIN must name the kadrill binary";
+    }
+
+    // Fresh home and XDG dirs: settings saved by a person's own kadrill (or by
+    // an earlier test) must not change what this run shows.
+    void startKadrill(EnvChanges extra = {}) {
+        const auto& h = home_.path();
+        EnvChanges env{
+            {"DISPLAY", x_.displayName()},
+            {"QT_QPA_PLATFORM", "xcb"},
+            {"HOME", h.string()},
+            {"XDG_CONFIG_HOME", (h / "config").string()},
+            {"XDG_DATA_HOME", (h / "data").string()},
+            {"XDG_CACHE_HOME", (h / "cache").string()},
+            {"XDG_RUNTIME_DIR", h.string()},
+            // A session bus would route the tray icon away from the XEmbed host.
+            {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+            // One device pixel per face pixel, whatever the caller's desktop says.
+            {"QT_SCALE_FACTOR", std::nullopt},
+            {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
+            {"QT_AUTO_SCREEN_SCALE_FACTOR", std::nullopt},
+            {"QT_ENABLE_HIGHDPI_SCALING", std::nullopt},
+            {"QT_FONT_DPI", std::nullopt},
+        };
+        env.insert(env.end(), extra.begin(), extra.end());
+        app_.emplace(std::vector<std::string>{binary_}, Process::Options{.env = env});
+    }
+
+    // libfaketime for the whole process: the system clock itself is never touched.
+    static EnvChanges fakeClock(const std::string& start) {
+        std::string asan = configured("ASAN_OPTIONS");
+        // A preloaded library comes ahead of a sanitizer runtime; tell it that is fine.
+        asan += std::string(asan.empty() ? "" : ":") + "verify_asan_link_order=0";
+        return {
+            {"LD_PRELOAD", configured("KADRILL_E2E_FAKETIME_LIB")},
+            {"FAKETIME", "@" + start},
+            // Qt's timers keep the genuine monotonic clock; only wall time is faked.
+            {"FAKETIME_DONT_FAKE_MONOTONIC", "1"},
+            {"ASAN_OPTIONS", asan},
+        };
+    }
+
+    Window mainWindow() {
+        // The main window holds the whole 400 x 126 face.
+        const auto w = pollFor<Window>(kStartTimeout, [&] { return findMainWindow(); });
+        if (!w) {
+            ADD_FAILURE() << "no window titled Kadrill appeared"
+                          << (app_->running() ? "" : " (kadrill is no longer running)");
+            return None;
+        }
+        return *w;
+    }
+
+    static std::optional<FaceGrab> readFace(Image image) {
+        const auto origin = face::locate(image);
+        if (!origin)
+            return std::nullopt;
+        std::string digits = face::readDigits(image, *origin);
+        return FaceGrab{std::move(image), *origin, std::move(digits)};
+    }
+
+    // The main window, told from the frameless one by its menu bar.
+    std::optional<Window> findMainWindow() const { return x_.findTopLevel("Kadrill", app_->pid(), {400, 127}); }
+    // The frameless window: the face alone, a pixel short of the picture.
+    std::optional<Window> findDigitalWindow() const {
+        return x_.findTopLevel("Kadrill", app_->pid(), {400, 120}, {400, 126});
+    }
+
+    std::optional<FaceGrab> grabFace(Window w) {
+        auto image = x_.grab(w);
+        return image ? readFace(std::move(*image)) : std::nullopt;
+    }
+
+    // Waits for a complete reading: every digit decodes and the minutes are lit.
+    std::optional<FaceGrab> waitForFace(Window w) {
+        std::optional<Image> last;
+        std::string lastDigits = "(face not found)";
+        auto grab = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
+            last = x_.grab(w);
+            auto f = last ? readFace(*last) : std::nullopt;
+            if (!f)
+                return std::nullopt;
+            lastDigits = "\"" + f->digits + "\"";
+            if (f->digits.find('?') != std::string::npos || f->digits[2] == ' ' || f->digits[3] == ' ')
+                return std::nullopt;
+            return f;
+        });
+        if (!grab)
+            ADD_FAILURE() << "face never showed a full time; last read " << lastDigits
+                          << (last ? screenshotNote(*last, "unreadable") : std::string("\n  (window not grabbable)"));
+        return grab;
+    }
+
+    // Where a process that should have ended is waiting, for the failure message.
+    static std::string threadStacks(pid_t pid) {
+        const std::string command = "gdb -p " + std::to_string(pid) +
+                                    " -batch -ex 'thread apply all bt 15' 2>/dev/null | grep -E '^(Thread|#)'";
+        std::string out;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char line[512];
+            while (fgets(line, sizeof line, pipe) != nullptr)
+                out += line;
+            pclose(pipe);
+        }
+        return out.empty() ? "  (gdb could not attach)\n" : out;
+    }
+
+    void closeAndExpectCleanExit(Window w) {
+        x_.sendDeleteWindow(w);
+        const auto code = app_->waitForExit(kExitTimeout);
+        ASSERT_TRUE(code) << "kadrill still runs " << kExitTimeout.count()
+                          << " s after WM_DELETE_WINDOW; its threads:\n"
+                          << threadStacks(app_->pid());
+        EXPECT_EQ(*code, 0);
+    }
+
+    // Declaration order is teardown order reversed: kadrill goes first, the X
+    // server last.
+    // A window manager, as every desktop has; without one nothing minimises or moves
+    // windows but the program itself.
+    void startWindowManager() {
+        windowManager_.emplace(
+            std::vector<std::string>{"openbox", "--sm-disable"},
+            Process::Options{.env = {{"DISPLAY", x_.displayName()}, {"HOME", home_.path().string()}}, .quiet = true});
+        const Atom wmSelection = x_.atom("WM_S0");
+        ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return XGetSelectionOwner(x_.dpy(), wmSelection) != None; }))
+            << "openbox never took the window manager selection";
+    }
+
+    // A notification area on the top edge of the screen.
+    void startTrayHost() {
+        trayHost_.emplace(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                                   "request", "--height", "24", "--transparent", "false", "--expand",
+                                                   "true"},
+                          Process::Options{.env = {{"DISPLAY", x_.displayName()}}, .quiet = true});
+        const Atom traySelection = x_.atom("_NET_SYSTEM_TRAY_S0");
+        ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return XGetSelectionOwner(x_.dpy(), traySelection) != None; }))
+            << "trayer never took the system tray selection";
+    }
+
+    // Kadrill's icon once the tray host has embedded it: a window of ours inside one of
+    // the host's (a window manager may have framed the host itself).
+    std::optional<Window> dockedTrayIcon() const {
+        const auto host = static_cast<unsigned long>(trayHost_->pid());
+        const auto app = static_cast<unsigned long>(app_->pid());
+        for (Window w : x_.descendants(x_.root())) {
+            if (x_.pid(w) != host)
+                continue;
+            for (Window inner : x_.descendants(w))
+                if (x_.pid(inner) == app && x_.hasProperty(inner, "_XEMBED_INFO") && x_.isViewable(inner))
+                    return inner;
+        }
+        return std::nullopt;
+    }
+
+    // The watch face wherever it is on the screen: its top-left corner in screen pixels.
+    std::optional<FaceGrab> faceOnScreen() {
+        auto image = x_.grab(x_.root());
+        return image ? readFace(std::move(*image)) : std::nullopt;
+    }
+
+    // Clicks a point of the face, given in face pixels, on the face found on the screen.
+    void clickFace(face::Point faceOnScreenAt, face::Point at, unsigned button = 1) {
+        x_.click(faceOnScreenAt.x + at.x, faceOnScreenAt.y + at.y, button);
+    }
+
+    XServer x_;
+    TempDir home_;
+    std::string binary_;
+    std::optional<Process> windowManager_;
+    std::optional<Process> trayHost_;
+    std::optional<Process> app_;
+};
+
+} // namespace e2e

@@ -1,0 +1,257 @@
+// The whole watch driven as a person would: clicks on its real buttons, its menus by
+// their access keys, the swap to the frameless window and back, the notification
+// area and the help, all read back from the screen.
+
+#include "kadrill_fixture.h"
+
+#include <X11/Xlib.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace e2e;
+
+// Seconds and hundredths of a stopwatch reading such as "000153" (1.53 s).
+double stopwatchSeconds(const std::string& digits) {
+    const auto minutes = face::fieldValue(std::string_view(digits).substr(0, 2));
+    const auto seconds = face::fieldValue(std::string_view(digits).substr(2, 2));
+    const auto hundredths = face::fieldValue(std::string_view(digits).substr(4, 2));
+    if (!minutes || !seconds || !hundredths)
+        return -1;
+    return *minutes * 60 + *seconds + *hundredths / 100.0;
+}
+
+class WatchTest : public KadrillTest {
+protected:
+    // Starts the program and waits for a readable face on the screen.
+    FaceGrab start(EnvChanges env = {}) {
+        startKadrill(std::move(env));
+        const Window w = mainWindow();
+        EXPECT_NE(w, Window(None));
+        auto shown = waitForFace(w);
+        EXPECT_TRUE(shown);
+        auto onScreen = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
+        EXPECT_TRUE(onScreen) << "the face is not on the screen";
+        return onScreen ? std::move(*onScreen) : FaceGrab{Image(1, 1), {}, ""};
+    }
+
+    // Waits until the face on the screen reads as `wanted` says.
+    std::optional<FaceGrab> waitForReading(const std::function<bool(const std::string&)>& wanted,
+                                           std::chrono::milliseconds timeout = 5s) {
+        return pollFor<FaceGrab>(timeout, [&]() -> std::optional<FaceGrab> {
+            auto f = faceOnScreen();
+            if (f && wanted(f->digits))
+                return f;
+            return std::nullopt;
+        });
+    }
+};
+
+// ---------------------------------------------------------------- stopwatch
+
+class StopwatchByButtons : public WatchTest {};
+
+TEST_F(StopwatchByButtons, StartStopShowsTheTimeBetweenTheClicksAndResetClearsIt) {
+    const FaceGrab first = start();
+    const face::Point at = first.origin;
+
+    clickFace(at, face::kModeButton);
+    ASSERT_TRUE(waitForReading([](const std::string& d) { return d == "000000"; }))
+        << "Mode did not bring up a cleared stopwatch";
+
+    const auto started = Clock::now();
+    clickFace(at, face::kLeftSharedButton); // Start
+    std::this_thread::sleep_for(1500ms);
+    const auto running = faceOnScreen();
+    ASSERT_TRUE(running);
+    clickFace(at, face::kLeftSharedButton); // Stop, in Start's place
+    const double between = std::chrono::duration<double>(Clock::now() - started).count();
+    EXPECT_GT(stopwatchSeconds(running->digits), 1.0) << "running, the reading was \"" << running->digits << "\"";
+
+    std::this_thread::sleep_for(300ms);
+    const auto stopped = faceOnScreen();
+    ASSERT_TRUE(stopped);
+    const double shown = stopwatchSeconds(stopped->digits);
+    // The clicks take a few tens of milliseconds to travel; the reading lies between.
+    EXPECT_GT(shown, between - 0.25) << "reads \"" << stopped->digits << "\"" << screenshotNote(stopped->image, "stop");
+    EXPECT_LE(shown, between + 0.05) << "reads \"" << stopped->digits << "\"" << screenshotNote(stopped->image, "stop");
+    std::this_thread::sleep_for(1000ms);
+    const auto later = faceOnScreen();
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->digits, stopped->digits) << "a stopped stopwatch stands";
+
+    clickFace(at, face::kRightSharedButton); // Reset
+    EXPECT_TRUE(waitForReading([](const std::string& d) { return d == "000000"; })) << "Reset did not clear";
+
+    clickFace(at, face::kModeButton);
+    EXPECT_TRUE(waitForReading([](const std::string& d) { return d.substr(2, 2) != "00" || d[0] != '0'; }))
+        << "Mode did not bring the clock back";
+}
+
+// ---------------------------------------------------------------- menus
+
+class MenusByAccessKeys : public WatchTest {};
+
+TEST_F(MenusByAccessKeys, TwelveHourDisplayFromTheViewMenu) {
+    ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
+    startWindowManager();
+    const FaceGrab first = start(fakeClock("2026-12-08 21:47:10"));
+    ASSERT_EQ(first.digits.substr(0, 4), "2147") << screenshotNote(first.image, "24h");
+    clickFace(first.origin, face::kBareFace); // the window has the keyboard
+
+    x_.keyChord({"Alt_L", "v"});
+    std::this_thread::sleep_for(200ms);
+    x_.keyChord({"w"});
+    // The marks stand where the hour tens would have its left segments: read the hour units on.
+    const auto twelve = waitForReading([](const std::string& d) { return d.substr(1, 3) == "947"; });
+    ASSERT_TRUE(twelve) << "the 12-hour display did not show" << screenshotNote(*x_.grab(x_.root()), "keys");
+    EXPECT_TRUE(face::markLit(twelve->image, twelve->origin, face::kPmBox)) << screenshotNote(twelve->image, "pm");
+    EXPECT_FALSE(face::markLit(twelve->image, twelve->origin, face::kAmBox)) << screenshotNote(twelve->image, "pm");
+
+    x_.keyChord({"Alt_L", "v"});
+    std::this_thread::sleep_for(200ms);
+    x_.keyChord({"w"});
+    EXPECT_TRUE(waitForReading([](const std::string& d) { return d.substr(0, 4) == "2147"; }))
+        << "the 24-hour display did not come back";
+}
+
+TEST_F(MenusByAccessKeys, TheHelpOpensInItsOwnWindow) {
+    startWindowManager();
+    start();
+    x_.keyChord({"Alt_L", "h"});
+    std::this_thread::sleep_for(200ms);
+    x_.keyChord({"h"});
+    const auto help = x_.waitForTopLevel("Kadrill ﾍﾙﾌﾟ", app_->pid(), {200, 200}, kStartTimeout);
+    ASSERT_TRUE(help) << "no help window appeared";
+    const auto image = x_.grab(*help);
+    ASSERT_TRUE(image);
+    int distinct = 0;
+    for (int y = 0; y < image->height(); y += 7)
+        distinct += image->at(image->width() / 2, y) != image->at(image->width() / 2, 0);
+    EXPECT_GT(distinct, 5) << "the help window is blank" << screenshotNote(*image, "help");
+}
+
+// ---------------------------------------------------------------- window swap
+
+class WindowSwap : public WatchTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WindowSwap, TheFramelessWindowTakesTheFacesPlaceFollowsADragAndGivesItBack) {
+    if (GetParam())
+        startWindowManager();
+    const FaceGrab main = start();
+
+    // Right press on the bare face, then the menu's access key: the same with or
+    // without a window manager giving the keyboard to the watch.
+    clickFace(main.origin, face::kBareFace, 3);
+    std::this_thread::sleep_for(300ms);
+    x_.keyChord({"h"});
+    const auto digital = pollFor<Window>(kStartTimeout, [&] { return findDigitalWindow(); });
+    ASSERT_TRUE(digital) << "the frameless window did not appear";
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return !findMainWindow(); })) << "the main window stayed";
+    const auto swapped = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(swapped->origin.x, main.origin.x) << screenshotNote(swapped->image, "swapped");
+    EXPECT_EQ(swapped->origin.y, main.origin.y) << screenshotNote(swapped->image, "swapped");
+
+    // Drag it by a digit.
+    const int grabX = swapped->origin.x + 200, grabY = swapped->origin.y + 40;
+    x_.movePointer(grabX, grabY);
+    std::this_thread::sleep_for(50ms);
+    x_.pressButton(1);
+    for (int step = 1; step <= 10; ++step) {
+        std::this_thread::sleep_for(20ms);
+        x_.movePointer(grabX + step * 12, grabY + step * 8);
+    }
+    std::this_thread::sleep_for(100ms);
+    x_.releaseButton(1);
+    const auto dragged = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
+        auto f = faceOnScreen();
+        if (f && f->origin.x == swapped->origin.x + 120 && f->origin.y == swapped->origin.y + 80)
+            return f;
+        return std::nullopt;
+    });
+    ASSERT_TRUE(dragged) << "the grabbed point did not stay under the pointer";
+    x_.movePointer(10, 700); // after the release the window stays where it is
+    std::this_thread::sleep_for(200ms);
+    const auto still = faceOnScreen();
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->origin.x, dragged->origin.x);
+
+    clickFace(dragged->origin, face::kBareFace, 3);
+    std::this_thread::sleep_for(300ms);
+    x_.keyChord({"h"});
+    ASSERT_TRUE(pollFor<Window>(kStartTimeout, [&] { return findMainWindow(); })) << "the main window came not back";
+    const auto back = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
+        auto f = faceOnScreen();
+        if (f && !findDigitalWindow())
+            return f;
+        return std::nullopt;
+    });
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->origin.x, dragged->origin.x) << screenshotNote(back->image, "back");
+    EXPECT_EQ(back->origin.y, dragged->origin.y) << screenshotNote(back->image, "back");
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, WindowSwap, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "WithWindowManager" : "Bare");
+                         });
+
+// ---------------------------------------------------------------- notification area
+
+class TrayAndMinimise : public WatchTest {};
+
+TEST_F(TrayAndMinimise, MinimiseHidesToTheTrayAndTheIconBringsTheWatchBack) {
+    startWindowManager();
+    startTrayHost();
+    const FaceGrab shown = start();
+    const auto icon = pollFor<Window>(kStartTimeout, [&] { return dockedTrayIcon(); });
+    ASSERT_TRUE(icon) << "the icon never docked";
+    const auto iconAt = x_.rootPosition(*icon);
+    const auto iconSize = x_.size(*icon);
+    ASSERT_TRUE(iconAt && iconSize);
+    const int iconX = iconAt->first + iconSize->first / 2, iconY = iconAt->second + iconSize->second / 2;
+
+    const Window main = *findMainWindow();
+    x_.iconify(main);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(main) && !x_.wmState(main); }))
+        << "minimised, the watch was not hidden to the notification area";
+
+    x_.click(iconX, iconY);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
+        << "the icon at " << iconX << "," << iconY << " did not bring it back"
+        << screenshotNote(*x_.grab(x_.root()), "tray");
+    const auto back = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->origin.x, shown.origin.x);
+    EXPECT_EQ(back->origin.y, shown.origin.y);
+    // A late minimise report must not hide it again.
+    std::this_thread::sleep_for(1000ms);
+    EXPECT_TRUE(x_.isViewable(main));
+
+    x_.click(iconX, iconY);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(main); })) << "the icon did not hide it";
+
+    // The panel goes away while the watch is hidden: the watch comes back.
+    kill(trayHost_->pid(), SIGKILL);
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
+        << "with no notification area left, the hidden watch stayed hidden";
+}
+
+TEST_F(TrayAndMinimise, WithoutANotificationAreaMinimisingLeavesItToTheWindowManager) {
+    startWindowManager();
+    start();
+    const Window main = *findMainWindow();
+    x_.iconify(main);
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return x_.wmState(main) == 3L; }))
+        << "the window should stay minimised under the window manager's care (IconicState)";
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(x_.wmState(main), 3L) << "withdrawn by the program with no icon to bring it back";
+}
+
+} // namespace
