@@ -7,7 +7,7 @@ packages=(
   # build
   cmake ninja-build ccache g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libx11-dev libxcb-xfixes0-dev
+  libx11-dev libxfixes-dev
   # help: qhelpgenerator at build time, Qt Help and its SQLite driver at run time
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   # tests
