@@ -202,6 +202,20 @@ INSTANTIATE_TEST_SUITE_P(Desktops, WindowSwap, ::testing::Values(false, true),
                              return std::string(p.param ? "WithWindowManager" : "Bare");
                          });
 
+class FramelessWindow : public WatchTest {};
+
+TEST_F(FramelessWindow, ClosedByTheWindowSystemItEndsTheProgramLikeTheMainWindow) {
+    startWindowManager();
+    const FaceGrab main = start();
+    clickFace(main.origin, face::kBareFace, 3);
+    std::this_thread::sleep_for(300ms);
+    x_.keyChord({"h"});
+    const auto digital = pollFor<Window>(kStartTimeout, [&] { return findDigitalWindow(); });
+    ASSERT_TRUE(digital) << "the frameless window did not appear";
+    // What Alt+F4 or the task bar's close sends: the program must not go on invisibly.
+    closeAndExpectCleanExit(*digital);
+}
+
 // ---------------------------------------------------------------- notification area
 
 class TrayAndMinimise : public WatchTest {};
