@@ -40,6 +40,15 @@ protected:
         return onScreen ? std::move(*onScreen) : FaceGrab{Image(1, 1), {}, ""};
     }
 
+    // Swaps the windows through the display menu popped up on the face: a right press on
+    // the bare face, then the menu's access key, the same with or without a window manager
+    // giving the keyboard to the watch.
+    void swapFromTheFace(face::Point faceAt) {
+        clickFace(faceAt, face::kBareFace, 3);
+        std::this_thread::sleep_for(300ms);
+        x_.keyChord({"h"});
+    }
+
     // Waits until the face on the screen reads as `wanted` says.
     std::optional<FaceGrab> waitForReading(const std::function<bool(const std::string&)>& wanted,
                                            std::chrono::milliseconds timeout = 5s) {
@@ -145,11 +154,7 @@ TEST_P(WindowSwap, TheFramelessWindowTakesTheFacesPlaceFollowsADragAndGivesItBac
         startWindowManager();
     const FaceGrab main = start();
 
-    // Right press on the bare face, then the menu's access key: the same with or
-    // without a window manager giving the keyboard to the watch.
-    clickFace(main.origin, face::kBareFace, 3);
-    std::this_thread::sleep_for(300ms);
-    x_.keyChord({"h"});
+    swapFromTheFace(main.origin);
     const auto digital = pollFor<Window>(kStartTimeout, [&] { return findDigitalWindow(); });
     ASSERT_TRUE(digital) << "the frameless window did not appear";
     EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return !findMainWindow(); })) << "the main window stayed";
@@ -182,9 +187,7 @@ TEST_P(WindowSwap, TheFramelessWindowTakesTheFacesPlaceFollowsADragAndGivesItBac
     ASSERT_TRUE(still);
     EXPECT_EQ(still->origin.x, dragged->origin.x);
 
-    clickFace(dragged->origin, face::kBareFace, 3);
-    std::this_thread::sleep_for(300ms);
-    x_.keyChord({"h"});
+    swapFromTheFace(dragged->origin);
     ASSERT_TRUE(pollFor<Window>(kStartTimeout, [&] { return findMainWindow(); })) << "the main window came not back";
     const auto back = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
         auto f = faceOnScreen();
@@ -206,10 +209,7 @@ class FramelessWindow : public WatchTest {};
 
 TEST_F(FramelessWindow, ClosedByTheWindowSystemItEndsTheProgramLikeTheMainWindow) {
     startWindowManager();
-    const FaceGrab main = start();
-    clickFace(main.origin, face::kBareFace, 3);
-    std::this_thread::sleep_for(300ms);
-    x_.keyChord({"h"});
+    swapFromTheFace(start().origin);
     const auto digital = pollFor<Window>(kStartTimeout, [&] { return findDigitalWindow(); });
     ASSERT_TRUE(digital) << "the frameless window did not appear";
     // What Alt+F4 or the task bar's close sends: the program must not go on invisibly.
