@@ -85,6 +85,7 @@ public:
     Timer& operator=(const Timer&) = delete;
     virtual ~Timer() = default;
 
+    /// An interval of 0 stops the timer, whatever its pacing, until it is given another.
     virtual void setInterval(int milliseconds) = 0;
     virtual int interval() const = 0;
     /// Enabling a disabled timer starts a new interval; disabling drops pending ticks.

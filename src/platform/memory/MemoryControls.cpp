@@ -5,38 +5,101 @@
 
 namespace kadrill::platform::memory {
 
-bool MemoryLabel::press(MouseButton button) {
-    if (!visible_) {
-        return false;
-    }
+namespace {
+
+MouseEvent mouseEvent(MouseButton button, int held, Point at, Point screen) {
     MouseEvent e;
     e.button = button;
-    e.buttons = static_cast<int>(button);
-    mouseDown.raise(e);
+    e.buttons = held;
+    e.position = at;
+    e.screen = screen;
+    return e;
+}
+
+} // namespace
+
+bool MemoryControlStore::containersVisible() const {
+    return container_ == nullptr || (container_->isVisible() && parent_->containersVisible());
+}
+
+bool MemoryControlStore::isShowing() const { return containersVisible() && window_.isVisible(); }
+
+Point MemoryControlStore::toScreen(Point at) const {
+    const Point client = window_.clientOrigin();
+    return {client.x + origin_.x + at.x, client.y + origin_.y + at.y};
+}
+
+bool MemoryLabel::press(MouseButton button, Point at) {
+    if (!visible_ || !container_.isShowing()) {
+        return false;
+    }
+    mouseDown.raise(mouseEvent(button, static_cast<int>(button), at,
+                               container_.toScreen({props_.bounds.left + at.x, props_.bounds.top + at.y})));
     return true;
 }
 
+MemoryPictureButton::MemoryPictureButton(const MemoryControlStore& container, const PictureButtonProperties& props)
+    : container_(container), window_(container.window()), props_(props), visible_(props.visible) {}
+
 void MemoryPictureButton::setVisible(bool visible) {
     visible_ = visible;
-    if (!visible && window_.focused() == this) {
-        window_.setFocused(nullptr);
-    }
+    window_.dropHiddenFocus();
 }
 
+bool MemoryPictureButton::isShowing() const { return visible_ && container_.isShowing(); }
+
+bool MemoryPictureButton::canTakeFocus() const { return visible_ && container_.containersVisible(); }
+
 void MemoryPictureButton::setFocus() {
-    if (visible_) {
+    if (canTakeFocus()) {
         window_.setFocused(this);
     }
 }
 
-bool MemoryPictureButton::hasFocus() const { return window_.isActive() && window_.focused() == this; }
+bool MemoryPictureButton::hasFocus() const { return window_.isActive() && window_.focused() == this && isShowing(); }
 
-bool MemoryPictureButton::click() {
-    if (!visible_ || !window_.isVisible()) {
+bool MemoryPictureButton::click(MouseButton button) {
+    if (!isShowing()) {
         return false;
     }
     window_.setFocused(this);
-    clicked.raise();
+    if (button == MouseButton::Left) {
+        clicked.raise();
+    }
+    return true;
+}
+
+void MemoryFrame::setVisible(bool visible) {
+    visible_ = visible;
+    store_.window().dropHiddenFocus();
+}
+
+void MemoryPicture::setVisible(bool visible) {
+    visible_ = visible;
+    store_.window().dropHiddenFocus();
+}
+
+bool MemoryPicture::pressMouse(MouseButton button, Point at) {
+    if (!store_.isShowing()) {
+        return false;
+    }
+    mouseDown.raise(mouseEvent(button, static_cast<int>(button), at, store_.toScreen(at)));
+    return true;
+}
+
+bool MemoryPicture::moveMouse(Point at, int heldButtons) {
+    if (!store_.isShowing()) {
+        return false;
+    }
+    mouseMove.raise(mouseEvent(MouseButton::None, heldButtons, at, store_.toScreen(at)));
+    return true;
+}
+
+bool MemoryPicture::releaseMouse(MouseButton button, Point at) {
+    if (!store_.isShowing()) {
+        return false;
+    }
+    mouseUp.raise(mouseEvent(button, 0, at, store_.toScreen(at)));
     return true;
 }
 
@@ -46,22 +109,22 @@ LineShape& MemoryControlStore::addLine(const LineProperties& props) {
 }
 
 Label& MemoryControlStore::addLabel(const LabelProperties& props) {
-    labels.push_back(std::make_unique<MemoryLabel>(props));
+    labels.push_back(std::make_unique<MemoryLabel>(*this, props));
     return *labels.back();
 }
 
 PictureButton& MemoryControlStore::addPictureButton(const PictureButtonProperties& props) {
-    buttons.push_back(std::make_unique<MemoryPictureButton>(window_, props));
+    buttons.push_back(std::make_unique<MemoryPictureButton>(*this, props));
     return *buttons.back();
 }
 
 Frame& MemoryControlStore::addFrame(const FrameProperties& props) {
-    frames.push_back(std::make_unique<MemoryFrame>(window_, props));
+    frames.push_back(std::make_unique<MemoryFrame>(*this, props));
     return *frames.back();
 }
 
 Picture& MemoryControlStore::addPicture(const PictureProperties& props) {
-    pictures.push_back(std::make_unique<MemoryPicture>(window_, props));
+    pictures.push_back(std::make_unique<MemoryPicture>(*this, props));
     return *pictures.back();
 }
 

@@ -35,10 +35,12 @@ private:
     int writes_ = 0;
 };
 
+class MemoryControlStore;
+
 class MemoryLabel final : public Label {
 public:
-    explicit MemoryLabel(const LabelProperties& props)
-        : props_(props), text_(props.text), color_(props.foreColor), visible_(props.visible) {}
+    MemoryLabel(const MemoryControlStore& container, const LabelProperties& props)
+        : container_(container), props_(props), text_(props.text), color_(props.foreColor), visible_(props.visible) {}
     void setVisible(bool visible) override { visible_ = visible; }
     bool isVisible() const override { return visible_; }
     void setText(const std::string& text) override { text_ = text; }
@@ -47,11 +49,13 @@ public:
     Color foreColor() const override { return color_; }
 
     const LabelProperties& props() const { return props_; }
-    /// Presses a mouse button over the label as a user would; a hidden label takes nothing.
-    /// False when the press went through to whatever lies beneath.
-    bool press(MouseButton button);
+    /// Presses a mouse button over the label as a user would, at twips from its top-left;
+    /// a label the user cannot see takes nothing. False when the press went through to
+    /// whatever lies beneath.
+    bool press(MouseButton button, Point at = {});
 
 private:
+    const MemoryControlStore& container_;
     LabelProperties props_;
     std::string text_;
     Color color_;
@@ -60,19 +64,25 @@ private:
 
 class MemoryPictureButton final : public PictureButton {
 public:
-    MemoryPictureButton(MemoryWindow& window, const PictureButtonProperties& props)
-        : window_(window), props_(props), visible_(props.visible) {}
+    MemoryPictureButton(const MemoryControlStore& container, const PictureButtonProperties& props);
     void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
     void setFocus() override;
     bool hasFocus() const override;
 
     const PictureButtonProperties& props() const { return props_; }
-    /// Clicks the button as a user would; a hidden button cannot be clicked. False when
-    /// the click did not reach the button.
-    bool click();
+    /// Presses and releases a mouse button over the button as a user would: any press
+    /// takes the focus, only the left button clicks. A button the user cannot see takes
+    /// nothing; false when the press did not reach the button.
+    bool click(MouseButton button = MouseButton::Left);
+    /// Shown, and so is everything it lies in: the user can see and reach it.
+    bool isShowing() const;
+    /// Shown in containers that are shown: a hidden window keeps the focus for such a
+    /// button until it is shown and active again.
+    bool canTakeFocus() const;
 
 private:
+    const MemoryControlStore& container_;
     MemoryWindow& window_;
     PictureButtonProperties props_;
     bool visible_;
@@ -84,7 +94,22 @@ class MemoryPicture;
 /// The controls of one container, in the order they were added.
 class MemoryControlStore {
 public:
+    /// The controls of a window's client area.
     explicit MemoryControlStore(MemoryWindow& window) : window_(window) {}
+    /// The controls of a frame or picture whose top-left lies at `topLeft` (twips) in its parent.
+    MemoryControlStore(const MemoryControlStore& parent, const Control& container, Point topLeft)
+        : window_(parent.window_), parent_(&parent),
+          container_(&container), origin_{parent.origin_.x + topLeft.x, parent.origin_.y + topLeft.y} {}
+    MemoryControlStore(const MemoryControlStore&) = delete;
+    MemoryControlStore& operator=(const MemoryControlStore&) = delete;
+
+    MemoryWindow& window() const { return window_; }
+    /// Every container on the way to the window is visible, whether or not the window is.
+    bool containersVisible() const;
+    /// The window is shown and every container on the way to it is visible.
+    bool isShowing() const;
+    /// Where a point of the container lies on the screen, twips.
+    Point toScreen(Point at) const;
 
     LineShape& addLine(const LineProperties& props);
     Label& addLabel(const LabelProperties& props);
@@ -100,13 +125,16 @@ public:
 
 private:
     MemoryWindow& window_;
+    const MemoryControlStore* parent_ = nullptr;
+    const Control* container_ = nullptr;
+    Point origin_; // in the window's client area, twips
 };
 
 class MemoryFrame final : public Frame {
 public:
-    MemoryFrame(MemoryWindow& window, const FrameProperties& props)
-        : props_(props), visible_(props.visible), store_(window) {}
-    void setVisible(bool visible) override { visible_ = visible; }
+    MemoryFrame(const MemoryControlStore& parent, const FrameProperties& props)
+        : props_(props), visible_(props.visible), store_(parent, *this, {props.bounds.left, props.bounds.top}) {}
+    void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
     LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
     Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
@@ -127,9 +155,9 @@ private:
 
 class MemoryPicture final : public Picture {
 public:
-    MemoryPicture(MemoryWindow& window, const PictureProperties& props)
-        : props_(props), visible_(props.visible), store_(window) {}
-    void setVisible(bool visible) override { visible_ = visible; }
+    MemoryPicture(const MemoryControlStore& parent, const PictureProperties& props)
+        : props_(props), visible_(props.visible), store_(parent, *this, {props.bounds.left, props.bounds.top}) {}
+    void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
     LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
     Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
@@ -141,6 +169,13 @@ public:
 
     const PictureProperties& props() const { return props_; }
     const MemoryControlStore& controls() const { return store_; }
+
+    // The mouse over the picture's bare area as a user moves it, at twips from its
+    // top-left. A picture the user cannot see takes nothing; false when the mouse did not
+    // reach it.
+    bool pressMouse(MouseButton button, Point at);
+    bool moveMouse(Point at, int heldButtons);
+    bool releaseMouse(MouseButton button, Point at);
 
 private:
     PictureProperties props_;

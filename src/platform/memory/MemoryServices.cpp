@@ -70,21 +70,29 @@ void MemoryMediaControl::finishPlayback() {
 MessageAnswer MemoryMessageBoxes::show(const std::string& text, const std::string& title, MessageIcon icon,
                                        MessageButtons buttons) {
     shown_.push_back({text, title, icon, buttons});
+    // Taken before the box waits: a box shown meanwhile has an answer of its own.
+    std::optional<MessageAnswer> scripted;
+    bool closedByUser = false;
+    if (!answers_.empty()) {
+        scripted = answers_.front();
+        closedByUser = !scripted.has_value();
+        answers_.pop_front();
+    }
     if (whileShown) {
         whileShown(shown_.back());
     }
-    if (!answers_.empty()) {
-        const MessageAnswer answer = answers_.front();
-        answers_.pop_front();
-        return answer;
+    if (scripted) {
+        return *scripted;
     }
     switch (buttons) {
     case MessageButtons::Ok:
-    case MessageButtons::OkCancel:
         return MessageAnswer::Ok;
+    case MessageButtons::OkCancel:
+        return closedByUser ? MessageAnswer::Cancel : MessageAnswer::Ok;
     case MessageButtons::YesNo:
+        return closedByUser ? MessageAnswer::No : MessageAnswer::Yes;
     case MessageButtons::YesNoCancel:
-        return MessageAnswer::Yes;
+        return closedByUser ? MessageAnswer::Cancel : MessageAnswer::Yes;
     }
     return MessageAnswer::Ok;
 }

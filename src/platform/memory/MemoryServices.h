@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,12 +78,14 @@ public:
                        MessageButtons buttons) override;
 
     /// The answer of the next box; without one a box answers with its first button.
-    void setNextAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    void setNextAnswer(MessageAnswer answer) { answers_.emplace_back(answer); }
+    /// The user closes the next box by its close box instead of pressing a button.
+    void setNextClosed() { answers_.emplace_back(std::nullopt); }
     std::function<void(const Shown&)> whileShown;
     const std::vector<Shown>& shown() const { return shown_; }
 
 private:
-    std::deque<MessageAnswer> answers_;
+    std::deque<std::optional<MessageAnswer>> answers_;
     std::vector<Shown> shown_;
 };
 

@@ -96,31 +96,66 @@ MemoryMenu* MemoryWindow::menu(const std::string& caption) const {
 }
 
 void MemoryWindow::close() {
+    // The handler runs while the window is still on screen; only then does it go.
     if (!closed_) {
         closed_ = true;
         closed.raise();
     }
+    hide();
+}
+
+Point MemoryWindow::clientOrigin() const {
+    const Point d = decoration();
+    return {position_.x + d.x, position_.y + d.y};
+}
+
+void MemoryWindow::dropHiddenFocus() {
+    if (focused_ != nullptr && !focused_->canTakeFocus()) {
+        focused_ = nullptr;
+    }
 }
 
 MouseEvent MemoryWindow::mouseEvent(MouseButton button, int held, Point screen) const {
-    const Point d = decoration();
+    const Point client = clientOrigin();
     MouseEvent e;
     e.button = button;
     e.buttons = held;
     e.screen = screen;
-    e.position = {screen.x - position_.x - d.x, screen.y - position_.y - d.y};
+    e.position = {screen.x - client.x, screen.y - client.y};
     return e;
 }
 
-void MemoryWindow::pressMouse(MouseButton button, Point screen) {
+bool MemoryWindow::pressMouse(MouseButton button, Point screen) {
+    if (!visible_) {
+        return false;
+    }
     mouseDown.raise(mouseEvent(button, static_cast<int>(button), screen));
+    return true;
 }
 
-void MemoryWindow::moveMouse(Point screen, int heldButtons) {
+bool MemoryWindow::moveMouse(Point screen, int heldButtons) {
+    if (!visible_) {
+        return false;
+    }
     mouseMove.raise(mouseEvent(MouseButton::None, heldButtons, screen));
+    return true;
 }
 
-void MemoryWindow::releaseMouse(MouseButton button, Point screen) { mouseUp.raise(mouseEvent(button, 0, screen)); }
+bool MemoryWindow::releaseMouse(MouseButton button, Point screen) {
+    if (!visible_) {
+        return false;
+    }
+    mouseUp.raise(mouseEvent(button, 0, screen));
+    return true;
+}
+
+bool MemoryWindow::pressSpace() {
+    if (!isActive() || focused_ == nullptr || !focused_->isShowing()) {
+        return false;
+    }
+    focused_->clicked.raise();
+    return true;
+}
 
 std::unique_ptr<Window> MemoryWindowSystem::createWindow(const WindowProperties& props) {
     return std::make_unique<MemoryWindow>(*this, loop_, props);

@@ -46,15 +46,25 @@ public:
     bool isActive() const;
 
     // What a user does to the window.
-    /// Closes the window; the event is raised only the first time.
+    /// Closes the window by its close box: the event is raised only the first time, then
+    /// the window is hidden.
     void close();
-    /// Mouse over the bare client area, at a screen position in twips.
-    void pressMouse(MouseButton button, Point screen);
-    void moveMouse(Point screen, int heldButtons);
-    void releaseMouse(MouseButton button, Point screen);
+    /// Mouse over the bare client area, at a screen position in twips; a hidden window
+    /// takes nothing (false).
+    bool pressMouse(MouseButton button, Point screen);
+    bool moveMouse(Point screen, int heldButtons);
+    bool releaseMouse(MouseButton button, Point screen);
+    /// The Space key: the focused button of the active window clicks. False when no
+    /// button took it.
+    bool pressSpace();
 
-    const PictureButton* focused() const { return focused_; }
-    void setFocused(const PictureButton* button) { focused_ = button; }
+    /// The client area's top-left corner on the screen, twips.
+    Point clientOrigin() const;
+
+    const MemoryPictureButton* focused() const { return focused_; }
+    void setFocused(const MemoryPictureButton* button) { focused_ = button; }
+    /// Takes the focus from a button that is hidden or lies in a hidden container.
+    void dropHiddenFocus();
 
 private:
     MouseEvent mouseEvent(MouseButton button, int held, Point screen) const;
@@ -68,7 +78,7 @@ private:
     bool closed_ = false;
     Point position_;
     WindowState state_ = WindowState::Normal;
-    const PictureButton* focused_ = nullptr;
+    const MemoryPictureButton* focused_ = nullptr;
     MemoryControlStore store_;
     std::vector<std::unique_ptr<MemoryTimer>> timers_;
     std::vector<std::unique_ptr<MemoryMenu>> menus_;

@@ -48,7 +48,12 @@ QtFrame::QtFrame(QtDispatcher& dispatcher, const FrameProperties& props, QWidget
 
 QtFrame::~QtFrame() = default;
 
-void QtFrame::setVisible(bool visible) { box_->setVisible(visible); }
+void QtFrame::setVisible(bool visible) {
+    box_->setVisible(visible);
+    if (!visible) {
+        dropFocusWithin(box_);
+    }
+}
 
 bool QtFrame::isVisible() const { return !box_->isHidden(); }
 
@@ -70,5 +75,12 @@ QtPicture::QtPicture(QtDispatcher& dispatcher, const PictureProperties& props, Q
 }
 
 QtPicture::~QtPicture() = default;
+
+void QtPicture::setVisible(bool visible) {
+    surface_->setVisible(visible);
+    if (!visible) {
+        dropFocusWithin(surface_);
+    }
+}
 
 } // namespace kadrill::platform::qt

@@ -69,7 +69,7 @@ class QtPicture final : public Picture {
 public:
     QtPicture(QtDispatcher& dispatcher, const PictureProperties& props, QWidget* parent);
     ~QtPicture() override;
-    void setVisible(bool visible) override { surface_->setVisible(visible); }
+    void setVisible(bool visible) override;
     bool isVisible() const override { return !surface_->isHidden(); }
     LineShape& addLine(const LineProperties& props) override { return host_->addLine(props); }
     Label& addLabel(const LabelProperties& props) override { return host_->addLabel(props); }

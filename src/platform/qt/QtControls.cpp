@@ -118,6 +118,27 @@ QtPictureButton::QtPictureButton(QtDispatcher& dispatcher, const PictureButtonPr
                      [this, &dispatcher] { dispatcher.deliver(PictureButton::clicked); });
 }
 
+void QtPictureButton::setVisible(bool visible) {
+    widget_->setVisible(visible);
+    if (!visible) {
+        dropFocusWithin(widget_);
+    }
+}
+
+void QtPictureButton::setFocus() {
+    // Qt would give the focus to a hidden widget too, and Space would click it there.
+    if (widget_->isVisibleTo(widget_->window())) {
+        widget_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void dropFocusWithin(QWidget* hidden) {
+    QWidget* focus = hidden->window()->focusWidget();
+    if (focus != nullptr && (focus == hidden || hidden->isAncestorOf(focus))) {
+        focus->clearFocus();
+    }
+}
+
 QtMenuItem::QtMenuItem(QtDispatcher& dispatcher, QAction* action, MenuItemKind kind) : action_(action) {
     // Qt would toggle a check mark by itself; here only setChecked changes it, so the
     // handler sees the mark as it was when the user chose the item.

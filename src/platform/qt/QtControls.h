@@ -20,6 +20,10 @@ namespace kadrill::platform::qt {
 
 class QtDispatcher;
 
+/// Takes the keyboard focus from a widget inside `hidden`, or `hidden` itself, that Qt left
+/// it on because no other widget of the window could take it.
+void dropFocusWithin(QWidget* hidden);
+
 /// A label that takes every mouse press over it, so none falls through to the face.
 class MarkLabelWidget final : public QLabel {
 public:
@@ -71,9 +75,9 @@ private:
 class QtPictureButton final : public PictureButton {
 public:
     QtPictureButton(QtDispatcher& dispatcher, const PictureButtonProperties& props, QWidget* parent);
-    void setVisible(bool visible) override { widget_->setVisible(visible); }
+    void setVisible(bool visible) override;
     bool isVisible() const override { return !widget_->isHidden(); }
-    void setFocus() override { widget_->setFocus(Qt::OtherFocusReason); }
+    void setFocus() override;
     bool hasFocus() const override { return widget_->hasFocus(); }
 
     QAbstractButton* widget() const { return widget_; }

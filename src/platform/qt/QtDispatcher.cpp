@@ -28,7 +28,7 @@ void QtDispatcher::removeTimer(QtTimer* timer) {
 void QtDispatcher::timerChanged(QtTimer* timer) {
     updateEdgeTimer();
     // A freshly enabled timer gets its first tick right away, as a 1 ms timer would.
-    if (timer->isPolled() && timer->isEnabled() && !tickQueued_) {
+    if (timer->isPolled() && timer->runs() && !tickQueued_) {
         tickQueued_ = true;
         QMetaObject::invokeMethod(
             context_.get(),
@@ -53,7 +53,7 @@ void QtDispatcher::tickPolledTimers(const QtTimer* except) {
     const std::vector<QtTimer*> timers = timers_;
     for (QtTimer* timer : timers) {
         if (timer != except && std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->isPolled() &&
-            timer->isEnabled()) {
+            timer->runs()) {
             timer->tick.raise();
         }
     }
@@ -62,7 +62,7 @@ void QtDispatcher::tickPolledTimers(const QtTimer* except) {
 void QtDispatcher::updateEdgeTimer() {
     // Display-rate timers tick often enough by themselves.
     const bool edgesWanted = std::any_of(timers_.begin(), timers_.end(), [](const QtTimer* t) {
-        return t->isEnabled() && t->pacing() == TimerPacing::PollsTimeOfDay;
+        return t->runs() && t->pacing() == TimerPacing::PollsTimeOfDay;
     });
     edgeTimer_->setActive(edgesWanted);
 }

@@ -33,7 +33,7 @@ public:
 
     void addTimer(QtTimer* timer);
     void removeTimer(QtTimer* timer);
-    /// A timer was enabled or disabled, or changed its pacing.
+    /// A timer started or stopped running, or changed its pacing.
     void timerChanged(QtTimer* timer);
 
     /// Re-arms the second edges from the current time, after the program set the clock.

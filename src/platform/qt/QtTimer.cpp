@@ -19,8 +19,12 @@ QtTimer::QtTimer(QtDispatcher& dispatcher, const TimerProperties& props)
 QtTimer::~QtTimer() { dispatcher_.removeTimer(this); }
 
 void QtTimer::setInterval(int milliseconds) {
+    const bool ran = runs();
     interval_ = milliseconds;
     apply();
+    if (runs() != ran) {
+        dispatcher_.timerChanged(this);
+    }
 }
 
 void QtTimer::setEnabled(bool enabled) {
@@ -42,8 +46,6 @@ void QtTimer::setPacing(TimerPacing pacing) {
 }
 
 void QtTimer::apply() {
-    // As with window timers, an interval of 0 means the timer does not run.
-    const bool runs = enabled_ && interval_ > 0;
     switch (pacing_) {
     case TimerPacing::Interval:
         // Short intervals drive visible changes; long ones may be coalesced by the system.
@@ -58,9 +60,9 @@ void QtTimer::apply() {
         qtimer_->stop();
         return;
     }
-    if (runs && !qtimer_->isActive()) {
+    if (runs() && !qtimer_->isActive()) {
         qtimer_->start();
-    } else if (!runs) {
+    } else if (!runs()) {
         qtimer_->stop();
     }
 }

@@ -30,6 +30,8 @@ public:
 
     /// The dispatcher ticks this timer after handlers (and, polling, at second edges).
     bool isPolled() const { return pacing_ != TimerPacing::Interval; }
+    /// Enabled with an interval: an interval of 0 stops a timer of any pacing.
+    bool runs() const { return enabled_ && interval_ > 0; }
 
 private:
     void apply();

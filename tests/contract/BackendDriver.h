@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Container.h"
+#include "platform/MessageBoxes.h"
+#include "platform/TrayIcon.h"
+#include "platform/Window.h"
+
+#include <concepts>
+#include <functional>
+
+namespace kadrill::contract {
+
+/// How the user activates the notification-area icon.
+enum class TrayPress { Left, Right, Middle, DoubleClick };
+
+/// What every backend driver offers: the services of one backend, and the things a user
+/// does to them. Actions on something the user cannot see or reach do nothing; what the
+/// backend makes of an action is for the test to check through the interfaces.
+template <class B>
+concept BackendDriver = requires(B b, platform::Window& w, platform::PictureButton& button, platform::Label& label,
+                                 platform::Picture& picture, platform::MenuItem& item, platform::MouseButton mb,
+                                 platform::Point at, platform::MessageAnswer answer, TrayPress press,
+                                 const std::function<bool()>& done, int ms) {
+    { B::kName } -> std::convertible_to<const char*>;
+    { b.windows() } -> std::same_as<platform::WindowSystem&>;
+    { b.tray() } -> std::same_as<platform::TrayIcon&>;
+    { b.messages() } -> std::same_as<platform::MessageBoxes&>;
+    { b.clock() } -> std::same_as<platform::Clock&>;
+
+    // Shows or activates the window and waits until the window system has done it;
+    // activate is false when the window did not become active.
+    b.show(w);
+    { b.activate(w) } -> std::same_as<bool>;
+    // Lets time pass with events handled; waitUntil stops early once done() holds.
+    b.wait(ms);
+    { b.waitUntil(done, ms) } -> std::same_as<bool>;
+
+    // A press and release of a mouse button over the middle of the button.
+    b.click(button, mb);
+    // The Space key, to whatever has the keyboard focus.
+    b.pressSpace();
+    // Opens the item's menu and picks the item.
+    b.choose(item);
+    // The check mark the user sees beside the item.
+    { b.markShown(item) } -> std::same_as<bool>;
+    b.closeByBox(w);
+    // The mouse over a window's bare client area or a picture, at twips from its top-left.
+    b.pressMouse(w, mb, at);
+    b.moveMouse(w, at);
+    b.releaseMouse(w, mb, at);
+    b.pressMouse(picture, mb, at);
+    b.moveMouse(picture, at);
+    b.releaseMouse(picture, mb, at);
+    // A press and release over a label, at twips from its top-left.
+    b.clickLabel(label, mb, at);
+    b.pressTray(press);
+    // The next message box shown is answered, or closed by its close box, once it has
+    // waited the given milliseconds.
+    b.answerNextBox(answer, ms);
+    b.closeNextBox(ms);
+};
+
+} // namespace kadrill::contract

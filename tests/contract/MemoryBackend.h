@@ -1,0 +1,51 @@
+#pragma once
+
+#include "BackendDriver.h"
+#include "platform/memory/MemoryPlatform.h"
+
+#include <deque>
+
+namespace kadrill::contract {
+
+/// The in-memory desktop, worked through the hooks it offers tests.
+class MemoryBackend {
+public:
+    static constexpr const char* kName = "Memory";
+
+    MemoryBackend();
+
+    platform::WindowSystem& windows() { return desk_.windows; }
+    platform::TrayIcon& tray() { return desk_.tray; }
+    platform::MessageBoxes& messages() { return desk_.messages; }
+    platform::Clock& clock() { return desk_.clock; }
+
+    void show(platform::Window& w) { w.show(); }
+    bool activate(platform::Window& w);
+    void wait(int ms) { desk_.loop.advance(ms); }
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+
+    void click(platform::PictureButton& button, platform::MouseButton mb = platform::MouseButton::Left);
+    void pressSpace();
+    void choose(platform::MenuItem& item);
+    bool markShown(platform::MenuItem& item) { return item.isChecked(); }
+    void closeByBox(platform::Window& w);
+    void pressMouse(platform::Window& w, platform::MouseButton mb, platform::Point at);
+    void moveMouse(platform::Window& w, platform::Point at);
+    void releaseMouse(platform::Window& w, platform::MouseButton mb, platform::Point at);
+    void pressMouse(platform::Picture& picture, platform::MouseButton mb, platform::Point at);
+    void moveMouse(platform::Picture& picture, platform::Point at);
+    void releaseMouse(platform::Picture& picture, platform::MouseButton mb, platform::Point at);
+    void clickLabel(platform::Label& label, platform::MouseButton mb, platform::Point at);
+    void pressTray(TrayPress press);
+    void answerNextBox(platform::MessageAnswer answer, int afterMs);
+    void closeNextBox(int afterMs);
+
+private:
+    platform::memory::MemoryPlatform desk_;
+    int held_ = 0;
+    std::deque<int> boxWaits_; // how long each box to come waits, in order
+};
+
+static_assert(BackendDriver<MemoryBackend>);
+
+} // namespace kadrill::contract

@@ -1,0 +1,234 @@
+#include "QtBackend.h"
+
+#include "platform/qt/QtContainer.h"
+#include "platform/qt/QtControls.h"
+#include "platform/qt/QtConvert.h"
+#include "platform/qt/QtSurface.h"
+#include "platform/qt/QtWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+namespace kadrill::contract {
+
+using namespace platform;
+
+namespace {
+
+// Checked this often for a message box to appear.
+constexpr int kBoxPollMs = 5;
+
+platform::qt::QtWindow& qtOf(Window& w) { return dynamic_cast<platform::qt::QtWindow&>(w); }
+
+Qt::MouseButton toQt(MouseButton mb) {
+    switch (mb) {
+    case MouseButton::Left:
+        return Qt::LeftButton;
+    case MouseButton::Right:
+        return Qt::RightButton;
+    case MouseButton::Middle:
+        return Qt::MiddleButton;
+    case MouseButton::None:
+        break;
+    }
+    return Qt::NoButton;
+}
+
+QMessageBox::ButtonRole roleOf(MessageAnswer answer) {
+    switch (answer) {
+    case MessageAnswer::Ok:
+        return QMessageBox::AcceptRole;
+    case MessageAnswer::Cancel:
+        return QMessageBox::RejectRole;
+    case MessageAnswer::Yes:
+        return QMessageBox::YesRole;
+    case MessageAnswer::No:
+        return QMessageBox::NoRole;
+    }
+    return QMessageBox::InvalidRole;
+}
+
+} // namespace
+
+QtBackend::QtBackend() : boxAnswerers_(std::make_unique<QObject>()) {}
+
+QtBackend::~QtBackend() {
+    boxAnswerers_.reset();
+    // Widgets Qt deletes later (closed menus, boxes) go before the next test starts.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void QtBackend::show(Window& w) {
+    w.show();
+    (void)QTest::qWaitForWindowExposed(qtOf(w).widget());
+}
+
+bool QtBackend::activate(Window& w) {
+    w.activate();
+    return QTest::qWaitForWindowActive(qtOf(w).widget());
+}
+
+void QtBackend::wait(int ms) { QTest::qWait(ms); }
+
+bool QtBackend::waitUntil(const std::function<bool()>& done, int timeoutMs) { return QTest::qWaitFor(done, timeoutMs); }
+
+void QtBackend::mouse(MouseAction action, QWidget* widget, MouseButton mb, QPoint pixel) {
+    QWidget* top = widget->window();
+    QWindow* handle = top->windowHandle();
+    if (!top->isVisible() || handle == nullptr) {
+        return; // nothing on screen to point at
+    }
+    const QPoint at = widget->mapTo(top, pixel);
+    switch (action) {
+    case MouseAction::Press:
+        QTest::mousePress(handle, toQt(mb), {}, at);
+        break;
+    case MouseAction::Move:
+        QTest::mouseMove(handle, at);
+        break;
+    case MouseAction::Release:
+        QTest::mouseRelease(handle, toQt(mb), {}, at);
+        break;
+    case MouseAction::Click:
+        QTest::mouseClick(handle, toQt(mb), {}, at);
+        break;
+    }
+}
+
+void QtBackend::mouseAt(MouseAction action, QWidget* widget, MouseButton mb, Point twips) {
+    mouse(action, widget, mb, QPoint(platform::qt::toPixels(twips.x), platform::qt::toPixels(twips.y)));
+}
+
+void QtBackend::click(PictureButton& button, MouseButton mb) {
+    QWidget* widget = dynamic_cast<platform::qt::QtPictureButton&>(button).widget();
+    mouse(MouseAction::Click, widget, mb, widget->rect().center());
+}
+
+void QtBackend::pressSpace() {
+    if (QWindow* active = QGuiApplication::focusWindow()) {
+        QTest::keyClick(active, Qt::Key_Space);
+    }
+}
+
+void QtBackend::choose(MenuItem& item) {
+    QAction* action = dynamic_cast<platform::qt::QtMenuItem&>(item).action();
+    QMenu* menu = nullptr;
+    for (QObject* o : action->associatedObjects()) {
+        if ((menu = qobject_cast<QMenu*>(o)) != nullptr) {
+            break;
+        }
+    }
+    if (menu == nullptr) {
+        return;
+    }
+    menu->popup(QPoint(0, 0));
+    (void)QTest::qWaitForWindowExposed(menu);
+    const QPoint at = menu->actionGeometry(action).center();
+    QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+    // A choice closes the menu; one that took nothing leaves it open.
+    menu->hide();
+}
+
+bool QtBackend::markShown(MenuItem& item) {
+    return dynamic_cast<platform::qt::QtMenuItem&>(item).action()->isChecked();
+}
+
+void QtBackend::closeByBox(Window& w) {
+    QWidget* top = qtOf(w).widget();
+    if (top->isVisible() && top->windowHandle() != nullptr) {
+        // What the window manager sends for a click on the close box.
+        top->windowHandle()->close();
+    }
+}
+
+void QtBackend::pressMouse(Window& w, MouseButton mb, Point at) {
+    mouseAt(MouseAction::Press, qtOf(w).surface(), mb, at);
+}
+
+void QtBackend::moveMouse(Window& w, Point at) { mouseAt(MouseAction::Move, qtOf(w).surface(), MouseButton::None, at); }
+
+void QtBackend::releaseMouse(Window& w, MouseButton mb, Point at) {
+    mouseAt(MouseAction::Release, qtOf(w).surface(), mb, at);
+}
+
+void QtBackend::pressMouse(Picture& picture, MouseButton mb, Point at) {
+    mouseAt(MouseAction::Press, dynamic_cast<platform::qt::QtPicture&>(picture).widget(), mb, at);
+}
+
+void QtBackend::moveMouse(Picture& picture, Point at) {
+    mouseAt(MouseAction::Move, dynamic_cast<platform::qt::QtPicture&>(picture).widget(), MouseButton::None, at);
+}
+
+void QtBackend::releaseMouse(Picture& picture, MouseButton mb, Point at) {
+    mouseAt(MouseAction::Release, dynamic_cast<platform::qt::QtPicture&>(picture).widget(), mb, at);
+}
+
+void QtBackend::clickLabel(Label& label, MouseButton mb, Point at) {
+    mouseAt(MouseAction::Click, dynamic_cast<platform::qt::QtLabel&>(label).widget(), mb, at);
+}
+
+void QtBackend::pressTray(TrayPress press) {
+    QSystemTrayIcon* icon = tray_.icon();
+    if (icon == nullptr) {
+        return; // no icon to press
+    }
+    switch (press) {
+    case TrayPress::Left:
+        Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
+        break;
+    case TrayPress::Right:
+        Q_EMIT icon->activated(QSystemTrayIcon::Context);
+        break;
+    case TrayPress::Middle:
+        Q_EMIT icon->activated(QSystemTrayIcon::MiddleClick);
+        break;
+    case TrayPress::DoubleClick:
+        Q_EMIT icon->activated(QSystemTrayIcon::DoubleClick);
+        break;
+    }
+}
+
+void QtBackend::whenBoxShown(int afterMs, std::function<void(QWidget* box)> act) {
+    // The box is not up yet: the test shows it after this call, from inside a handler.
+    auto* poll = new QTimer(boxAnswerers_.get());
+    poll->setInterval(kBoxPollMs);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, afterMs, act = std::move(act)] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        poll->stop();
+        QTimer::singleShot(afterMs, box, [box, act] { act(box); });
+        poll->deleteLater();
+    });
+    poll->start();
+}
+
+void QtBackend::answerNextBox(MessageAnswer answer, int afterMs) {
+    whenBoxShown(afterMs, [answer](QWidget* widget) {
+        auto* box = static_cast<QMessageBox*>(widget);
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == roleOf(answer)) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+    });
+}
+
+void QtBackend::closeNextBox(int afterMs) {
+    whenBoxShown(afterMs, [](QWidget* box) {
+        if (box->windowHandle() != nullptr) {
+            box->windowHandle()->close();
+        }
+    });
+}
+
+} // namespace kadrill::contract

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "BackendDriver.h"
+#include "platform/posix/SystemClock.h"
+#include "platform/qt/QtDispatcher.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtTrayIcon.h"
+#include "platform/qt/QtWindowSystem.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QWidget;
+
+namespace kadrill::contract {
+
+/// The Qt desktop, worked through QTest on the real widgets. Mouse and keys go in at the
+/// top-level window, so Qt itself finds the widget under the pointer or with the focus,
+/// as it does for a person. Needs the QApplication that main() makes.
+class QtBackend {
+public:
+    static constexpr const char* kName = "Qt";
+
+    QtBackend();
+    ~QtBackend();
+    QtBackend(const QtBackend&) = delete;
+    QtBackend& operator=(const QtBackend&) = delete;
+
+    platform::WindowSystem& windows() { return windows_; }
+    platform::TrayIcon& tray() { return tray_; }
+    platform::MessageBoxes& messages() { return messages_; }
+    platform::Clock& clock() { return clock_; }
+
+    void show(platform::Window& w);
+    bool activate(platform::Window& w);
+    void wait(int ms);
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+
+    void click(platform::PictureButton& button, platform::MouseButton mb = platform::MouseButton::Left);
+    void pressSpace();
+    void choose(platform::MenuItem& item);
+    bool markShown(platform::MenuItem& item);
+    void closeByBox(platform::Window& w);
+    void pressMouse(platform::Window& w, platform::MouseButton mb, platform::Point at);
+    void moveMouse(platform::Window& w, platform::Point at);
+    void releaseMouse(platform::Window& w, platform::MouseButton mb, platform::Point at);
+    void pressMouse(platform::Picture& picture, platform::MouseButton mb, platform::Point at);
+    void moveMouse(platform::Picture& picture, platform::Point at);
+    void releaseMouse(platform::Picture& picture, platform::MouseButton mb, platform::Point at);
+    void clickLabel(platform::Label& label, platform::MouseButton mb, platform::Point at);
+    void pressTray(TrayPress press);
+    void answerNextBox(platform::MessageAnswer answer, int afterMs);
+    void closeNextBox(int afterMs);
+
+private:
+    enum class MouseAction { Press, Move, Release, Click };
+    void mouse(MouseAction action, QWidget* widget, platform::MouseButton mb, QPoint pixel);
+    void mouseAt(MouseAction action, QWidget* widget, platform::MouseButton mb, platform::Point twips);
+    void whenBoxShown(int afterMs, std::function<void(QWidget* box)> act);
+
+    platform::qt::QtDispatcher dispatcher_;
+    platform::qt::QtWindowSystem windows_{dispatcher_};
+    platform::qt::QtTrayIcon tray_{dispatcher_};
+    platform::qt::QtMessageBoxes messages_;
+    platform::posix::SystemClock clock_;
+    // Parent of the timers that answer message boxes; they die with the backend.
+    std::unique_ptr<QObject> boxAnswerers_;
+};
+
+static_assert(BackendDriver<QtBackend>);
+
+} // namespace kadrill::contract

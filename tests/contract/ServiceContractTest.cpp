@@ -1,0 +1,103 @@
+#include "ContractTest.h"
+
+namespace kadrill::contract {
+namespace {
+
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+using platform::NotifyIconRecord;
+using platform::TimerPacing;
+
+template <class B> class ServiceContract : public ContractTest<B> {};
+TYPED_TEST_SUITE(ServiceContract, Backends, BackendNames);
+
+NotifyIconRecord iconRecord(int id = 1) {
+    // As the program hands it over: a fixed-width tip ending at its NUL.
+    return {.id = id, .tip = std::string("Kadrill\0", 8) + std::string(56, ' '), .icon = "kadrill"};
+}
+
+TYPED_TEST(ServiceContract, TheTrayIconIsAddedAsFarAsTheDesktopAllowsAndRemovedOnce) {
+    platform::TrayIcon& tray = this->backend.tray();
+    EXPECT_FALSE(tray.remove(iconRecord())) << "nothing was added";
+    EXPECT_EQ(tray.add(iconRecord()), tray.isAvailable());
+    EXPECT_FALSE(tray.remove(iconRecord(2))) << "another record";
+    EXPECT_TRUE(tray.remove(iconRecord()));
+    EXPECT_FALSE(tray.remove(iconRecord()));
+    // Added again after its removal.
+    EXPECT_EQ(tray.add(iconRecord()), tray.isAvailable());
+    EXPECT_TRUE(tray.remove(iconRecord()));
+}
+
+TYPED_TEST(ServiceContract, LeftAndRightPressesOnTheTrayIconAreHeardOtherActivationsAreNot) {
+    platform::TrayIcon& tray = this->backend.tray();
+    (void)tray.add(iconRecord());
+    std::string heard;
+    tray.leftPressed.setHandler([&] { heard += "L"; });
+    tray.rightPressed.setHandler([&] { heard += "R"; });
+    for (TrayPress press : {TrayPress::Left, TrayPress::Middle, TrayPress::Right, TrayPress::DoubleClick}) {
+        this->backend.pressTray(press);
+    }
+    EXPECT_EQ(heard, "LR");
+    EXPECT_TRUE(tray.remove(iconRecord()));
+}
+
+struct AnswerRow {
+    MessageButtons buttons;
+    MessageAnswer answer;
+};
+
+TYPED_TEST(ServiceContract, TheAnswerOfAMessageBoxComesBack) {
+    const AnswerRow rows[] = {
+        {MessageButtons::Ok, MessageAnswer::Ok},          {MessageButtons::OkCancel, MessageAnswer::Cancel},
+        {MessageButtons::OkCancel, MessageAnswer::Ok},    {MessageButtons::YesNo, MessageAnswer::No},
+        {MessageButtons::YesNo, MessageAnswer::Yes},      {MessageButtons::YesNoCancel, MessageAnswer::Cancel},
+        {MessageButtons::YesNoCancel, MessageAnswer::No},
+    };
+    for (const AnswerRow& row : rows) {
+        SCOPED_TRACE(testing::Message() << "buttons " << static_cast<int>(row.buttons) << ", answer "
+                                        << static_cast<int>(row.answer));
+        this->backend.answerNextBox(row.answer, 10);
+        EXPECT_EQ(this->backend.messages().show("アラームの時刻です。", "Kadrill", MessageIcon::Question, row.buttons),
+                  row.answer);
+    }
+}
+
+TYPED_TEST(ServiceContract, ClosingAMessageBoxAnswersCancelWhereThereIsOneElseTheLastButton) {
+    const AnswerRow rows[] = {
+        {MessageButtons::Ok, MessageAnswer::Ok},
+        {MessageButtons::OkCancel, MessageAnswer::Cancel},
+        {MessageButtons::YesNo, MessageAnswer::No},
+        {MessageButtons::YesNoCancel, MessageAnswer::Cancel},
+    };
+    for (const AnswerRow& row : rows) {
+        SCOPED_TRACE(testing::Message() << "buttons " << static_cast<int>(row.buttons));
+        this->backend.closeNextBox(10);
+        EXPECT_EQ(
+            this->backend.messages().show("ヘルプが見つかりません。", "Kadrill", MessageIcon::Information, row.buttons),
+            row.answer);
+    }
+}
+
+TYPED_TEST(ServiceContract, TimersAndOtherWindowsGoOnWhileAMessageBoxWaits) {
+    auto w = this->shownWindow();
+    auto& button = w->addPictureButton(buttonAt(300, 300));
+    platform::Timer& t = w->addTimer({.interval = 50, .enabled = true, .pacing = TimerPacing::Interval});
+    int ticks = 0;
+    t.tick.setHandler([&] { ++ticks; });
+    int ticksWhileWaiting = -1;
+    MessageAnswer answer = MessageAnswer::Ok;
+    button.clicked.setHandler([&] {
+        const int before = ticks;
+        answer = this->backend.messages().show("止めますか?", "Kadrill", MessageIcon::Question, MessageButtons::YesNo);
+        ticksWhileWaiting = ticks - before;
+    });
+
+    this->backend.answerNextBox(MessageAnswer::No, 400);
+    this->backend.click(button, platform::MouseButton::Left);
+    EXPECT_EQ(answer, MessageAnswer::No);
+    EXPECT_GE(ticksWhileWaiting, 4);
+}
+
+} // namespace
+} // namespace kadrill::contract
