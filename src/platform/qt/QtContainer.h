@@ -44,46 +44,45 @@ private:
     std::vector<std::unique_ptr<QtPicture>> pictures_;
 };
 
-class QtFrame final : public Frame {
+/// A container whose controls live in a host: the part every Qt container shares.
+template <class Interface> class QtHostedContainer : public Interface {
+public:
+    LineShape& addLine(const LineProperties& props) override { return host_->addLine(props); }
+    Label& addLabel(const LabelProperties& props) override { return host_->addLabel(props); }
+    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
+        return host_->addPictureButton(props);
+    }
+    Frame& addFrame(const FrameProperties& props) override { return host_->addFrame(props); }
+    Picture& addPicture(const PictureProperties& props) override { return host_->addPicture(props); }
+
+protected:
+    std::unique_ptr<QtControlHost> host_;
+};
+
+class QtFrame final : public QtHostedContainer<Frame> {
 public:
     QtFrame(QtDispatcher& dispatcher, const FrameProperties& props, QWidget* parent);
     ~QtFrame() override;
     void setVisible(bool visible) override;
     bool isVisible() const override;
-    LineShape& addLine(const LineProperties& props) override { return host_->addLine(props); }
-    Label& addLabel(const LabelProperties& props) override { return host_->addLabel(props); }
-    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
-        return host_->addPictureButton(props);
-    }
-    Frame& addFrame(const FrameProperties& props) override { return host_->addFrame(props); }
-    Picture& addPicture(const PictureProperties& props) override { return host_->addPicture(props); }
 
     QWidget* widget() const;
 
 private:
     QGroupBox* box_;
-    std::unique_ptr<QtControlHost> host_;
 };
 
-class QtPicture final : public Picture {
+class QtPicture final : public QtHostedContainer<Picture> {
 public:
     QtPicture(QtDispatcher& dispatcher, const PictureProperties& props, QWidget* parent);
     ~QtPicture() override;
     void setVisible(bool visible) override;
     bool isVisible() const override { return !surface_->isHidden(); }
-    LineShape& addLine(const LineProperties& props) override { return host_->addLine(props); }
-    Label& addLabel(const LabelProperties& props) override { return host_->addLabel(props); }
-    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
-        return host_->addPictureButton(props);
-    }
-    Frame& addFrame(const FrameProperties& props) override { return host_->addFrame(props); }
-    Picture& addPicture(const PictureProperties& props) override { return host_->addPicture(props); }
 
     QWidget* widget() const { return surface_; }
 
 private:
     Surface* surface_;
-    std::unique_ptr<QtControlHost> host_;
 };
 
 } // namespace kadrill::platform::qt

@@ -76,6 +76,8 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
         top_.reset(main);
         surface_ = new Surface(clientSize, std::move(background), main);
         main->setCentralWidget(surface_);
+        // Made now, not with the first menu, so the frame's size is right from the start.
+        main->menuBar();
     } else {
         auto* plain = new TopLevelWidget<QWidget>(*this);
         top_.reset(plain);
@@ -162,18 +164,6 @@ bool QtWindow::startSystemMove() {
     QWindow* handle = top_->windowHandle();
     return handle != nullptr && handle->startSystemMove();
 }
-
-LineShape& QtWindow::addLine(const LineProperties& props) { return host_->addLine(props); }
-
-Label& QtWindow::addLabel(const LabelProperties& props) { return host_->addLabel(props); }
-
-PictureButton& QtWindow::addPictureButton(const PictureButtonProperties& props) {
-    return host_->addPictureButton(props);
-}
-
-Frame& QtWindow::addFrame(const FrameProperties& props) { return host_->addFrame(props); }
-
-Picture& QtWindow::addPicture(const PictureProperties& props) { return host_->addPicture(props); }
 
 Timer& QtWindow::addTimer(const TimerProperties& props) {
     timers_.push_back(std::make_unique<QtTimer>(dispatcher_, props));

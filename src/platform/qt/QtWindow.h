@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QtContainer.h"
 #include "platform/Window.h"
 
 #include <QElapsedTimer>
@@ -15,14 +16,13 @@ class QWidget;
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
-class QtControlHost;
 class QtMenu;
 class QtTimer;
 class Surface;
 
 /// A top-level window. The main window is a QMainWindow for its menu bar; every other
 /// window is a plain QWidget. The client area is a Surface with the window's picture.
-class QtWindow final : public Window {
+class QtWindow final : public QtHostedContainer<Window> {
 public:
     QtWindow(QtDispatcher& dispatcher, const WindowProperties& props);
     ~QtWindow() override;
@@ -40,11 +40,6 @@ public:
     void setWindowState(WindowState state) override;
     bool startSystemMove() override;
 
-    LineShape& addLine(const LineProperties& props) override;
-    Label& addLabel(const LabelProperties& props) override;
-    PictureButton& addPictureButton(const PictureButtonProperties& props) override;
-    Frame& addFrame(const FrameProperties& props) override;
-    Picture& addPicture(const PictureProperties& props) override;
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
@@ -60,10 +55,10 @@ private:
     void minimisedReport(bool minimised);
 
     QtDispatcher& dispatcher_;
-    // Our adapters outlive the widgets they talk to: top_ is declared last, destroyed first.
+    // Our adapters outlive the widgets they talk to: top_ is declared last, destroyed first
+    // (the controls' adapters, in the base, outlive it too).
     std::vector<std::unique_ptr<QtTimer>> timers_;
     std::vector<std::unique_ptr<QtMenu>> menus_;
-    std::unique_ptr<QtControlHost> host_;
     std::unique_ptr<QWidget> top_;
     Surface* surface_ = nullptr;
     bool closedRaised_ = false;
