@@ -89,8 +89,10 @@ protected:
         // The main window holds the whole 400 x 126 face.
         const auto w = pollFor<Window>(kStartTimeout, [&] { return findMainWindow(); });
         if (!w) {
+            const auto screen = x_.grab(x_.root());
             ADD_FAILURE() << "no window titled Kadrill appeared"
-                          << (app_->running() ? "" : " (kadrill is no longer running)");
+                          << (app_->running() ? "" : " (kadrill is no longer running)")
+                          << (screen ? screenshotNote(*screen, "no-window") : std::string());
             return None;
         }
         return *w;

@@ -36,7 +36,8 @@ protected:
         auto shown = waitForFace(w);
         EXPECT_TRUE(shown);
         auto onScreen = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
-        EXPECT_TRUE(onScreen) << "the face is not on the screen";
+        EXPECT_TRUE(onScreen) << "the face is not on the screen"
+                              << screenshotNote(*x_.grab(x_.root()), "not-on-screen");
         return onScreen ? std::move(*onScreen) : FaceGrab{Image(1, 1), {}, ""};
     }
 
