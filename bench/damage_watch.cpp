@@ -3,7 +3,7 @@
 // can be timed the same way.
 //
 //   kadrill_damage_watch (--name NAME | --id WINDOW) [--wait SEC] [--edge MS]
-//                        [--gap MS] [--raw]
+//                        [--gap MS] [--updates] [--group MS] [--raw]
 //
 // Output, one line each, flushed at once:
 //   window 0x<id> <w>x<h>+<x>+<y>           the watched window, once found
@@ -11,12 +11,23 @@
 //                                            after the second edge <epoch-s> and
 //                                            finished <us> microseconds past it
 //   other <epoch-s> <us>                     any other repaint (start time)
+//   update <epoch-s> <us> <rects>            one frame put on screen (--updates only):
+//                                            its start time and how many damage
+//                                            rectangles it was made of
 //   damage <epoch-s> <us> <x> <y> <w> <h>    every damage rectangle (--raw only)
 //
 // A repaint is a burst of damage rectangles with no pause longer than --gap ms;
 // its end is the time of its last rectangle. Times are CLOCK_REALTIME taken
 // when the event is read, which on a local connection trails the server by
 // a few microseconds.
+//
+// A frame is what one redraw of the toolkit sends: a backing-store flush is a
+// handful of image uploads, one per rectangle of the changed region, that
+// reach us within microseconds. So damage with no pause longer than --group
+// ms (default 2) is one update. That is well below the 16 ms between frames
+// of a display-rate animation and well above the spread within one flush,
+// so the count is the number of times new digits reached the screen. The
+// repaint bursts above use a far longer gap and would merge such frames.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -43,6 +54,8 @@ struct Options {
     double waitSeconds = 10.0;
     std::int64_t edgeUs = 200'000;
     std::int64_t gapUs = 20'000;
+    bool updates = false;
+    std::int64_t groupUs = 2'000;
     bool raw = false;
 };
 
@@ -54,7 +67,7 @@ std::int64_t nowUs() {
 
 void usage() {
     std::fprintf(stderr, "usage: kadrill_damage_watch (--name NAME | --id WINDOW) [--wait SEC] "
-                         "[--edge MS] [--gap MS] [--raw]\n");
+                         "[--edge MS] [--gap MS] [--updates] [--group MS] [--raw]\n");
 }
 
 std::optional<Options> parseArgs(int argc, char** argv) {
@@ -64,6 +77,10 @@ std::optional<Options> parseArgs(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (a == "--raw") {
             o.raw = true;
+        } else if (a == "--updates") {
+            o.updates = true;
+        } else if (a == "--group" && hasValue) {
+            o.groupUs = static_cast<std::int64_t>(std::strtod(argv[++i], nullptr) * 1000.0);
         } else if (a == "--name" && hasValue) {
             o.name = argv[++i];
         } else if (a == "--id" && hasValue) {
@@ -145,7 +162,17 @@ int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 struct Burst {
     std::int64_t startUs = 0;
     std::int64_t endUs = 0;
+    int rects = 0;
     bool open = false;
+
+    // Damage seen at t; the caller has already closed a burst whose gap ran out.
+    void add(std::int64_t t) {
+        if (!open) {
+            *this = Burst{t, t, 0, true};
+        }
+        endUs = t;
+        ++rects;
+    }
 };
 
 class Reporter {
@@ -160,10 +187,13 @@ public:
         if (burst.open && t - burst.endUs > opt.gapUs) {
             close();
         }
-        if (!burst.open) {
-            burst = Burst{t, t, true};
+        burst.add(t);
+        if (opt.updates) {
+            if (frame.open && t - frame.endUs > opt.groupUs) {
+                closeFrame();
+            }
+            frame.add(t);
         }
-        burst.endUs = t;
     }
 
     // Called whenever the connection has been quiet; finishes a burst whose
@@ -172,9 +202,20 @@ public:
         if (burst.open && now - burst.endUs > opt.gapUs) {
             close();
         }
+        if (frame.open && now - frame.endUs > opt.groupUs) {
+            closeFrame();
+        }
     }
 
-    std::int64_t deadline() const { return burst.open ? burst.endUs + opt.gapUs + 1 : -1; }
+    // When idle() next has something to finish, or -1 for never.
+    std::int64_t deadline() const {
+        std::int64_t d = burst.open ? burst.endUs + opt.gapUs + 1 : -1;
+        if (frame.open) {
+            const std::int64_t f = frame.endUs + opt.groupUs + 1;
+            d = d < 0 ? f : std::min(d, f);
+        }
+        return d;
+    }
 
 private:
     void close() {
@@ -191,8 +232,16 @@ private:
         std::fflush(stdout);
     }
 
+    void closeFrame() {
+        frame.open = false;
+        std::printf("update %lld %lld %d\n", static_cast<long long>(frame.startUs / 1'000'000),
+                    static_cast<long long>(frame.startUs % 1'000'000), frame.rects);
+        std::fflush(stdout);
+    }
+
     const Options& opt;
     Burst burst;
+    Burst frame;
     std::int64_t lastFlipSecond = -1;
 };
 

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# Idle cost and flip timing of Kadrill, next to `xclock -digital -update 1`.
+# Idle cost and flip timing of Kadrill, next to `xclock -digital -update 1`;
+# and what a running stopwatch costs, next to a bare Qt widget repainting at
+# display rate.
 #
-# Both clocks run one after the other in a private Xvfb, so neither disturbs
-# the other nor the desktop. For each: CPU and wake-ups of all its threads,
-# peak RSS, and how far past the wall-clock second the new digits reach the
-# screen -- from Kadrill's own log and, for both, from outside via DAMAGE.
+# The clients run one after the other in a private Xvfb, so none disturbs
+# another nor the desktop. For each: CPU and wake-ups of all its threads and
+# peak RSS. For the clocks, how far past the wall-clock second the new digits
+# reach the screen -- from Kadrill's own log and, for both, from outside via
+# DAMAGE. For the display-rate clients, how many frames a second reach the
+# screen and how evenly, also seen through DAMAGE.
 #
 # Environment:
 #   KADRILL_BIN           app to measure (default build/default/src/app/kadrill)
 #   KADRILL_ARGS          extra arguments for it (word-split)
 #   KADRILL_DAMAGE_WATCH  damage watcher (default build/default/bench/kadrill_damage_watch;
 #                         compiled on the fly when missing)
-#   BENCH_SECONDS         measuring window per clock (default 60)
+#   KADRILL_BENCH_QT60    display-rate reference (default build/default/bench/kadrill_bench_qt60;
+#                         compiled on the fly when missing)
+#   BENCH_SECONDS         measuring window per client (default 60)
 #   BENCH_WARMUP          uncounted seconds before it (default 3)
-#   BENCH_CLIENTS         which clocks, in order (default "kadrill xclock")
+#   BENCH_CLIENTS         which clients, in order
+#                         (default "kadrill kadrill-stopwatch xclock qt60")
 #   BENCH_KEEP            1 keeps the logs and prints where they are
 #
 # It is a measurement, not a gate: exit status is non-zero only when something
@@ -25,9 +32,10 @@ export LC_ALL=C # EPOCHREALTIME and printf must use '.' as decimal point
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 kadrill_bin=${KADRILL_BIN:-$repo_root/build/default/src/app/kadrill}
 watch_bin=${KADRILL_DAMAGE_WATCH:-$repo_root/build/default/bench/kadrill_damage_watch}
+qt60_bin=${KADRILL_BENCH_QT60:-$repo_root/build/default/bench/kadrill_bench_qt60}
 seconds=${BENCH_SECONDS:-60}
 warmup=${BENCH_WARMUP:-3}
-read -ra clients <<<"${BENCH_CLIENTS:-kadrill xclock}"
+read -ra clients <<<"${BENCH_CLIENTS:-kadrill kadrill-stopwatch xclock qt60}"
 read -ra kadrill_args <<<"${KADRILL_ARGS:-}"
 clk_tck=$(getconf CLK_TCK)
 
@@ -90,6 +98,17 @@ if [[ ! -x $watch_bin ]]; then
         -lXdamage -lXfixes -lX11; then
         echo "bench: cannot build the damage watcher (is libxdamage-dev installed?)" >&2
         exit 1
+    fi
+fi
+
+# Only when asked for: it needs the Qt development files, the rest does not.
+if [[ " ${clients[*]} " == *" qt60 "* && ! -x $qt60_bin ]]; then
+    echo "bench: $qt60_bin not built, compiling a private copy" >&2
+    qt60_bin=$work/kadrill_bench_qt60
+    # shellcheck disable=SC2046 # pkg-config prints several words on purpose
+    if ! g++ -std=c++20 -O2 -fPIC -o "$qt60_bin" "$repo_root/bench/qt60.cpp" \
+        $(pkg-config --cflags --libs Qt6Widgets 2>/dev/null); then
+        echo "bench: cannot build the Qt reference; the qt60 row will be missing" >&2
     fi
 fi
 
@@ -176,6 +195,7 @@ sample() {
 # --- results ----------------------------------------------------------------
 
 rows=()
+rate_rows=()
 notes=()
 failed=0
 
@@ -193,25 +213,96 @@ row() { # label wakeups cpu median max rss
     rows+=("$(printf '%-26s %9s %10s %11s %9s %9s' "$1" "$2" "$3" "$4" "$5" "$6")")
 }
 
-fail() { # label message
-    row "$1" "-" "-" "-" "-" "-"
+rate_row() { # label updates interval-median interval-max wakeups cpu rss
+    rate_rows+=("$(printf '%-26s %9s %11s %10s %9s %10s %9s' "$1" "$2" "$3" "$4" "$5" "$6" "$7")")
+}
+
+fail() { # label message [rate]
+    if [[ ${3:-} == rate ]]; then
+        rate_row "$1" "-" "-" "-" "-" "-" "-"
+    else
+        row "$1" "-" "-" "-" "-" "-"
+    fi
     notes+=("$1: $2")
     failed=1
 }
 
-# measure LABEL WINDOW-NAME LOG-FLIPS(0|1) COMMAND...
-measure() {
-    local label=$1 name=$2 has_log=$3
-    shift 3
-    local tag=${label%% *}-$((${#rows[@]} + 1))
-    local log=$work/$tag.log dmg=$work/$tag.damage
-    local pid wpid found= t0 t1 i l0 l1 hwm=0
+# Frames whose start lies in [FROM_US, TO_US) of a watcher's output, one
+# "<start-us> <rects>" line each.
+updates_between() { # file from-us to-us
+    # printf, not print: mawk would print such large numbers as 1.8e+15.
+    awk -v a="$2" -v b="$3" '$1 == "update" {
+            t = $2 * 1000000 + $3
+            if (t >= a && t < b) printf "%.0f %d\n", t, $4
+        }' "$1"
+}
 
-    env QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="kadrill.flip.debug=true" \
+# Puts a freshly started Kadrill into stopwatch mode and starts the stopwatch
+# with real clicks on its buttons, as a user would, then checks that it runs.
+# Prints why when it does not.
+start_stopwatch() { # window-id watcher-output
+    local wid=$1 dmg=$2 geometry x y h face_top away_x=1279 away_y=1023 n
+    # The face is the bottom 400x126 of the client area, below the menu bar.
+    if ! geometry=$(xdotool getwindowgeometry --shell "$wid" 2>&1); then
+        echo "xdotool cannot see window $wid: $geometry"
+        return 1
+    fi
+    x=$(awk -F= '$1 == "X" { print $2 }' <<<"$geometry")
+    y=$(awk -F= '$1 == "Y" { print $2 }' <<<"$geometry")
+    h=$(awk -F= '$1 == "HEIGHT" { print $2 }' <<<"$geometry")
+    face_top=$((h - 126))
+    # The mode button, then the start button that takes the place of another.
+    if ! xdotool mousemove --window "$wid" 118 $((face_top + 109)) click 1; then
+        echo "xdotool could not click the mode button"
+        return 1
+    fi
+    sleep 0.5
+    if ! xdotool mousemove --window "$wid" 241 $((face_top + 109)) click 1; then
+        echo "xdotool could not click the start button"
+        return 1
+    fi
+    # A pointer left on a button could bring hover repaints or a tooltip into
+    # the measurement; park it in the screen corner farthest from the window.
+    ((x > 640)) && away_x=0
+    ((y > 512)) && away_y=0
+    xdotool mousemove "$away_x" "$away_y"
+    sleep 1.5
+    # A stopped stopwatch or the clock repaints about once a second; a running
+    # one many times, so a few more than that tells the two apart.
+    n=$(updates_between "$dmg" $(($(now_us) - 1000000)) $(now_us) | wc -l)
+    if ((n < 10)); then
+        echo "the stopwatch did not start: $n repaints in the last second after clicking mode and start"
+        return 1
+    fi
+}
+
+# measure LABEL WINDOW-NAME KIND COMMAND...
+#   KIND  log: a clock that also logs its flips; damage: a clock seen only from
+#         outside; stopwatch: Kadrill, switched to a running stopwatch first;
+#         rate: a client that repaints at display rate on its own.
+measure() {
+    local label=$1 name=$2 kind=$3
+    shift 3
+    local has_log=0 table=clock
+    [[ $kind == log ]] && has_log=1
+    [[ $kind == stopwatch || $kind == rate ]] && table=rate
+    local tag=${label%% *}-$((${#rows[@]} + ${#rate_rows[@]} + 1))
+    local log=$work/$tag.log dmg=$work/$tag.damage
+    local pid wpid found= t0 t1 i l0 l1 hwm=0 why
+    local -a watch_args=(--name "$name" --wait 20 --edge 200)
+    local flip_log=true
+    if [[ $table == rate ]]; then
+        watch_args+=(--updates --group 2)
+        # A running stopwatch would log a "flip" at every frame, and the
+        # writes would be counted as its own cost.
+        flip_log=false
+    fi
+
+    env QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="kadrill.flip.debug=$flip_log" \
         QT_MESSAGE_PATTERN="%{category}: %{message}" "$@" >"$log" 2>&1 &
     pid=$!
     started+=("$pid")
-    "$watch_bin" --name "$name" --wait 20 --edge 200 >"$dmg" 2>"$dmg.err" &
+    "$watch_bin" "${watch_args[@]}" >"$dmg" 2>"$dmg.err" &
     wpid=$!
     started+=("$wpid")
 
@@ -229,8 +320,21 @@ measure() {
         fi
         stop_pid "$wpid"
         stop_pid "$pid"
-        fail "$label" "$why"
+        fail "$label" "$why" "$table"
         return
+    fi
+
+    if [[ $kind == stopwatch ]]; then
+        # The window the watcher found is the one measured, so it is the one clicked.
+        local wid
+        wid=$(awk '$1 == "window" { print $2; exit }' "$dmg")
+        sleep 1 # first paint done and input handled before the clicks
+        if ! why=$(start_stopwatch "$wid" "$dmg"); then
+            stop_pid "$wpid"
+            stop_pid "$pid"
+            fail "$label" "$why" "$table"
+            return
+        fi
     fi
 
     # Window edges at half seconds keep the samples clear of the flips, and
@@ -246,7 +350,7 @@ measure() {
         sleep_until_us $(((t0 + i) * 1000000 + 500000))
         if ! kill -0 "$pid" 2>/dev/null; then
             stop_pid "$wpid"
-            fail "$label" "exited during the measuring window: $(tail -n 3 "$log" | tr '\n' ' ')"
+            fail "$label" "exited during the measuring window: $(tail -n 3 "$log" | tr '\n' ' ')" "$table"
             return
         fi
         sample "$pid" update
@@ -277,6 +381,33 @@ measure() {
     cpu_ticks_ms=$(awk -v t="$cpu_ticks" -v hz="$clk_tck" -v s="$seconds" \
         'BEGIN { printf "%.1f", t * 1000 / hz * 60 / s }')
     rss=$(awk -v k="$hwm" 'BEGIN { printf "%.1f MiB", k / 1024 }')
+
+    if [[ $table == rate ]]; then
+        # Same window as the sampling: from half a second past t0 to half past t1.
+        local frames ups imed imax un late rects
+        frames=$(updates_between "$dmg" $((t0 * 1000000 + 500000)) $((t1 * 1000000 + 500000)))
+        read -r un ups rects < <(awk -v s="$seconds" 'NF { n++; r += $2 }
+            END { printf "%d %.2f %.2f\n", n, n / s, n ? r / n : 0 }' <<<"$frames")
+        # Gaps between the starts of successive frames: how evenly they come.
+        read -r imed imax late < <(awk 'NF { if (n++) print $1 - prev; prev = $1 }' <<<"$frames" |
+            sort -n | awk '{ v[NR] = $1; if ($1 > 33000) late++ }
+                END {
+                    if (NR == 0) { print "- - 0"; exit }
+                    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+                    printf "%.1f %.1f %d\n", m / 1000, v[NR] / 1000, late
+                }')
+        if ((un == 0)); then
+            rate_row "$label" "-" "-" "-" "$wakeups" "$cpu" "$rss"
+            notes+=("$label: no repaint seen in the window")
+            failed=1
+        else
+            rate_row "$label" "$ups" "$imed ms" "$imax ms" "$wakeups" "$cpu" "$rss"
+        fi
+        notes+=("$label: $un frames in $seconds s, $rects damage rectangles each on average; $late gaps over 33 ms (two frames)")
+        notes+=("$label: $nthreads threads ($threads_appeared appeared, $vanished ended in the window); CPU by utime+stime $cpu_ticks_ms ms/min")
+        notes+=("$label threads: ${per_thread#; }")
+        return
+    fi
 
     # Damage flips belong to the second edges t0+1 .. t1.
     local dmed dmax dn others
@@ -318,7 +449,9 @@ measure() {
     notes+=("$label threads: ${per_thread#; }")
 }
 
-echo "bench: private display $DISPLAY, ${warmup} s warm-up + ${seconds} s per clock" >&2
+echo "bench: private display $DISPLAY, ${warmup} s warm-up + ${seconds} s per client" >&2
+# Other work on the machine slows every client down and shows in its CPU time.
+read -r load_before _ </proc/loadavg
 for c in "${clients[@]}"; do
     case $c in
     kadrill)
@@ -327,24 +460,55 @@ for c in "${clients[@]}"; do
             continue
         fi
         echo "bench: measuring kadrill" >&2
-        measure "kadrill" "Kadrill" 1 "$kadrill_bin" "${kadrill_args[@]}"
+        measure "kadrill" "Kadrill" log "$kadrill_bin" "${kadrill_args[@]}"
+        ;;
+    kadrill-stopwatch)
+        if [[ ! -x $kadrill_bin ]]; then
+            fail "kadrill stopwatch" "not built: ${kadrill_bin#"$repo_root"/}" rate
+            continue
+        fi
+        if ! command -v xdotool >/dev/null; then
+            fail "kadrill stopwatch" "xdotool is not installed, nothing to click the buttons with" rate
+            continue
+        fi
+        echo "bench: measuring kadrill with the stopwatch running" >&2
+        measure "kadrill stopwatch" "Kadrill" stopwatch "$kadrill_bin" "${kadrill_args[@]}"
         ;;
     xclock)
         echo "bench: measuring xclock -digital -update 1" >&2
-        measure "xclock -digital" "xclock" 0 xclock -digital -update 1
+        measure "xclock -digital" "xclock" damage xclock -digital -update 1
+        ;;
+    qt60)
+        if [[ ! -x $qt60_bin ]]; then
+            fail "qt widget 16 ms" "not built: ${qt60_bin#"$repo_root"/}" rate
+            continue
+        fi
+        echo "bench: measuring a bare Qt widget repainting every 16 ms" >&2
+        measure "qt widget 16 ms" "kadrill-bench-qt60" rate "$qt60_bin"
         ;;
     *)
-        echo "bench: unknown client '$c' (kadrill, xclock)" >&2
+        echo "bench: unknown client '$c' (kadrill, kadrill-stopwatch, xclock, qt60)" >&2
         failed=1
         ;;
     esac
 done
 
-echo
-printf '%-26s %9s %10s %11s %9s %9s\n' "" "wakeups/s" "CPU ms/min" "flip median" "flip max" "peak RSS"
-printf '%s\n' "${rows[@]}"
-# "≤" takes three bytes but one column, and printf pads by bytes.
-printf '%-26s %11s %12s %13s %11s %11s\n' "targets" "≤ 1.5" "≤ 15" "≤ 1 ms" "≤ 3 ms" "≤ 30 MiB"
+if ((${#rows[@]} > 0)); then
+    echo
+    printf '%-26s %9s %10s %11s %9s %9s\n' "" "wakeups/s" "CPU ms/min" "flip median" "flip max" "peak RSS"
+    printf '%s\n' "${rows[@]}"
+    # "≤" takes three bytes but one column, and printf pads by bytes.
+    printf '%-26s %11s %12s %13s %11s %11s\n' "targets" "≤ 1.5" "≤ 15" "≤ 1 ms" "≤ 3 ms" "≤ 30 MiB"
+fi
+if ((${#rate_rows[@]} > 0)); then
+    echo
+    printf '%-26s %9s %11s %10s %9s %10s %9s\n' "" "updates/s" "gap median" "gap max" \
+        "wakeups/s" "CPU ms/min" "peak RSS"
+    printf '%s\n' "${rate_rows[@]}"
+    printf '%-26s %11s %11s %10s %9s %12s %9s\n' "targets (kadrill)" "≥ 50" "" "" "" "≤ 500" ""
+fi
+read -r load_after _ </proc/loadavg
+notes+=("machine: $(nproc) CPUs, load average $load_before before, $load_after after")
 echo
 printf '  %s\n' "${notes[@]}"
 exit "$failed"
