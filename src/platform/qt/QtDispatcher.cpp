@@ -2,6 +2,7 @@
 
 #include "QtTimer.h"
 #include "SecondEdgeTimer.h"
+#include "platform/x11/DirectLineLayer.h"
 
 #include <QMetaObject>
 
@@ -10,8 +11,10 @@
 namespace kadrill::platform::qt {
 
 QtDispatcher::QtDispatcher()
-    : context_(std::make_unique<QObject>()),
-      edgeTimer_(std::make_unique<SecondEdgeTimer>([this] { tickPolledTimers(); })) {}
+    : context_(std::make_unique<QObject>()), edgeTimer_(std::make_unique<SecondEdgeTimer>([this] {
+          tickPolledTimers();
+          flushDrawing();
+      })) {}
 
 QtDispatcher::~QtDispatcher() = default;
 
@@ -35,6 +38,7 @@ void QtDispatcher::timerChanged(QtTimer* timer) {
             [this] {
                 tickQueued_ = false;
                 tickPolledTimers();
+                flushDrawing();
             },
             Qt::QueuedConnection);
     }
@@ -45,6 +49,12 @@ void QtDispatcher::resyncSecondEdges() { edgeTimer_->resync(); }
 void QtDispatcher::deliverTick(QtTimer* timer) {
     timer->tick.raise();
     tickPolledTimers(timer);
+    flushDrawing();
+}
+
+void QtDispatcher::flushDrawing() {
+    // Lines drawn straight to the screen change only in handlers: send them as one write.
+    x11::DirectLineLayer::flushAll();
 }
 
 void QtDispatcher::tickPolledTimers(const QtTimer* except) {

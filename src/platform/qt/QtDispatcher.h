@@ -22,10 +22,11 @@ public:
     QtDispatcher& operator=(const QtDispatcher&) = delete;
     ~QtDispatcher();
 
-    /// Raises the event, then ticks the polling timers.
+    /// Raises the event, then ticks the polling timers and sends what they drew.
     template <typename... Args> void deliver(const Event<Args...>& event, Args... args) {
         event.raise(args...);
         tickPolledTimers();
+        flushDrawing();
     }
 
     /// Raises the timer's tick, then ticks the other polling timers.
@@ -41,6 +42,7 @@ public:
 
 private:
     void tickPolledTimers(const QtTimer* except = nullptr);
+    static void flushDrawing();
     void updateEdgeTimer();
 
     std::unique_ptr<QObject> context_;

@@ -2,14 +2,31 @@
 
 #include "QtConvert.h"
 #include "QtDispatcher.h"
+#include "platform/x11/DirectLineLayer.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QShowEvent>
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <iterator>
+
+#include <ctime>
+
+Q_LOGGING_CATEGORY(lcFlip, "kadrill.flip", QtWarningMsg)
 
 namespace kadrill::platform::qt {
+
+void logFlip() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
+}
 
 QtLineShape::QtLineShape(Surface& surface, const LineProperties& props) : surface_(surface), color_(props.color) {
     QPainterPath path;
@@ -49,6 +66,8 @@ Surface::Surface(QSize size, Background background, QWidget* parent)
     }
 }
 
+Surface::~Surface() = default;
+
 QtLineShape& Surface::addLine(const LineProperties& props) {
     lines_.push_back(std::make_unique<QtLineShape>(*this, props));
     update(lines_.back()->bounds());
@@ -56,14 +75,131 @@ QtLineShape& Surface::addLine(const LineProperties& props) {
 }
 
 void Surface::lineChanged(const QtLineShape& line, bool colorChanged) {
+    if (line.directIndex >= 0) {
+        layer_->setLine(line.directIndex, toQColor(line.color()).rgb(), line.isVisible());
+        return;
+    }
     flipPending_ = flipPending_ || colorChanged;
     update(line.bounds());
+}
+
+void Surface::showEvent(QShowEvent*) {
+    if (!layerTried_) {
+        layerTried_ = true;
+        startDirectLayer();
+    }
+}
+
+void Surface::moveEvent(QMoveEvent*) {
+    if (layer_) {
+        layer_->follow();
+    }
+}
+
+void Surface::startDirectLayer() {
+    if (background_.picture.isNull() && !background_.color) {
+        return;
+    }
+    // Lines under another control stay with Qt, which draws them beneath it. The rest go
+    // to a layer of their own, one rectangle that must cover neither a control nor a line
+    // Qt draws: while it would, keep the largest group of lines on one side of the trouble.
+    std::vector<QRect> keepClear;
+    for (const QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        keepClear.push_back(w->geometry());
+    }
+    std::vector<QtLineShape*> free;
+    for (const auto& line : lines_) {
+        const bool covered = std::any_of(keepClear.begin(), keepClear.end(),
+                                         [&](const QRect& r) { return r.intersects(line->bounds()); });
+        if (covered) {
+            keepClear.push_back(line->bounds());
+        } else {
+            free.push_back(line.get());
+        }
+    }
+    auto boundsOf = [](const std::vector<QtLineShape*>& lines) {
+        QRect r;
+        for (const QtLineShape* l : lines) {
+            r |= l->bounds();
+        }
+        return r;
+    };
+    for (;;) {
+        const QRect area = boundsOf(free);
+        QRect trouble;
+        for (const QRect& r : keepClear) {
+            if (r.intersects(area)) {
+                trouble |= r;
+            }
+        }
+        if (trouble.isNull()) {
+            break;
+        }
+        const std::array<std::function<bool(const QRect&)>, 4> sides = {
+            [&](const QRect& b) { return b.left() > trouble.right(); },
+            [&](const QRect& b) { return b.right() < trouble.left(); },
+            [&](const QRect& b) { return b.top() > trouble.bottom(); },
+            [&](const QRect& b) { return b.bottom() < trouble.top(); },
+        };
+        std::vector<QtLineShape*> best;
+        for (const auto& side : sides) {
+            std::vector<QtLineShape*> kept;
+            std::copy_if(free.begin(), free.end(), std::back_inserter(kept),
+                         [&](const QtLineShape* l) { return side(l->bounds()); });
+            if (kept.size() > best.size()) {
+                best = std::move(kept);
+            }
+        }
+        free = std::move(best);
+    }
+    const QRect area = boundsOf(free) & rect();
+    if (free.empty() || area.isEmpty()) {
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    QImage underneath(area.size() * ratio, QImage::Format_RGB32);
+    underneath.setDevicePixelRatio(ratio);
+    {
+        QPainter p(&underneath);
+        p.translate(-area.topLeft());
+        paintBackground(p, area);
+    }
+    layer_ = x11::DirectLineLayer::create(this, area, underneath);
+    if (!layer_) {
+        return;
+    }
+    layer_->flushed = [] {
+        if (lcFlip().isDebugEnabled()) {
+            logFlip();
+        }
+    };
+    for (QtLineShape* line : free) {
+        line->directIndex = layer_->addLine(line->outline(), toQColor(line->color()).rgb(), line->isVisible());
+    }
+    layer_->flush();
 }
 
 bool Surface::takeFlipPending() {
     const bool pending = flipPending_;
     flipPending_ = false;
     return pending;
+}
+
+void Surface::paintBackground(QPainter& p, const QRect& dirty) {
+    if (!background_.picture.isNull()) {
+        // Drawn unscaled from the top left, as the picture was made pixel for pixel;
+        // a client area larger than the picture shows the background colour beyond it.
+        const QRect pictureRect(QPoint(0, 0), background_.picture.size());
+        const QRect shown = dirty & pictureRect;
+        if (!shown.isEmpty()) {
+            p.drawPixmap(shown, background_.picture, shown);
+        }
+        for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
+            p.fillRect(rest, background_.color.value_or(Qt::black));
+        }
+    } else if (background_.color) {
+        p.fillRect(dirty, *background_.color);
+    }
 }
 
 void Surface::paintEvent(QPaintEvent* event) {
@@ -73,20 +209,7 @@ void Surface::paintEvent(QPaintEvent* event) {
     // Only the dirty parts of the picture, rectangle by rectangle: a new second touches a
     // few segments, and a large blit would be handed to Qt's thread pool, waking threads.
     for (const QRect& dirty : event->region()) {
-        if (!background_.picture.isNull()) {
-            // Drawn unscaled from the top left, as the picture was made pixel for pixel;
-            // a client area larger than the picture shows the background colour beyond it.
-            const QRect pictureRect(QPoint(0, 0), background_.picture.size());
-            const QRect shown = dirty & pictureRect;
-            if (!shown.isEmpty()) {
-                p.drawPixmap(shown, background_.picture, shown);
-            }
-            for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
-                p.fillRect(rest, background_.color.value_or(Qt::black));
-            }
-        } else if (background_.color) {
-            p.fillRect(dirty, *background_.color);
-        }
+        paintBackground(p, dirty);
     }
     if (background_.sunkenBorder) {
         const QRect r = rect();
@@ -99,7 +222,8 @@ void Surface::paintEvent(QPaintEvent* event) {
     }
     p.setPen(Qt::NoPen);
     for (const auto& line : lines_) {
-        if (!line->isVisible() || !event->region().intersects(line->bounds())) {
+        // Lines of the direct layer lie under its window: drawing them here is wasted.
+        if (!line->isVisible() || line->directIndex >= 0 || !event->region().intersects(line->bounds())) {
             continue;
         }
         p.setBrush(toQColor(line->color()));

@@ -4,6 +4,7 @@
 #include "platform/Event.h"
 #include "platform/Mouse.h"
 
+#include <QLoggingCategory>
 #include <QPixmap>
 #include <QPolygonF>
 #include <QWidget>
@@ -12,10 +13,19 @@
 #include <optional>
 #include <vector>
 
+namespace kadrill::platform::x11 {
+class DirectLineLayer;
+}
+
+Q_DECLARE_LOGGING_CATEGORY(lcFlip)
+
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
 class Surface;
+
+/// Notes, in the flip log, how far past the wall-clock second new digits reached the screen.
+void logFlip();
 
 class QtLineShape final : public LineShape {
 public:
@@ -29,6 +39,9 @@ public:
     /// stroking a thick round-capped pen at every repaint.
     const QPolygonF& outline() const { return outline_; }
     QRect bounds() const { return bounds_; }
+
+    /// Its index in the surface's direct layer, or -1 where Qt paints it.
+    int directIndex = -1;
 
 private:
     Surface& surface_;
@@ -58,6 +71,7 @@ public:
     };
 
     Surface(QSize size, Background background, QWidget* parent);
+    ~Surface() override;
 
     QtLineShape& addLine(const LineProperties& props);
     /// A line changed its colour or visibility.
@@ -68,14 +82,20 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void deliverMouse(Event<MouseEvent>* event, QMouseEvent* qe, MouseButton button);
+    void paintBackground(QPainter& p, const QRect& dirty);
+    void startDirectLayer();
 
     Background background_;
+    std::unique_ptr<x11::DirectLineLayer> layer_;
+    bool layerTried_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     SurfaceMouse mouse_;
     bool flipPending_ = false;

@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLayout>
-#include <QLoggingCategory>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMetaObject>
@@ -19,10 +18,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
-
-#include <ctime>
-
-Q_LOGGING_CATEGORY(lcFlip, "kadrill.flip", QtWarningMsg)
 
 namespace kadrill::platform::qt {
 
@@ -233,9 +228,7 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
         // The repaint and flush of the new digits have just happened: note how far past
         // the wall-clock second that is.
         if (surface_->takeFlipPending() && lcFlip().isDebugEnabled()) {
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
+            logFlip();
         }
         return result;
     }
