@@ -130,12 +130,9 @@ private:
     Point origin_; // in the window's client area, twips
 };
 
-class MemoryFrame final : public Frame {
+/// A container whose controls live in a store: the part windows, frames and pictures share.
+template <class Interface> class MemoryHostedContainer : public Interface {
 public:
-    MemoryFrame(const MemoryControlStore& parent, const FrameProperties& props)
-        : props_(props), visible_(props.visible), store_(parent, *this, {props.bounds.left, props.bounds.top}) {}
-    void setVisible(bool visible) override;
-    bool isVisible() const override { return visible_; }
     LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
     Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
     PictureButton& addPictureButton(const PictureButtonProperties& props) override {
@@ -144,31 +141,41 @@ public:
     Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
     Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
 
-    const FrameProperties& props() const { return props_; }
     const MemoryControlStore& controls() const { return store_; }
+
+protected:
+    /// A window's client area.
+    explicit MemoryHostedContainer(MemoryWindow& window) : store_(window) {}
+    /// A frame or picture whose top-left lies at `topLeft` (twips) in its parent.
+    MemoryHostedContainer(const MemoryControlStore& parent, Point topLeft) : store_(parent, *this, topLeft) {}
+
+    MemoryControlStore store_;
+};
+
+class MemoryFrame final : public MemoryHostedContainer<Frame> {
+public:
+    MemoryFrame(const MemoryControlStore& parent, const FrameProperties& props)
+        : MemoryHostedContainer(parent, {props.bounds.left, props.bounds.top}), props_(props), visible_(props.visible) {
+    }
+    void setVisible(bool visible) override;
+    bool isVisible() const override { return visible_; }
+
+    const FrameProperties& props() const { return props_; }
 
 private:
     FrameProperties props_;
     bool visible_;
-    MemoryControlStore store_;
 };
 
-class MemoryPicture final : public Picture {
+class MemoryPicture final : public MemoryHostedContainer<Picture> {
 public:
     MemoryPicture(const MemoryControlStore& parent, const PictureProperties& props)
-        : props_(props), visible_(props.visible), store_(parent, *this, {props.bounds.left, props.bounds.top}) {}
+        : MemoryHostedContainer(parent, {props.bounds.left, props.bounds.top}), props_(props), visible_(props.visible) {
+    }
     void setVisible(bool visible) override;
     bool isVisible() const override { return visible_; }
-    LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
-    Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
-    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
-        return store_.addPictureButton(props);
-    }
-    Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
-    Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
 
     const PictureProperties& props() const { return props_; }
-    const MemoryControlStore& controls() const { return store_; }
 
     // The mouse over the picture's bare area as a user moves it, at twips from its
     // top-left. A picture the user cannot see takes nothing; false when the mouse did not
@@ -180,7 +187,6 @@ public:
 private:
     PictureProperties props_;
     bool visible_;
-    MemoryControlStore store_;
 };
 
 class MemoryTimer final : public Timer {

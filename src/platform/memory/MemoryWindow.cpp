@@ -15,7 +15,7 @@ constexpr int kMenuBarPixels = 20;
 } // namespace
 
 MemoryWindow::MemoryWindow(MemoryWindowSystem& system, MemoryEventLoop& loop, const WindowProperties& props)
-    : system_(system), loop_(loop), props_(props), store_(*this) {}
+    : MemoryHostedContainer(*this), system_(system), loop_(loop), props_(props) {}
 
 MemoryWindow::~MemoryWindow() {
     if (system_.activeWindow() == this) {

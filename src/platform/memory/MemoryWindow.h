@@ -9,7 +9,7 @@ namespace kadrill::platform::memory {
 class MemoryEventLoop;
 class MemoryWindowSystem;
 
-class MemoryWindow final : public Window {
+class MemoryWindow final : public MemoryHostedContainer<Window> {
 public:
     MemoryWindow(MemoryWindowSystem& system, MemoryEventLoop& loop, const WindowProperties& props);
     ~MemoryWindow() override;
@@ -27,18 +27,10 @@ public:
     void setWindowState(WindowState state) override;
     bool startSystemMove() override;
 
-    LineShape& addLine(const LineProperties& props) override { return store_.addLine(props); }
-    Label& addLabel(const LabelProperties& props) override { return store_.addLabel(props); }
-    PictureButton& addPictureButton(const PictureButtonProperties& props) override {
-        return store_.addPictureButton(props);
-    }
-    Frame& addFrame(const FrameProperties& props) override { return store_.addFrame(props); }
-    Picture& addPicture(const PictureProperties& props) override { return store_.addPicture(props); }
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
     const WindowProperties& props() const { return props_; }
-    const MemoryControlStore& controls() const { return store_; }
     const std::vector<std::unique_ptr<MemoryTimer>>& timers() const { return timers_; }
     const std::vector<std::unique_ptr<MemoryMenu>>& menus() const { return menus_; }
     /// The menu-bar menu with this caption; null when there is none.
@@ -79,7 +71,6 @@ private:
     Point position_;
     WindowState state_ = WindowState::Normal;
     const MemoryPictureButton* focused_ = nullptr;
-    MemoryControlStore store_;
     std::vector<std::unique_ptr<MemoryTimer>> timers_;
     std::vector<std::unique_ptr<MemoryMenu>> menus_;
 };
