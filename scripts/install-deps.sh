@@ -8,13 +8,16 @@ packages=(
   cmake ninja-build ccache g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libx11-dev libxfixes-dev
+  # alarm: sound through SDL2_mixer (MIDI through FluidSynth and a small GM soundfont),
+  # keys through XTest, the owner of a window through X-Resource
+  libsdl2-mixer-dev timgm6mb-soundfont libxtst-dev libxres-dev
   # help: qhelpgenerator at build time, Qt Help and its SQLite driver at run time
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   # tests
   googletest libgtest-dev libgmock-dev
   xvfb xauth faketime trayer x11-utils
-  # end-to-end: synthetic clicks and keys, and a window manager to minimise and move
-  libxtst-dev openbox
+  # end-to-end: a window manager to minimise and move; fuzzing the settings reader
+  openbox clang libclang-rt-14-dev
   # benchmark: the reference clock and the repaint watcher
   x11-apps libxdamage-dev xdotool
   # Japanese glyphs and the ♪ mark on the face

@@ -1,8 +1,21 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace kadrill::alarm {
+
+/// How many keys a sequence holds at most.
+inline constexpr std::size_t kMaxKeys = 500;
+
+/// A row of the special-key table: the name the key list shows, and the key code.
+struct SpecialKey {
+    std::string name;
+    std::string code;
+};
 
 /// The alarm's settings and run state, shared by the watch, the alarm check and the
 /// alarm dialog.
@@ -12,10 +25,19 @@ struct AlarmFields {
     std::int32_t AlarmTime = 0;
     /// 0 plays a sound file, 1 starts a program and sends keys to it.
     std::int16_t AlarmActionType = 0;
+    std::string AlarmSoundFile;
+    std::string AlarmProgramFile;
+    /// The key sequence: entries up to the first empty name, names and codes alike.
+    std::array<std::string, kMaxKeys> AlarmKeyNames{};
+    std::array<std::string, kMaxKeys> AlarmKeyCodes{};
+
     /// An alarm action runs; no second one starts meanwhile.
     bool AlarmInProgress = false;
     /// The user asked a running action to stop.
     bool AlarmStopRequested = false;
+
+    /// The 409 named keys the alarm dialog offers, built at start-up.
+    std::vector<SpecialKey> SpecialKeyTable;
 };
 
 } // namespace kadrill::alarm

@@ -13,6 +13,10 @@ public:
     /// Ends the program at once: every window goes without its own close handling,
     /// every timer stops. Returns to the caller, which should return promptly.
     virtual void quit() = 0;
+
+    /// Runs the events that are pending now (timer ticks, clicks) and returns; handlers
+    /// that work for long call it between steps, so the program stays alive meanwhile.
+    virtual void processEvents() = 0;
 };
 
 } // namespace kadrill::platform

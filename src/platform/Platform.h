@@ -4,9 +4,13 @@ namespace kadrill::platform {
 
 class Application;
 class Clock;
+class FileDialogs;
+class FileSystem;
 class Help;
+class KeySender;
 class MediaControl;
 class MessageBoxes;
+class ProgramStarter;
 class TrayIcon;
 class WindowSystem;
 
@@ -20,6 +24,10 @@ struct Platform {
     MessageBoxes& messages;
     Help& help;
     Application& app;
+    FileSystem& files;
+    FileDialogs& fileDialogs;
+    ProgramStarter& programs;
+    KeySender& keys;
 };
 
 } // namespace kadrill::platform

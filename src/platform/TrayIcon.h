@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Event.h"
+#include "MessageBoxes.h"
 
 #include <string>
 
@@ -29,6 +30,9 @@ public:
     virtual bool remove(const NotifyIconRecord& record) = 0;
     /// Whether the desktop has a notification area at this moment to show an icon in.
     virtual bool isAvailable() const = 0;
+    /// Shows a passing message at the icon; false where the desktop cannot (no icon, no
+    /// notification area), and the caller tells the user another way.
+    virtual bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
 
     /// Raised when the user presses the left or the right mouse button on the icon.
     Event<> leftPressed;

@@ -16,7 +16,7 @@ namespace kadrill::platform::memory {
 /// All in-memory services together, with one fake clock driving them.
 class MemoryPlatform {
 public:
-    MemoryPlatform() : loop(clock), windows(loop) {}
+    MemoryPlatform() : loop(clock), windows(loop), app(loop), keys(loop) {}
 
     FakeClock clock;
     MemoryEventLoop loop;
@@ -26,7 +26,11 @@ public:
     MemoryMessageBoxes messages;
     MemoryHelp help;
     MemoryApplication app;
-    Platform platform{windows, clock, tray, media, messages, help, app};
+    MemoryFileSystem files;
+    MemoryFileDialogs fileDialogs;
+    MemoryProgramStarter programs;
+    MemoryKeySender keys;
+    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys};
 };
 
 } // namespace kadrill::platform::memory

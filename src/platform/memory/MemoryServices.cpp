@@ -1,5 +1,7 @@
 #include "MemoryServices.h"
 
+#include "MemoryClock.h"
+
 namespace kadrill::platform::memory {
 
 bool MemoryTrayIcon::add(const NotifyIconRecord& record) {
@@ -24,6 +26,14 @@ void MemoryTrayIcon::setAvailable(bool available) {
         available_ = available;
         availabilityChanged.raise();
     }
+}
+
+bool MemoryTrayIcon::showMessage(const std::string& title, const std::string& text, MessageIcon icon) {
+    if (!isShown()) {
+        return false;
+    }
+    messages_.push_back({title, text, icon});
+    return true;
 }
 
 void MemoryTrayIcon::pressLeft() {
@@ -95,6 +105,44 @@ MessageAnswer MemoryMessageBoxes::show(const std::string& text, const std::strin
         return closedByUser ? MessageAnswer::Cancel : MessageAnswer::Yes;
     }
     return MessageAnswer::Ok;
+}
+
+void MemoryApplication::processEvents() {
+    ++processed_;
+    loop_.advance(0);
+}
+
+std::string MemoryFileDialogs::answer(const FileDialogOptions& options) {
+    shown_.push_back(options);
+    if (names_.empty()) {
+        return {};
+    }
+    std::string name = std::move(names_.front());
+    names_.pop_front();
+    return name;
+}
+
+StartResult MemoryProgramStarter::start(const std::string& path) {
+    started_.push_back(path);
+    if (!results_.empty()) {
+        StartResult r = std::move(results_.front());
+        results_.pop_front();
+        return r;
+    }
+    return {StartResult::Status::Started, nextPid_++, {}};
+}
+
+KeySendResult MemoryKeySender::send(const KeyStroke& stroke) {
+    if (!available_) {
+        return {KeySendResult::Status::Unavailable, "no key sending here"};
+    }
+    typed_ += describe(stroke);
+    ++count_;
+    loop_.advance(keyMs_);
+    if (afterKey) {
+        afterKey(stroke);
+    }
+    return {};
 }
 
 } // namespace kadrill::platform::memory

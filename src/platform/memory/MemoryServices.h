@@ -1,14 +1,20 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/FileDialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/Help.h"
+#include "platform/KeySender.h"
 #include "platform/MediaControl.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ProgramStarter.h"
 #include "platform/TrayIcon.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +25,15 @@ public:
     bool add(const NotifyIconRecord& record) override;
     bool remove(const NotifyIconRecord& record) override;
     bool isAvailable() const override { return available_; }
+    bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
+
+    struct Message {
+        std::string title;
+        std::string text;
+        MessageIcon icon;
+    };
+    /// Messages shown at the icon, in order.
+    const std::vector<Message>& messages() const { return messages_; }
 
     /// A notification area appears or goes away; raises availabilityChanged on a change.
     void setAvailable(bool available);
@@ -34,6 +49,7 @@ private:
     bool available_ = true;
     bool added_ = false;
     NotifyIconRecord record_;
+    std::vector<Message> messages_;
 };
 
 class MemoryMediaControl final : public MediaControl {
@@ -104,13 +120,97 @@ private:
     int requests_ = 0;
 };
 
+class MemoryEventLoop;
+
 class MemoryApplication final : public Application {
 public:
+    explicit MemoryApplication(MemoryEventLoop& loop) : loop_(loop) {}
     void quit() override { ++quits_; }
+    /// Runs the timers due at the present fake time.
+    void processEvents() override;
     int quitCount() const { return quits_; }
+    int processEventsCount() const { return processed_; }
 
 private:
+    MemoryEventLoop& loop_;
     int quits_ = 0;
+    int processed_ = 0;
+};
+
+/// Readable files by their paths; nothing else exists.
+class MemoryFileSystem final : public FileSystem {
+public:
+    bool isReadableFile(const std::string& path) const override { return readable_.count(path) > 0; }
+    std::string documentsFolder() const override { return documents_; }
+
+    void addReadableFile(const std::string& path) { readable_.insert(path); }
+    void setDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
+
+private:
+    std::set<std::string> readable_;
+    std::string documents_ = "/home/user/Documents";
+};
+
+/// File dialogs answered from a script: each call takes the next name (empty = cancelled).
+class MemoryFileDialogs final : public FileDialogs {
+public:
+    std::string saveFileName(const FileDialogOptions& options) override { return answer(options); }
+    std::string openFileName(const FileDialogOptions& options) override { return answer(options); }
+
+    void setNextFileName(std::string name) { names_.push_back(std::move(name)); }
+    const std::vector<FileDialogOptions>& shown() const { return shown_; }
+
+private:
+    std::string answer(const FileDialogOptions& options);
+
+    std::deque<std::string> names_;
+    std::vector<FileDialogOptions> shown_;
+};
+
+/// Programs "started" by path: each start takes the next scripted result, else succeeds
+/// with a new process id.
+class MemoryProgramStarter final : public ProgramStarter {
+public:
+    StartResult start(const std::string& path) override;
+
+    void setNextResult(StartResult result) { results_.push_back(std::move(result)); }
+    const std::vector<std::string>& started() const { return started_; }
+    std::int64_t lastPid() const { return nextPid_ - 1; }
+
+private:
+    std::deque<StartResult> results_;
+    std::vector<std::string> started_;
+    std::int64_t nextPid_ = 1000;
+};
+
+/// Records what it types as readable text ("a", "[Enter]", "[Shift+F1]"), each key taking a
+/// little fake time as a real one does.
+class MemoryKeySender final : public KeySender {
+public:
+    explicit MemoryKeySender(MemoryEventLoop& loop) : loop_(loop) {}
+
+    bool isAvailable() const override { return available_; }
+    bool targetHasFocus(std::int64_t pid) const override { return hasFocus ? hasFocus(pid) : true; }
+    KeySendResult send(const KeyStroke& stroke) override;
+
+    void setAvailable(bool available) { available_ = available; }
+    /// Which processes own the focused window; every one when unset.
+    std::function<bool(std::int64_t pid)> hasFocus;
+    /// Runs after each key is typed, as the typed key's effects would.
+    std::function<void(const KeyStroke&)> afterKey;
+    /// Milliseconds each key takes (default 5).
+    void setKeyDuration(int milliseconds) { keyMs_ = milliseconds; }
+
+    /// Everything typed so far.
+    const std::string& typed() const { return typed_; }
+    int keysTyped() const { return count_; }
+
+private:
+    MemoryEventLoop& loop_;
+    bool available_ = true;
+    int keyMs_ = 5;
+    std::string typed_;
+    int count_ = 0;
 };
 
 } // namespace kadrill::platform::memory

@@ -2,13 +2,17 @@
 
 #include "QtApplication.h"
 #include "QtDispatcher.h"
+#include "QtFileDialogs.h"
+#include "QtFileSystem.h"
 #include "QtHelp.h"
 #include "QtMessageBoxes.h"
+#include "QtProgramStarter.h"
 #include "QtTrayIcon.h"
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
 #include "platform/nosound/NoSoundMediaControl.h"
 #include "platform/posix/SystemClock.h"
+#include "platform/x11/XTestKeySender.h"
 
 namespace kadrill::platform::qt {
 
@@ -25,7 +29,11 @@ public:
     QtMessageBoxes messages;
     QtHelp help;
     QtApplication app;
-    Platform platform{windows, clock, tray, media, messages, help, app};
+    QtFileSystem files;
+    QtFileDialogs fileDialogs;
+    QtProgramStarter programs;
+    x11::XTestKeySender keys;
+    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys};
 };
 
 } // namespace kadrill::platform::qt

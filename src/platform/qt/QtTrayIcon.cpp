@@ -51,6 +51,29 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
     return isAvailable();
 }
 
+bool QtTrayIcon::showMessage(const std::string& title, const std::string& text, MessageIcon icon) {
+    if (!icon_ || !isAvailable() || !QSystemTrayIcon::supportsMessages()) {
+        return false;
+    }
+    QSystemTrayIcon::MessageIcon qicon = QSystemTrayIcon::NoIcon;
+    switch (icon) {
+    case MessageIcon::Information:
+    case MessageIcon::Question:
+        qicon = QSystemTrayIcon::Information;
+        break;
+    case MessageIcon::Exclamation:
+        qicon = QSystemTrayIcon::Warning;
+        break;
+    case MessageIcon::Critical:
+        qicon = QSystemTrayIcon::Critical;
+        break;
+    case MessageIcon::None:
+        break;
+    }
+    icon_->showMessage(QString::fromStdString(title), QString::fromStdString(text), qicon);
+    return true;
+}
+
 bool QtTrayIcon::remove(const NotifyIconRecord& record) {
     if (!icon_ || record.id != id_) {
         return false;

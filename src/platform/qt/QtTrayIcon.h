@@ -24,6 +24,7 @@ public:
     bool add(const NotifyIconRecord& record) override;
     bool remove(const NotifyIconRecord& record) override;
     bool isAvailable() const override;
+    bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
 
     QSystemTrayIcon* icon() const { return icon_.get(); }
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "KeyStroke.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kadrill::platform {
+
+/// What became of a key to send.
+struct KeySendResult {
+    enum class Status {
+        Sent,        ///< typed and processed by the display server
+        Unavailable, ///< this desktop lets no program type into another
+        Failed,      ///< the key could not be typed; error says why (for logs, not for the user)
+    };
+    Status status = Status::Sent;
+    std::string error;
+};
+
+/// Types keys into the window that has the keyboard focus, as a person at the keyboard
+/// would.
+class KeySender {
+public:
+    KeySender() = default;
+    KeySender(const KeySender&) = delete;
+    KeySender& operator=(const KeySender&) = delete;
+    virtual ~KeySender() = default;
+
+    /// Whether keys can be sent on this desktop at all.
+    virtual bool isAvailable() const = 0;
+
+    /// Whether the window with the keyboard focus belongs to the process `pid` or to one of
+    /// its descendants, and no other client holds a keyboard grab (a screen locker, a menu
+    /// of another program). Keys are sent only while this holds.
+    virtual bool targetHasFocus(std::int64_t pid) const = 0;
+
+    /// Types one stroke into the focused window: modifiers pressed around the key and
+    /// always released again. Returns when the display server has processed it.
+    [[nodiscard]] virtual KeySendResult send(const KeyStroke& stroke) = 0;
+};
+
+} // namespace kadrill::platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace kadrill::platform {
+
+/// The keys that key codes name between braces.
+enum class NamedKey {
+    Backspace,
+    Break,
+    CapsLock,
+    Delete,
+    End,
+    Enter,
+    Esc,
+    Help,
+    Home,
+    Insert,
+    NumLock,
+    PageDown,
+    PageUp,
+    PrintScreen,
+    ScrollLock,
+    Tab,
+    Down,
+    Left,
+    Right,
+    Up,
+    F1,
+    F2,
+    F3,
+    F4,
+    F5,
+    F6,
+    F7,
+    F8,
+    F9,
+    F10,
+    F11,
+    F12,
+    F13,
+    F14,
+    F15,
+    F16,
+};
+
+/// One key to type: a named key, or a character (one Unicode code point) typed as itself,
+/// with the modifiers held down for it.
+struct KeyStroke {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    std::variant<NamedKey, char32_t> key = NamedKey::Enter;
+
+    friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
+};
+
+/// A readable form for logs and tests: "a", "あ", "[Enter]", "[Shift+F1]", "[Ctrl+C]"
+/// (a modified letter is written as its capital).
+std::string describe(const KeyStroke& stroke);
+
+} // namespace kadrill::platform
