@@ -37,10 +37,15 @@ std::string describe(const KeyStroke& stroke) {
     std::string key;
     if (const auto* named = std::get_if<NamedKey>(&stroke.key)) {
         key = kNames[static_cast<std::size_t>(*named)];
-    } else {
-        appendUtf8(key, std::get<char32_t>(stroke.key));
-    }
     const bool modified = stroke.shift || stroke.ctrl || stroke.alt;
+    if (!std::holds_alternative<NamedKey>(stroke.key)) {
+        char32_t c = std::get<char32_t>(stroke.key);
+        // A modified letter names the letter's key, written as a key cap is.
+        if (modified && c >= U'a' && c <= U'z') {
+            c = c - U'a' + U'A';
+        }
+        appendUtf8(key, c);
+    }
     if (!modified && std::holds_alternative<char32_t>(stroke.key)) {
         return key;
     }

@@ -46,8 +46,12 @@ enum class NamedKey {
     F16,
 };
 
-/// One key to type: a named key, or a character (one Unicode code point) typed as itself,
-/// with the modifiers held down for it.
+/// One key to type, with the modifiers held down for it.
+///
+/// A named key, or a character (one Unicode code point). Without modifiers a character is
+/// typed as itself, whatever keys the keyboard needs for it ("A" and "+" take Shift on most
+/// layouts). With modifiers it names the key that types it, and a letter is given in lower
+/// case: Ctrl+C is {ctrl, 'c'}, Shift+A is {shift, 'a'}.
 struct KeyStroke {
     bool shift = false;
     bool ctrl = false;

@@ -1,0 +1,1 @@
+#include "AlarmFileCommands.h"
