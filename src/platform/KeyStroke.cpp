@@ -37,6 +37,7 @@ std::string describe(const KeyStroke& stroke) {
     std::string key;
     if (const auto* named = std::get_if<NamedKey>(&stroke.key)) {
         key = kNames[static_cast<std::size_t>(*named)];
+    }
     const bool modified = stroke.shift || stroke.ctrl || stroke.alt;
     if (!std::holds_alternative<NamedKey>(stroke.key)) {
         char32_t c = std::get<char32_t>(stroke.key);
