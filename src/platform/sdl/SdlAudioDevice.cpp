@@ -1,0 +1,54 @@
+#include "SdlAudioDevice.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+namespace kadrill::platform::sdl {
+
+namespace {
+
+// What every decoder produces natively, so nothing is converted twice.
+constexpr int kFrequency = 44100;
+constexpr int kChannels = 2;
+// About 90 ms a buffer: an alarm needs no low latency, and larger buffers wake the audio
+// thread less often.
+constexpr int kChunkSamples = 4096;
+
+// SDL's global state (hints, logging, thread storage) goes too once no subsystem is left.
+void quitSdlIfUnused() {
+    if (SDL_WasInit(0) == 0) {
+        SDL_Quit();
+    }
+}
+
+} // namespace
+
+std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure) {
+    // The audio subsystem brings SDL's event subsystem along, whose signal handlers would
+    // turn SIGINT and SIGTERM into quit events that nobody reads: the clock must still end
+    // on a signal while a sound plays.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The name the desktop's volume mixer shows for the stream.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Kadrill");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        failure = SDL_GetError();
+        quitSdlIfUnused();
+        return nullptr;
+    }
+    if (Mix_OpenAudio(kFrequency, MIX_DEFAULT_FORMAT, kChannels, kChunkSamples) != 0) {
+        failure = Mix_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        quitSdlIfUnused();
+        return nullptr;
+    }
+    return std::unique_ptr<SdlAudioDevice>(new SdlAudioDevice);
+}
+
+SdlAudioDevice::~SdlAudioDevice() {
+    Mix_CloseAudio(); // stops and joins the audio thread
+    Mix_Quit();       // unloads the decoders loaded for the sound
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    quitSdlIfUnused();
+}
+
+} // namespace kadrill::platform::sdl

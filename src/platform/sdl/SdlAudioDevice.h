@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace kadrill::platform::sdl {
+
+/// SDL's audio subsystem with the mixer's output device open on it. Held only while a
+/// sound is open, so an idle clock keeps neither a sound device nor SDL's audio thread.
+/// One at a time per process: the mixer's output is process-wide.
+class SdlAudioDevice {
+public:
+    /// Opens the default output device; null when there is none, with SDL's reason in failure.
+    [[nodiscard]] static std::unique_ptr<SdlAudioDevice> open(std::string& failure);
+
+    SdlAudioDevice(const SdlAudioDevice&) = delete;
+    SdlAudioDevice& operator=(const SdlAudioDevice&) = delete;
+    /// Closes the device and the decoders, and SDL itself when nothing else uses it.
+    ~SdlAudioDevice();
+
+private:
+    SdlAudioDevice() = default;
+};
+
+} // namespace kadrill::platform::sdl

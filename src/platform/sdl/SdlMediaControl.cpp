@@ -1,0 +1,166 @@
+#include "SdlMediaControl.h"
+
+#include "SdlAudioDevice.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <SDL_mixer.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace kadrill::platform::sdl {
+
+namespace {
+
+// General MIDI sets for FluidSynth: the small one we install, else the system's default.
+constexpr const char* kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2"};
+
+// The mixer's end hook carries no context, so it finds the control and the playback here.
+std::atomic<SdlMediaControl*> hookOwner{nullptr};
+std::atomic<std::uint64_t> hookPlayback{0};
+std::uint64_t lastPlayback = 0; // numbers playbacks; touched on the user-interface thread only
+
+struct MusicDeleter {
+    void operator()(Mix_Music* music) const noexcept { Mix_FreeMusic(music); }
+};
+
+bool isReadableFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec) &&
+           std::ifstream(path, std::ios::binary).is_open();
+}
+
+void chooseSoundFont() {
+    // A set named in SDL_SOUNDFONTS is the user's choice; the mixer reads it itself.
+    if (const char* named = std::getenv("SDL_SOUNDFONTS"); named != nullptr && *named != '\0') {
+        Mix_SetSoundFonts(nullptr);
+        return;
+    }
+    for (const char* path : kSoundFonts) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec)) {
+            Mix_SetSoundFonts(path);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+struct SdlMediaControl::Sound {
+    std::unique_ptr<SdlAudioDevice> device;
+    std::unique_ptr<Mix_Music, MusicDeleter> music; // declared after device: freed before it closes
+};
+
+SdlMediaControl::SdlMediaControl(Deliver deliver)
+    : deliver_(std::move(deliver)), context_(std::make_unique<QObject>()) {}
+
+SdlMediaControl::~SdlMediaControl() { close(); }
+
+void SdlMediaControl::sendCommand(std::string_view command) {
+    error_ = 0;
+    failure_.clear();
+    if (command == "Open") {
+        open();
+    } else if (command == "play") {
+        play();
+    } else if (command == "Close") {
+        close();
+    } else {
+        fail(kUnknownCommand, "unknown command: " + std::string(command));
+    }
+}
+
+void SdlMediaControl::fail(std::int16_t code, std::string reason) {
+    error_ = code;
+    failure_ = std::move(reason);
+}
+
+void SdlMediaControl::open() {
+    // One sound at a time; one still open (an alarm whose "play" failed, say) goes first.
+    close();
+    if (!isReadableFile(fileName_)) {
+        fail(kFileNotFound, "cannot read the file " + fileName_);
+        return;
+    }
+    auto sound = std::make_unique<Sound>();
+    std::string reason;
+    sound->device = SdlAudioDevice::open(reason);
+    if (!sound->device) {
+        fail(kNoDevice, std::move(reason));
+        return;
+    }
+    chooseSoundFont();
+    sound->music.reset(Mix_LoadMUS(fileName_.c_str()));
+    if (!sound->music) {
+        fail(kUnsupportedFormat, Mix_GetError());
+        return; // the device closes with sound
+    }
+    sound_ = std::move(sound);
+    hookOwner.store(this);
+    Mix_HookMusicFinished(&SdlMediaControl::musicFinished);
+}
+
+void SdlMediaControl::play() {
+    if (!sound_) {
+        fail(kNotOpen, "no sound is open");
+        return;
+    }
+    // Playing again restarts the sound. Halting first lets the earlier playback report its
+    // end under its own number, before the new number is published to the hook.
+    Mix_HaltMusic();
+    playback_ = ++lastPlayback;
+    hookPlayback.store(playback_);
+    if (Mix_PlayMusic(sound_->music.get(), 0) != 0) {
+        std::string reason = Mix_GetError();
+        close(); // the next alarm's "Open" must find the device free
+        fail(kPlayFailed, std::move(reason));
+    }
+}
+
+void SdlMediaControl::close() {
+    playback_ = 0; // an end report still on its way is dropped
+    if (!sound_) {
+        return;
+    }
+    // Unhooked under the mixer's lock: once this returns no report is being made, and the
+    // halt by freeing the music makes none.
+    Mix_HookMusicFinished(nullptr);
+    hookOwner.store(nullptr);
+    sound_.reset();
+}
+
+void SdlMediaControl::musicFinished() {
+    // Runs on the audio thread, or inside Mix_HaltMusic on ours, with the mixer locked.
+    SdlMediaControl* owner = hookOwner.load();
+    if (owner == nullptr) {
+        return;
+    }
+    const std::uint64_t tag = hookPlayback.load();
+    // Dropped unrun if the control (and with it the context) is gone before it comes.
+    QMetaObject::invokeMethod(
+        owner->context_.get(), [owner, tag] { owner->playbackEnded(tag); }, Qt::QueuedConnection);
+}
+
+void SdlMediaControl::playbackEnded(std::uint64_t tag) {
+    // A playback closed or replaced since it ended, or halted by a new "play", is not current.
+    if (tag == 0 || tag != playback_) {
+        return;
+    }
+    playback_ = 0;
+    if (!notify_) {
+        return;
+    }
+    if (deliver_) {
+        deliver_(done, kNotifySuccessful);
+    } else {
+        done.raise(kNotifySuccessful);
+    }
+}
+
+} // namespace kadrill::platform::sdl

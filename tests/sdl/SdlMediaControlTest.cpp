@@ -1,0 +1,371 @@
+#include "platform/sdl/SdlMediaControl.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <signal.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <vector>
+
+using kadrill::platform::Event;
+using kadrill::platform::sdl::SdlMediaControl;
+
+namespace {
+
+// Generous: the sanitizer build on a loaded machine starts FluidSynth slowly.
+constexpr int kDoneTimeoutMs = 10'000;
+// The mixer finds a sound's end up to one output buffer (about 90 ms) before it is heard.
+constexpr qint64 kEndSlackMs = 200;
+
+void putLittleEndian(std::ofstream& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.put(static_cast<char>((value >> (8 * i)) & 0xFFu));
+    }
+}
+
+// A 440 Hz sine at half of full scale, 16-bit mono PCM.
+void writeWav(const std::string& path, double seconds) {
+    constexpr std::uint32_t kRate = 22050;
+    const auto frames = static_cast<std::uint32_t>(seconds * kRate);
+    std::ofstream out(path, std::ios::binary);
+    out << "RIFF";
+    putLittleEndian(out, 36 + frames * 2, 4);
+    out << "WAVEfmt ";
+    putLittleEndian(out, 16, 4);
+    putLittleEndian(out, 1, 2); // PCM
+    putLittleEndian(out, 1, 2); // mono
+    putLittleEndian(out, kRate, 4);
+    putLittleEndian(out, kRate * 2, 4);
+    putLittleEndian(out, 2, 2);
+    putLittleEndian(out, 16, 2);
+    out << "data";
+    putLittleEndian(out, frames * 2, 4);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const double phase = 2.0 * std::numbers::pi * 440.0 * i / kRate;
+        const auto sample = static_cast<std::int16_t>(std::lround(16383.0 * std::sin(phase)));
+        putLittleEndian(out, static_cast<std::uint16_t>(sample), 2);
+    }
+}
+
+// One middle C held for a quarter note (half a second at the default tempo).
+void writeMidi(const std::string& path) {
+    const unsigned char bytes[] = {
+        'M',  'T',  'h',  'd',  0, 0, 0, 6,  0, 0, 0, 1, 0, 96, // format 0, one track, 96 ticks a quarter
+        'M',  'T',  'r',  'k',  0, 0, 0, 12,                    //
+        0x00, 0x90, 60,   100,                                  // note on
+        0x60, 0x80, 60,   64,                                   // 96 ticks later, note off
+        0x00, 0xFF, 0x2F, 0x00,                                 // end of track
+    };
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+bool onDiskDriver() {
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    return driver != nullptr && std::strcmp(driver, "disk") == 0;
+}
+
+// What the disk driver wrote since the device was last opened: 16-bit stereo samples.
+std::vector<std::int16_t> diskSamples() {
+    const char* file = std::getenv("SDL_DISKAUDIOFILE");
+    if (file == nullptr) {
+        return {};
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::int16_t> samples(bytes.size() / sizeof(std::int16_t));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(std::int16_t));
+    return samples;
+}
+
+long loudSamples(const std::vector<std::int16_t>& samples, int threshold) {
+    long count = 0;
+    for (std::int16_t s : samples) {
+        count += std::abs(static_cast<int>(s)) > threshold ? 1 : 0;
+    }
+    return count;
+}
+
+// Any part of SDL still initialised: an idle control should hold none.
+bool sdlInUse() { return SDL_WasInit(0) != 0; }
+
+struct Done {
+    int code;
+    QThread* thread;
+    qint64 atMs;
+};
+
+class SdlMediaControlTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+    QElapsedTimer clock_;
+    std::vector<Done> dones_;
+    int delivered_ = 0;
+    std::optional<SdlMediaControl> media_;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        clock_.start();
+        // As the program's dispatcher does: the event is raised by the deliver callback.
+        media_.emplace([this](const Event<int>& event, int code) {
+            ++delivered_;
+            event.raise(code);
+        });
+        media_->done.setHandler([this](int code) {
+            dones_.push_back({code, QThread::currentThread(), clock_.elapsed()});
+        });
+    }
+
+    std::string path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)).toStdString(); }
+
+    std::string wav(const char* name, double seconds) const {
+        std::string p = path(name);
+        writeWav(p, seconds);
+        return p;
+    }
+
+    void send(const char* command) { media_->sendCommand(command); }
+
+    // The sound action of an alarm; returns when "play" has.
+    qint64 openAndPlay(const std::string& file) {
+        media_->setFileName(file);
+        send("Open");
+        EXPECT_EQ(media_->error(), 0) << media_->failureReason();
+        media_->setNotify(true);
+        const qint64 started = clock_.elapsed();
+        send("play");
+        EXPECT_EQ(media_->error(), 0) << media_->failureReason();
+        return started;
+    }
+
+    bool waitForDone(std::size_t count = 1) {
+        return QTest::qWaitFor([&] { return dones_.size() >= count; }, kDoneTimeoutMs);
+    }
+};
+
+TEST_F(SdlMediaControlTest, ASoundPlaysOnceAndItsEndArrivesOnTheMainThread) {
+    // The program's completion handler closes the control from inside done.
+    media_->done.setHandler([this](int code) {
+        dones_.push_back({code, QThread::currentThread(), clock_.elapsed()});
+        send("Close");
+        media_->setNotify(false);
+    });
+    media_->setFileName(wav("alarm.wav", 0.5));
+    send("Open");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    media_->setNotify(true);
+    const qint64 started = clock_.elapsed();
+    send("play");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    EXPECT_LT(clock_.elapsed() - started, 300) << "play must return while the sound goes on";
+    EXPECT_TRUE(dones_.empty());
+
+    ASSERT_TRUE(waitForDone());
+    EXPECT_EQ(dones_[0].code, SdlMediaControl::kNotifySuccessful);
+    EXPECT_EQ(dones_[0].thread, QCoreApplication::instance()->thread());
+    EXPECT_EQ(delivered_, 1) << "done must go through the deliver callback";
+    EXPECT_GE(dones_[0].atMs - started, 500 - kEndSlackMs) << "done came before the sound could have ended";
+    EXPECT_EQ(media_->error(), 0);
+    EXPECT_FALSE(sdlInUse()) << "closed, the control must hold no audio device";
+
+    QTest::qWait(300);
+    EXPECT_EQ(dones_.size(), 1u);
+
+    if (onDiskDriver()) {
+        // Half a second of 44.1 kHz stereo sine; allow for the buffer the close may cut.
+        const long loud = loudSamples(diskSamples(), 1000);
+        EXPECT_GT(loud, static_cast<long>(0.5 * 44100 * 2 * 0.75)) << "the output is (mostly) silent";
+    }
+}
+
+TEST_F(SdlMediaControlTest, WithoutNotifyTheSoundPlaysAndRaisesNothing) {
+    media_->setFileName(wav("quiet.wav", 0.3));
+    send("Open");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    send("play");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    ASSERT_TRUE(Mix_PlayingMusic());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Mix_PlayingMusic(); }, kDoneTimeoutMs));
+    QTest::qWait(200);
+    // Switching notify on afterwards brings no late report of the finished playback.
+    media_->setNotify(true);
+    QTest::qWait(100);
+    EXPECT_TRUE(dones_.empty());
+    send("Close");
+    EXPECT_EQ(media_->error(), 0);
+}
+
+TEST_F(SdlMediaControlTest, AMidiNotePlaysThroughFluidSynthAndEnds) {
+    const std::string midi = path("note.mid");
+    writeMidi(midi);
+    const qint64 started = openAndPlay(midi);
+    ASSERT_TRUE(waitForDone());
+    EXPECT_GE(dones_[0].atMs - started, 500 - kEndSlackMs);
+    send("Close");
+    EXPECT_EQ(media_->error(), 0);
+    if (onDiskDriver()) {
+        EXPECT_GT(loudSamples(diskSamples(), 300), 4410) << "the synthesiser played nothing audible";
+    }
+}
+
+TEST_F(SdlMediaControlTest, CloseWithNothingOpenOrTwiceIsHarmless) {
+    send("Close");
+    EXPECT_EQ(media_->error(), 0);
+    send("Stop");
+    EXPECT_EQ(media_->error(), SdlMediaControl::kUnknownCommand);
+    send("Close");
+    EXPECT_EQ(media_->error(), 0) << "each command reports its own result";
+
+    media_->setFileName(wav("alarm.wav", 0.3));
+    send("Open");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    EXPECT_TRUE(sdlInUse());
+    send("Close");
+    EXPECT_EQ(media_->error(), 0);
+    EXPECT_FALSE(sdlInUse());
+    send("Close");
+    EXPECT_EQ(media_->error(), 0);
+    send("play");
+    EXPECT_EQ(media_->error(), SdlMediaControl::kNotOpen);
+}
+
+TEST_F(SdlMediaControlTest, CloseDuringPlaybackRaisesNoDone) {
+    openAndPlay(wav("long.wav", 1.0));
+    QTest::qWait(150);
+    send("Close"); // notify stays on: the halted sound must still not report
+    EXPECT_EQ(media_->error(), 0);
+    EXPECT_FALSE(sdlInUse());
+    QTest::qWait(1200);
+    EXPECT_TRUE(dones_.empty());
+}
+
+TEST_F(SdlMediaControlTest, OpeningAnotherSoundDropsTheEndOfTheFirst) {
+    openAndPlay(wav("first.wav", 1.0));
+    QTest::qWait(150);
+    const qint64 second = openAndPlay(wav("second.wav", 0.5)); // no Close in between
+    ASSERT_TRUE(waitForDone());
+    EXPECT_GE(dones_[0].atMs - second, 500 - kEndSlackMs) << "the first sound's halt was reported";
+    QTest::qWait(1200); // past the first sound's end
+    EXPECT_EQ(dones_.size(), 1u);
+}
+
+TEST_F(SdlMediaControlTest, PlayingAgainRestartsAndReportsOnlyTheLastEnd) {
+    const std::string file = wav("alarm.wav", 0.5);
+    openAndPlay(file);
+    QTest::qWait(200);
+    const qint64 again = clock_.elapsed();
+    send("play");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    ASSERT_TRUE(waitForDone());
+    EXPECT_GE(dones_[0].atMs - again, 500 - kEndSlackMs);
+    QTest::qWait(300);
+    EXPECT_EQ(dones_.size(), 1u);
+}
+
+TEST_F(SdlMediaControlTest, AnEndReportStillQueuedWhenTheControlGoesIsDropped) {
+    openAndPlay(wav("short.wav", 0.1));
+    // Let the mixer post its report without letting the event loop deliver it.
+    for (int i = 0; i < kDoneTimeoutMs / 10 && Mix_PlayingMusic(); ++i) {
+        QThread::msleep(10);
+    }
+    ASSERT_FALSE(Mix_PlayingMusic());
+    media_.reset();
+    EXPECT_FALSE(sdlInUse());
+    QTest::qWait(100);
+    EXPECT_TRUE(dones_.empty());
+}
+
+TEST_F(SdlMediaControlTest, WhileASoundIsOpenSignalsStillEndTheProgram) {
+    media_->setFileName(wav("alarm.wav", 0.3));
+    send("Open");
+    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction action {};
+        ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << "SDL took over signal " << signal;
+    }
+    send("Close");
+}
+
+// Failures of "Open": each leaves nothing open, so that the next alarm plays.
+struct OpenFailure {
+    const char* name;
+    std::string (*prepare)(const std::string& dir); // returns the file to open
+    std::int16_t code;
+    const char* audioDriver; // for this Open only; null keeps the test's driver
+};
+
+void PrintTo(const OpenFailure& f, std::ostream* os) { *os << f.name; }
+
+class OpenFailures : public SdlMediaControlTest, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(OpenFailures, ReportAnErrorAndLeaveTheNextAlarmPlayable) {
+    const OpenFailure& row = GetParam();
+    const std::string file = row.prepare(dir_.path().toStdString());
+    const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
+    if (row.audioDriver != nullptr) {
+        qputenv("SDL_AUDIODRIVER", row.audioDriver);
+    }
+    media_->setFileName(file);
+    send("Open");
+    qputenv("SDL_AUDIODRIVER", driver);
+    EXPECT_EQ(media_->error(), row.code) << media_->failureReason();
+    EXPECT_FALSE(media_->failureReason().empty());
+    media_->setNotify(true);
+    send("play");
+    EXPECT_NE(media_->error(), 0);
+    EXPECT_FALSE(sdlInUse());
+
+    openAndPlay(wav("good.wav", 0.2));
+    EXPECT_TRUE(waitForDone());
+}
+
+std::string absentFile(const std::string& dir) { return dir + "/absent.wav"; }
+
+std::string textNamedLikeASound(const std::string& dir) {
+    std::ofstream(dir + "/notes.wav") << "Buy noodles.\nCall home at seven.\n";
+    return dir + "/notes.wav";
+}
+
+std::string goodSound(const std::string& dir) {
+    writeWav(dir + "/fine.wav", 0.2);
+    return dir + "/fine.wav";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarm, OpenFailures,
+    ::testing::Values(OpenFailure{"MissingFile", absentFile, SdlMediaControl::kFileNotFound, nullptr},
+                      OpenFailure{"NotASound", textNamedLikeASound, SdlMediaControl::kUnsupportedFormat, nullptr},
+                      OpenFailure{"NoAudioDevice", goodSound, SdlMediaControl::kNoDevice, "kadrill-no-such-driver"}),
+    [](const ::testing::TestParamInfo<OpenFailure>& row) { return std::string(row.param.name); });
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Never the real sound device: only drivers that write to a file or nowhere.
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    if (driver == nullptr || (std::strcmp(driver, "disk") != 0 && std::strcmp(driver, "dummy") != 0)) {
+        std::cerr << "set SDL_AUDIODRIVER to disk or dummy; these tests never play on a real device\n";
+        return 2;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
