@@ -35,6 +35,9 @@ struct AlarmFields {
     bool AlarmInProgress = false;
     /// The user asked a running action to stop.
     bool AlarmStopRequested = false;
+    /// The second (time text) in which the user stopped an action: the alarm does not fire
+    /// again until that second has passed.
+    std::string AlarmStoppedTimeText;
 
     /// The 409 named keys the alarm dialog offers, built at start-up.
     std::vector<SpecialKey> SpecialKeyTable;

@@ -2,6 +2,7 @@
 
 #include "ClockDigits.h"
 #include "WindowPlacement.h"
+#include "alarm/SpecialKeyTable.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Help.h"
@@ -71,6 +72,10 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
         .MMControl = &MMControl,
         .clock = &platform.clock,
     };
+    alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
+    CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
+    MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
+
     watch::ConnectWatchButtons(face_, state_, controls_);
     face_.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });
     face_.AlmBtn->clicked.setHandler([this] { open(ShowAlarm); });
@@ -136,6 +141,7 @@ void CMain::Load() {
     state_.watch.SegmentColors[0] = watch::kUnlitBlack;
     state_.watch.SegmentColors[1] = watch::kLitGreen;
     watch::LoadSegmentPatterns(state_.watch);
+    state_.alarm.SpecialKeyTable = alarm::BuildSpecialKeyTable();
 
     digital_ = std::make_unique<watch::Digital>(platform_.windows);
     watch::WatchFace& digitalFace = digital_->face();

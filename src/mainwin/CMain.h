@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/AlarmRunner.h"
 #include "platform/Platform.h"
 #include "platform/TrayIcon.h"
 #include "watch/Digital.h"
@@ -36,8 +37,11 @@ public:
     /// Load, then show the window.
     void Start();
 
-    /// The alarm check for a time text, run once per displayed second and per redraw.
+    /// The alarm check for a time text, run once per displayed second and per redraw; the
+    /// alarm runner's unless a test puts its own.
     std::function<void(const std::string& timeText)> CheckAlarm;
+
+    alarm::AlarmRunner& alarmRunner() { return *alarm_; }
 
     /// Openers of the dialogs (set-time, alarm, ramen timer), each set when its window
     /// exists in the program; they show their window modeless, one instance each.
@@ -102,6 +106,7 @@ private:
     watch::WatchFace face_;
     std::unique_ptr<watch::Digital> digital_;
     watch::WatchControls controls_;
+    std::unique_ptr<alarm::AlarmRunner> alarm_;
     platform::NotifyIconRecord notifyIcon_;
     bool unloaded_ = false;
 };

@@ -17,6 +17,10 @@ public:
     /// Runs the events that are pending now (timer ticks, clicks) and returns; handlers
     /// that work for long call it between steps, so the program stays alive meanwhile.
     virtual void processEvents() = 0;
+
+    /// Handles events as they come for the given milliseconds, then returns: a wait during
+    /// which the program stays alive.
+    virtual void waitForEvents(int milliseconds) = 0;
 };
 
 } // namespace kadrill::platform

@@ -83,6 +83,9 @@ void PressAlarmOn(WatchState& state, const WatchControls& controls) {
     const auto& colors = state.watch.SegmentColors;
     if (a.AlarmInProgress) {
         a.AlarmStopRequested = true;
+        // A stop is for good: the alarm must not fire again in the second it was stopped in,
+        // though the emptied text makes the next tick check that second again.
+        a.AlarmStoppedTimeText = state.watch.LastTimeText;
         state.watch.LastTimeText.clear();
         a.AlarmInProgress = false;
         controls.OneSec->setEnabled(false);

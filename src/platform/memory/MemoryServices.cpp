@@ -112,6 +112,8 @@ void MemoryApplication::processEvents() {
     loop_.advance(0);
 }
 
+void MemoryApplication::waitForEvents(int milliseconds) { loop_.advance(milliseconds); }
+
 std::string MemoryFileDialogs::answer(const FileDialogOptions& options) {
     shown_.push_back(options);
     if (names_.empty()) {

@@ -128,6 +128,8 @@ public:
     void quit() override { ++quits_; }
     /// Runs the timers due at the present fake time.
     void processEvents() override;
+    /// Lets the fake time pass, ticking timers meanwhile.
+    void waitForEvents(int milliseconds) override;
     int quitCount() const { return quits_; }
     int processEventsCount() const { return processed_; }
 

@@ -3,6 +3,8 @@
 #include "platform/Application.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace kadrill::platform::qt {
 
@@ -11,6 +13,11 @@ public:
     // Leaving the event loop ends every window and timer with it; main() then returns.
     void quit() override { QCoreApplication::exit(0); }
     void processEvents() override { QCoreApplication::processEvents(); }
+    void waitForEvents(int milliseconds) override {
+        QEventLoop loop;
+        QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 };
 
 } // namespace kadrill::platform::qt

@@ -1,0 +1,270 @@
+#include "AlarmRunner.h"
+
+#include "KeyCode.h"
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/Controls.h"
+#include "platform/FileSystem.h"
+#include "platform/KeySender.h"
+#include "platform/MediaControl.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProgramStarter.h"
+#include "platform/TimeText.h"
+#include "platform/TrayIcon.h"
+#include "watch/SevenSegment.h"
+
+#include <variant>
+
+namespace kadrill::alarm {
+
+namespace {
+
+constexpr const char* kTitle = "Kadrill";
+constexpr int kDay = 24 * 60 * 60;
+
+constexpr const char* kBusy = "ｱﾗｰﾑ処理実行中のため、新たなｱﾗｰﾑ処理はできませんでした。";
+constexpr const char* kProgramMissing = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙが見つかりませんでした。";
+constexpr const char* kCannotPlay = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを再生できませんでした。";
+constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを実行できませんでした。";
+constexpr const char* kNoKeySending = "この環境ではｷｰを送信できません。";
+constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
+constexpr const char* kNoWindow = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳが見つからないため、ｷｰを送信しませんでした。";
+constexpr const char* kFocusLost = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳからﾌｫｰｶｽが外れたため、ｷｰの送信を中止しました。";
+
+int digitAt(const std::string& t, std::size_t i) {
+    return i < t.size() && t[i] >= '0' && t[i] <= '9' ? t[i] - '0' : -1;
+}
+
+} // namespace
+
+std::optional<int> SecondOfTimeText(const std::string& t) {
+    // "H:MM:SS" or "HH:MM:SS", as the clock writes it.
+    const std::size_t h = t.size() == 7 ? 1 : 2;
+    if ((t.size() != 7 && t.size() != 8) || t[h] != ':' || t[h + 3] != ':') {
+        return std::nullopt;
+    }
+    const int hour = h == 1 ? digitAt(t, 0) : digitAt(t, 0) * 10 + digitAt(t, 1);
+    const int minute = digitAt(t, h + 1) * 10 + digitAt(t, h + 2);
+    const int second = digitAt(t, h + 4) * 10 + digitAt(t, h + 5);
+    if (digitAt(t, 0) < 0 || (h == 2 && digitAt(t, 1) < 0) || digitAt(t, h + 1) < 0 || digitAt(t, h + 2) < 0 ||
+        digitAt(t, h + 4) < 0 || digitAt(t, h + 5) < 0 || hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    return (hour * 60 + minute) * 60 + second;
+}
+
+AlarmRunner::AlarmRunner(platform::Platform& platform, watch::WatchState& state, const watch::WatchControls& controls)
+    : platform_(platform), state_(state), controls_(controls) {}
+
+bool AlarmRunner::FileExists(const std::string& path) const { return platform_.files.isReadableFile(path); }
+
+void AlarmRunner::CheckAlarm(const std::string& timeText) {
+    AlarmFields& a = state_.alarm;
+    const std::optional<int> now = SecondOfTimeText(timeText);
+    if (!now) {
+        return;
+    }
+    // The seconds this check stands for: the current one, and those a late tick skipped
+    // when the gap is short. A long forward gap (a suspend, the clock set forward) never
+    // runs the action late: a program typing into a desktop that just woke up is unsafe.
+    const std::optional<int> last = lastChecked_;
+    lastChecked_ = now;
+    const int gap = last ? ((*now - *last) % kDay + kDay) % kDay : 0;
+    const bool forward = gap > 0 && gap < kDay / 2;
+    bool due = a.AlarmEnabled && *now == a.AlarmTime;
+    if (a.AlarmEnabled && forward && !due) {
+        const int sinceAlarm = ((*now - a.AlarmTime) % kDay + kDay) % kDay;
+        if (sinceAlarm < gap) {
+            if (gap <= kCatchUpSeconds) {
+                due = true;
+            } else if (missedTold_ != a.AlarmTime) {
+                missedTold_ = a.AlarmTime;
+                tellMissed(a.AlarmTime);
+            }
+        }
+    }
+
+    // The second in which the user stopped an action is not fired again.
+    if (!a.AlarmStoppedTimeText.empty()) {
+        if (a.AlarmStoppedTimeText == timeText) {
+            return;
+        }
+        a.AlarmStoppedTimeText.clear();
+    }
+    if (!due) {
+        return;
+    }
+    if (a.AlarmInProgress) {
+        platform_.messages.show(kBusy, kTitle, platform::MessageIcon::Critical);
+        return;
+    }
+    fire();
+}
+
+void AlarmRunner::fire() {
+    AlarmFields& a = state_.alarm;
+    a.AlarmStopRequested = false;
+    a.AlarmInProgress = true;
+    controls_.OneSec->setEnabled(true);
+    if (a.AlarmActionType == 0) {
+        soundAction();
+    } else if (a.AlarmActionType == 1) {
+        programAction();
+    }
+    // Any other action type only blinks until the alarm button ends it.
+}
+
+void AlarmRunner::soundAction() {
+    platform::MediaControl& mm = *controls_.MMControl;
+    mm.setFileName(state_.alarm.AlarmSoundFile);
+    mm.sendCommand("Open");
+    mm.setNotify(true);
+    mm.sendCommand("play");
+    if (mm.error() != 0) {
+        errorPath(Failure::PlaybackFailed);
+        return;
+    }
+    soundPlaying_ = true;
+}
+
+void AlarmRunner::SoundCompleted() {
+    // A playback already stopped by the alarm button, or ended by an error, is no news.
+    if (!soundPlaying_ || !state_.alarm.AlarmInProgress) {
+        soundPlaying_ = false;
+        return;
+    }
+    soundPlaying_ = false;
+    state_.watch.LastTimeText.clear();
+    state_.alarm.AlarmInProgress = false;
+    state_.alarm.AlarmStopRequested = false;
+    controls_.OneSec->setEnabled(false);
+    restoreMarks();
+    controls_.MMControl->sendCommand("Close");
+    controls_.MMControl->setNotify(false);
+}
+
+void AlarmRunner::programAction() {
+    // A copy: the key loop lets handlers run, and Load or OK may change the settings meanwhile.
+    const std::string program = state_.alarm.AlarmProgramFile;
+    std::vector<platform::KeyStroke> keys;
+    for (std::size_t i = 0; i < kMaxKeys && !state_.alarm.AlarmKeyNames[i].empty(); ++i) {
+        const auto parsed = ParseKeyCode(state_.alarm.AlarmKeyCodes[i]);
+        if (!std::holds_alternative<platform::KeyStroke>(parsed)) {
+            errorPath(Failure::Other);
+            return;
+        }
+        keys.push_back(std::get<platform::KeyStroke>(parsed));
+    }
+
+    if (!FileExists(program)) {
+        tell(kProgramMissing, platform::MessageIcon::Critical);
+        endAction();
+        return;
+    }
+    for (const platform::KeyStroke& key : keys) {
+        if (IsSessionChord(key)) {
+            tell(kSessionChord, platform::MessageIcon::Critical);
+            endAction();
+            return;
+        }
+    }
+
+    const platform::StartResult started = platform_.programs.start(program);
+    switch (started.status) {
+    case platform::StartResult::Status::Started:
+        break;
+    case platform::StartResult::Status::NotFound:
+        errorPath(Failure::ProgramNotFound);
+        return;
+    case platform::StartResult::Status::Failed:
+        errorPath(Failure::Other);
+        return;
+    }
+    if (!keys.empty()) {
+        if (platform_.keys.isAvailable()) {
+            sendKeys(started.pid, keys);
+        } else {
+            tell(kNoKeySending, platform::MessageIcon::Critical);
+        }
+    }
+    endAction();
+}
+
+void AlarmRunner::sendKeys(std::int64_t pid, const std::vector<platform::KeyStroke>& keys) {
+    const AlarmFields& a = state_.alarm;
+    // Keys typed before the program's window has the focus would go to whatever window
+    // has it, another program's perhaps: wait for the program, but not for ever.
+    const std::uint32_t waitStart = platform_.clock.tickCount();
+    while (!platform_.keys.targetHasFocus(pid)) {
+        if (a.AlarmStopRequested) {
+            return;
+        }
+        if (platform::TicksBetween(waitStart, platform_.clock.tickCount()) >=
+            static_cast<std::uint32_t>(kFocusWaitMs)) {
+            tell(kNoWindow, platform::MessageIcon::Critical);
+            return;
+        }
+        platform_.app.waitForEvents(kFocusPollMs);
+    }
+    for (const platform::KeyStroke& key : keys) {
+        if (a.AlarmStopRequested) {
+            return;
+        }
+        if (!platform_.keys.targetHasFocus(pid)) {
+            tell(kFocusLost, platform::MessageIcon::Critical);
+            return;
+        }
+        const platform::KeySendResult sent = platform_.keys.send(key);
+        if (sent.status == platform::KeySendResult::Status::Unavailable) {
+            tell(kNoKeySending, platform::MessageIcon::Critical);
+            return;
+        }
+        if (sent.status == platform::KeySendResult::Status::Failed) {
+            platform_.messages.show("Error", kTitle, platform::MessageIcon::None);
+            return;
+        }
+        platform_.app.processEvents();
+    }
+}
+
+void AlarmRunner::endAction() {
+    state_.alarm.AlarmInProgress = false;
+    state_.alarm.AlarmStopRequested = false;
+    controls_.OneSec->setEnabled(false);
+    restoreMarks();
+}
+
+void AlarmRunner::errorPath(Failure failure) {
+    platform::MediaControl& mm = *controls_.MMControl;
+    if (mm.error() != 0 || failure == Failure::PlaybackFailed) {
+        tell(kCannotPlay, platform::MessageIcon::Critical);
+    }
+    if (failure == Failure::ProgramNotFound) {
+        tell(kCannotRun, platform::MessageIcon::Critical);
+    }
+    // A failed play leaves no device open, so the next alarm's Open works.
+    soundPlaying_ = false;
+    mm.sendCommand("Close");
+    mm.setNotify(false);
+    endAction();
+    platform_.messages.show("Error", kTitle, platform::MessageIcon::None);
+}
+
+void AlarmRunner::restoreMarks() {
+    const auto& colors = state_.watch.SegmentColors;
+    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
+}
+
+void AlarmRunner::tell(const std::string& text, platform::MessageIcon icon) {
+    platform_.messages.show(text, kTitle, icon);
+}
+
+void AlarmRunner::tellMissed(int second) {
+    const std::string text =
+        "ｱﾗｰﾑの時刻 " + platform::formatTimeText(second / 3600, second / 60 % 60, second % 60) + " を過ぎていました。";
+    if (!platform_.tray.showMessage(kTitle, text, platform::MessageIcon::Information)) {
+        tell(text, platform::MessageIcon::Information);
+    }
+}
+
+} // namespace kadrill::alarm

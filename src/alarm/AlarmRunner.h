@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/KeyStroke.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "watch/WatchControls.h"
+#include "watch/WatchState.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kadrill::alarm {
+
+/// Fires the alarm at its second and runs its action: a sound, or a program that is
+/// started and given the stored keys. It belongs to the main window, which calls CheckAlarm
+/// once per displayed second and hands it the sound's completion.
+class AlarmRunner {
+public:
+    AlarmRunner(platform::Platform& platform, watch::WatchState& state, const watch::WatchControls& controls);
+    AlarmRunner(const AlarmRunner&) = delete;
+    AlarmRunner& operator=(const AlarmRunner&) = delete;
+
+    /// Fires the alarm when its second has come with the time text `timeText`, or came in
+    /// the few seconds a late tick skipped.
+    void CheckAlarm(const std::string& timeText);
+
+    /// The sound of a sound action has played to its end.
+    void SoundCompleted();
+
+    /// Whether `path` names a file the alarm can use: existing, regular and readable.
+    bool FileExists(const std::string& path) const;
+
+    /// How long the program action waits for the started program's window, milliseconds.
+    static constexpr int kFocusWaitMs = 30'000;
+    /// How long it sleeps between looks for that window, milliseconds.
+    static constexpr int kFocusPollMs = 50;
+    /// The widest gap between two checked seconds that still counts every second between.
+    static constexpr int kCatchUpSeconds = 5;
+
+private:
+    enum class Failure { Other, PlaybackFailed, ProgramNotFound };
+
+    void fire();
+    void soundAction();
+    void programAction();
+    void sendKeys(std::int64_t pid, const std::vector<platform::KeyStroke>& keys);
+    void endAction();
+    void errorPath(Failure failure);
+    void restoreMarks();
+    void tell(const std::string& text, platform::MessageIcon icon);
+    void tellMissed(int second);
+
+    platform::Platform& platform_;
+    watch::WatchState& state_;
+    const watch::WatchControls& controls_;
+    /// The second of day of the last check, to catch up seconds a late tick skipped.
+    std::optional<int> lastChecked_;
+    /// A sound action is playing; its completion ends it.
+    bool soundPlaying_ = false;
+    /// The alarm second last reported as missed, so a gap is told once.
+    std::optional<int> missedTold_;
+};
+
+/// The second of the day of a time text ("7:05:03" → 25503); empty when it is no time text.
+std::optional<int> SecondOfTimeText(const std::string& timeText);
+
+} // namespace kadrill::alarm
