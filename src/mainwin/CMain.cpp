@@ -165,6 +165,9 @@ void CMain::Unload() {
         return;
     }
     unloaded_ = true;
+    // An alarm typing keys waits in its own loop of events: it must not go on once the
+    // program is ending.
+    state_.alarm.AlarmStopRequested = true;
     MMControl.sendCommand("Close");
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();

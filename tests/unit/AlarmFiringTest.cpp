@@ -299,6 +299,18 @@ TEST_F(AlarmFixture, AStopInsideTheSecondIsNotUndoneByATickInsideTheKeyLoop) {
     EXPECT_EQ(desk.keys.keysTyped(), 3);
 }
 
+TEST_F(AlarmFixture, ClosingTheWatchDuringTheKeysStopsThem) {
+    arm(1, letters(30));
+    desk.keys.afterKey = [&](const platform::KeyStroke&) {
+        if (desk.keys.keysTyped() == 5) {
+            window().close();
+        }
+    };
+    reachAlarmSecond();
+    EXPECT_EQ(desk.keys.keysTyped(), 5);
+    EXPECT_EQ(desk.app.quitCount(), 1);
+}
+
 TEST_F(AlarmFixture, SettingsLoadedDuringTheKeyLoopDoNotChangeWhatIsTyped) {
     arm(1, letters(6));
     desk.keys.afterKey = [&](const platform::KeyStroke&) {
