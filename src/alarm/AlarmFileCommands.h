@@ -1,1 +1,35 @@
 #pragma once
+
+#include "AlarmFields.h"
+#include "AlarmSettings.h"
+
+#include <optional>
+
+namespace kadrill::platform {
+struct Platform;
+} // namespace kadrill::platform
+
+namespace kadrill::alarm {
+
+/// The alarm dialog's Save and Load buttons: moving settings to and from a .alm file, with
+/// the file dialogs and messages the user sees on the way.
+class AlarmFileCommands {
+public:
+    AlarmFileCommands(platform::Platform& platform, AlarmFields& live);
+
+    /// Asks for a file and writes the dialog's working copy to it; the live settings are
+    /// not touched. True when the file was written. The copy is taken at the call, so
+    /// whatever changes while a question is on screen is not what gets written.
+    bool Save(AlarmSettings workingCopy);
+
+    /// Asks for a file and, when it holds valid settings, makes them the live settings all
+    /// at once and returns them for the dialog to show. nullopt when cancelled, missing
+    /// or malformed; the live settings are then unchanged.
+    std::optional<AlarmSettings> Load();
+
+private:
+    platform::Platform& platform_;
+    AlarmFields& live_;
+};
+
+} // namespace kadrill::alarm

@@ -1,1 +1,593 @@
 #include "AlmFile.h"
+
+#include "KeyCode.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+#include <variant>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kadrill::alarm {
+
+namespace {
+
+constexpr std::int32_t kSecondsPerDay = 24 * 60 * 60;
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kEndMarker = "EOF";
+
+// ---------------------------------------------------------------------------------------
+// Text conversion
+
+/// One iconv conversion, closed with its owner.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    ~Converter() {
+        if (isOpen()) {
+            ::iconv_close(cd_);
+        }
+    }
+
+    bool isOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    /// The whole text converted; nullopt when any part of it has no counterpart.
+    std::optional<std::string> convert(std::string_view in) {
+        if (!isOpen()) {
+            return std::nullopt;
+        }
+        if (in.empty()) {
+            return std::string();
+        }
+        // Between UTF-8 and CP932 no character takes more than three bytes per input byte.
+        std::string out(in.size() * 3, '\0');
+        char* inPtr = const_cast<char*>(in.data());
+        std::size_t inLeft = in.size();
+        char* outPtr = out.data();
+        std::size_t outLeft = out.size();
+        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (::iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+            ::iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+            return std::nullopt;
+        }
+        out.resize(out.size() - outLeft);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+/// The program's text is UTF-8; the file's is CP932 ("SHIFT_JIS" lacks characters such as ～).
+class Cp932 {
+public:
+    /// nullopt unless the text comes back unchanged: glibc also maps some characters one
+    /// way only (¥ to the byte of \, 〜 to the byte of ～), and a path or a key read back
+    /// as a different character is as wrong as garbage.
+    std::optional<std::string> encode(std::string_view utf8) {
+        std::optional<std::string> bytes = toCp932_.convert(utf8);
+        if (!bytes || decode(*bytes) != utf8) {
+            return std::nullopt;
+        }
+        return bytes;
+    }
+
+    std::optional<std::string> decode(std::string_view cp932) { return toUtf8_.convert(cp932); }
+
+private:
+    Converter toCp932_{"CP932", "UTF-8"};
+    Converter toUtf8_{"UTF-8", "CP932"};
+};
+
+// ---------------------------------------------------------------------------------------
+// Key codes
+
+/// A code the key sender would refuse marks the whole file as damaged or hand-made wrong.
+bool IsValidKeyCode(std::string_view code) { return std::holds_alternative<platform::KeyStroke>(ParseKeyCode(code)); }
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view skipBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    return s;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    s = skipBlanks(s);
+    while (!s.empty() && isBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+/// Hands out a file's lines one at a time, each without its line end.
+class LineReader {
+public:
+    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+
+    /// nullopt at the end of the file, and for a line holding a CR of its own, which no
+    /// value may contain. A last line without a line end still counts.
+    std::optional<std::string_view> next() {
+        if (rest_.empty()) {
+            return std::nullopt;
+        }
+        const std::size_t lf = rest_.find('\n');
+        std::string_view line = rest_.substr(0, lf);
+        rest_.remove_prefix(lf == std::string_view::npos ? rest_.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.find('\r') != std::string_view::npos) {
+            return std::nullopt;
+        }
+        return line;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+/// The text between the first and the last double quote of the line. CP932 never uses the
+/// byte of " inside a two-byte character, so the search is safe on the undecoded line.
+std::optional<std::string_view> quotedValue(std::string_view line) {
+    line = skipBlanks(line);
+    const std::size_t last = line.rfind('"');
+    if (line.empty() || line.front() != '"' || last == 0 || !skipBlanks(line.substr(last + 1)).empty()) {
+        return std::nullopt;
+    }
+    return line.substr(1, last - 1);
+}
+
+/// The text between the #s of a date, time or boolean literal.
+std::optional<std::string_view> hashLiteral(std::string_view line) {
+    line = skipBlanks(line);
+    if (line.empty() || line.front() != '#') {
+        return std::nullopt;
+    }
+    const std::size_t close = line.find('#', 1);
+    if (close == std::string_view::npos || !skipBlanks(line.substr(close + 1)).empty()) {
+        return std::nullopt;
+    }
+    return line.substr(1, close - 1);
+}
+
+/// A number of minDigits to maxDigits decimal digits at the start of `s`, consumed.
+std::optional<int> takeNumber(std::string_view& s, std::size_t minDigits, std::size_t maxDigits) {
+    std::size_t n = 0;
+    while (n < s.size() && n < maxDigits && s[n] >= '0' && s[n] <= '9') {
+        ++n;
+    }
+    if (n < minDigits) {
+        return std::nullopt;
+    }
+    int value = 0;
+    std::from_chars(s.data(), s.data() + n, value);
+    s.remove_prefix(n);
+    return value;
+}
+
+bool takeChar(std::string_view& s, char c) {
+    if (s.empty() || s.front() != c) {
+        return false;
+    }
+    s.remove_prefix(1);
+    return true;
+}
+
+bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+/// A date yyyy-mm-dd or yyyy/mm/dd, consumed when it is a real calendar date.
+bool takeDate(std::string_view& s) {
+    std::string_view rest = s;
+    const std::optional<int> year = takeNumber(rest, 4, 4);
+    if (!year || rest.empty() || (rest.front() != '-' && rest.front() != '/')) {
+        return false;
+    }
+    const char separator = rest.front();
+    rest.remove_prefix(1);
+    const std::optional<int> month = takeNumber(rest, 1, 2);
+    if (!month || !takeChar(rest, separator)) {
+        return false;
+    }
+    const std::optional<int> day = takeNumber(rest, 1, 2);
+    static constexpr std::array<int, 12> kDays = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (!day || *year < 1 || *month < 1 || *month > 12 || *day < 1 || *day > kDays[*month - 1] ||
+        (*month == 2 && *day == 29 && !isLeapYear(*year))) {
+        return false;
+    }
+    s = rest;
+    return true;
+}
+
+/// A time of day H:MM or H:MM:SS (24-hour clock), consumed, as seconds.
+std::optional<std::int32_t> takeTime(std::string_view& s) {
+    std::string_view rest = s;
+    const std::optional<int> hour = takeNumber(rest, 1, 2);
+    if (!hour || !takeChar(rest, ':')) {
+        return std::nullopt;
+    }
+    const std::optional<int> minute = takeNumber(rest, 1, 2);
+    std::optional<int> second = 0;
+    if (takeChar(rest, ':')) {
+        second = takeNumber(rest, 1, 2);
+    }
+    if (!minute || !second || *hour > 23 || *minute > 59 || *second > 59) {
+        return std::nullopt;
+    }
+    s = rest;
+    return *hour * 3600 + *minute * 60 + *second;
+}
+
+/// The time of day of a #-literal: a time, a date and a time, or a date alone (midnight).
+std::optional<std::int32_t> parseTimeOfDay(std::string_view literal) {
+    std::string_view rest = trimBlanks(literal);
+    const bool hasDate = takeDate(rest);
+    const std::string_view afterDate = rest;
+    rest = skipBlanks(rest);
+    if (hasDate && rest.empty()) {
+        return 0;
+    }
+    if (hasDate && rest.size() == afterDate.size()) {
+        return std::nullopt; // date and time run together
+    }
+    const std::optional<std::int32_t> time = takeTime(rest);
+    if (!time || !rest.empty()) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+std::optional<bool> parseBoolean(std::string_view literal) {
+    if (literal == "TRUE") {
+        return true;
+    }
+    if (literal == "FALSE") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int16_t> parseActionType(std::string_view line) {
+    line = trimBlanks(line);
+    if (!line.empty() && line.front() == '+') {
+        line.remove_prefix(1);
+    }
+    std::int16_t value = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    // Only the two actions there are: any other would arm an alarm that does nothing.
+    if (line.empty() || error != std::errc() || end != line.data() + line.size() || (value != 0 && value != 1)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+/// Reads the file's values one by one; any value missing or malformed fails the whole.
+class AlmParser {
+public:
+    explicit AlmParser(std::string_view bytes) : lines_(bytes) {}
+
+    std::optional<AlarmSettings> parse() {
+        AlarmSettings s;
+        const std::optional<std::string_view> timeLiteral = literal();
+        const std::optional<std::int32_t> time = timeLiteral ? parseTimeOfDay(*timeLiteral) : std::nullopt;
+        const std::optional<std::string_view> enabledLiteral = time ? literal() : std::nullopt;
+        const std::optional<bool> enabled = enabledLiteral ? parseBoolean(*enabledLiteral) : std::nullopt;
+        const std::optional<std::string_view> actionLine = enabled ? lines_.next() : std::nullopt;
+        const std::optional<std::int16_t> action = actionLine ? parseActionType(*actionLine) : std::nullopt;
+        std::optional<std::string> sound = action ? text() : std::nullopt;
+        std::optional<std::string> program = sound ? text() : std::nullopt;
+        if (!program) {
+            return std::nullopt;
+        }
+        s.time = *time;
+        s.enabled = *enabled;
+        s.actionType = *action;
+        s.soundFile = std::move(*sound);
+        s.programFile = std::move(*program);
+
+        // The sequence ends at the first empty name; the pairs after it are read past
+        // (the end marker is still looked for) but not kept.
+        bool sequenceEnded = false;
+        for (std::size_t i = 0; i < kMaxKeys; ++i) {
+            std::optional<std::string> name = text();
+            if (!name) {
+                return std::nullopt;
+            }
+            if (*name == kEndMarker) {
+                return s;
+            }
+            std::optional<std::string> code = text();
+            if (!code) {
+                return std::nullopt;
+            }
+            sequenceEnded = sequenceEnded || name->empty();
+            if (sequenceEnded) {
+                continue;
+            }
+            if (!IsValidKeyCode(*code)) {
+                return std::nullopt;
+            }
+            s.keys.push_back({std::move(*name), std::move(*code)});
+        }
+        // A full sequence has no room for a marker to be looked for.
+        return s;
+    }
+
+private:
+    std::optional<std::string_view> literal() {
+        const std::optional<std::string_view> line = lines_.next();
+        return line ? hashLiteral(*line) : std::nullopt;
+    }
+
+    std::optional<std::string> text() {
+        const std::optional<std::string_view> line = lines_.next();
+        const std::optional<std::string_view> raw = line ? quotedValue(*line) : std::nullopt;
+        return raw ? cp932_.decode(*raw) : std::nullopt;
+    }
+
+    LineReader lines_;
+    Cp932 cp932_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+/// A file descriptor, closed with its owner.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { close(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+    /// Takes over `fd`, closing what it held.
+    void reset(int fd) {
+        close();
+        fd_ = fd;
+    }
+
+    /// Closes now; false when the close reported an error (a write that did not make it).
+    bool close() {
+        if (fd_ < 0) {
+            return true;
+        }
+        const int result = ::close(std::exchange(fd_, -1));
+        return result == 0;
+    }
+
+private:
+    int fd_;
+};
+
+/// A new file beside the target, removed again unless it was renamed over the target.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& folder) {
+        static unsigned counter = 0;
+        for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
+            std::string candidate =
+                folder + "/.kadrill-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+            // 0666 under the user's umask: the file gets the permissions a new file would.
+            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd >= 0) {
+                fd_.reset(fd);
+                path_ = std::move(candidate);
+            } else if (errno != EEXIST) {
+                break;
+            }
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        fd_.close();
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+
+    explicit operator bool() const { return !path_.empty(); }
+    FileDescriptor& fd() { return fd_; }
+
+    /// Renames the (closed) file over `target`; from then on it is no longer removed.
+    bool renameTo(const std::string& target) {
+        if (::rename(path_.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+private:
+    FileDescriptor fd_;
+    std::string path_;
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+/// The file a path stands for: a link is followed, so saving replaces the file it points
+/// to and the link stays.
+std::string resolveLink(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            std::string target(resolved);
+            ::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
+bool replaceFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) {
+        return false;
+    }
+    const std::string target = resolveLink(path);
+    struct stat old {};
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode)) {
+        return false; // a folder or a device is never replaced by a file
+    }
+    const std::string folder = folderOf(target);
+    TemporaryFile temp(folder);
+    if (!temp) {
+        return false;
+    }
+    if (hadOld) {
+        ::fchmod(temp.fd().get(), old.st_mode & 07777); // keep the file's permissions
+    }
+    // Everything on disk before the rename, so a crash leaves either the old or the new file.
+    if (!writeAll(temp.fd().get(), bytes) || ::fsync(temp.fd().get()) != 0 || !temp.fd().close() ||
+        !temp.renameTo(target)) {
+        return false;
+    }
+    // Makes the rename itself durable; the file is in place either way.
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) {
+        ::fsync(dir.get());
+    }
+    return true;
+}
+
+void appendTwoDigits(std::string& out, std::int32_t value) {
+    out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+} // namespace
+
+std::optional<std::string> EncodeAlm(const AlarmSettings& settings) {
+    Cp932 cp932;
+    std::string out;
+    bool encodable = true;
+    const auto appendText = [&](const std::string& text) {
+        std::optional<std::string> bytes;
+        // A line break would split the value over two lines.
+        if (text.find_first_of("\r\n") == std::string::npos) {
+            bytes = cp932.encode(text);
+        }
+        encodable = encodable && bytes.has_value();
+        if (bytes) {
+            out += '"';
+            out += *bytes;
+            out += '"';
+            out += kLineEnd;
+        }
+    };
+
+    const std::int32_t time = (settings.time % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+    out += '#';
+    appendTwoDigits(out, time / 3600);
+    out += ':';
+    appendTwoDigits(out, time / 60 % 60);
+    out += ':';
+    appendTwoDigits(out, time % 60);
+    out += '#';
+    out += kLineEnd;
+    out += settings.enabled ? "#TRUE#" : "#FALSE#";
+    out += kLineEnd;
+    out += std::to_string(settings.actionType);
+    out += kLineEnd;
+    appendText(settings.soundFile);
+    appendText(settings.programFile);
+    for (const KeyEntry& key : settings.keys) {
+        appendText(key.name);
+        appendText(key.code);
+    }
+    appendText(std::string(kEndMarker));
+    if (!encodable) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<AlarmSettings> DecodeAlm(std::string_view bytes) {
+    if (bytes.size() > kMaxAlmFileSize) {
+        return std::nullopt;
+    }
+    return AlmParser(bytes).parse();
+}
+
+SaveOutcome SaveAlmFile(const std::string& path, const AlarmSettings& settings) {
+    const std::optional<std::string> bytes = EncodeAlm(settings);
+    if (!bytes) {
+        return SaveOutcome::Unencodable;
+    }
+    return replaceFile(path, *bytes) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+}
+
+std::optional<AlarmSettings> LoadAlmFile(const std::string& path) {
+    // Non-blocking, so that a named pipe given as the path cannot hang the clock.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > kMaxAlmFileSize) {
+        return std::nullopt;
+    }
+    // One byte more than allowed tells a file that grew meanwhile from one that fits.
+    std::string bytes(kMaxAlmFileSize + 1, '\0');
+    std::size_t size = 0;
+    while (size < bytes.size()) {
+        const ssize_t got = ::read(fd.get(), bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    fd.close();
+    bytes.resize(size);
+    return DecodeAlm(bytes);
+}
+
+bool IsOccupiedPath(const std::string& path) {
+    struct stat link {};
+    struct stat info {};
+    // A link that leads nowhere still occupies its name.
+    return ::lstat(path.c_str(), &link) == 0 && (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode));
+}
+
+} // namespace kadrill::alarm

@@ -1,0 +1,24 @@
+// Feeds arbitrary bytes to the settings-file reader. Besides crashes and undefined
+// behaviour it checks that whatever the reader accepts is written back and read again
+// unchanged: the writer and the reader must agree on every file the program can load.
+
+#include "alarm/AlmFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kadrill::alarm;
+    const std::optional<AlarmSettings> settings =
+        DecodeAlm(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!settings) {
+        return 0;
+    }
+    const std::optional<std::string> written = EncodeAlm(*settings);
+    if (!written || DecodeAlm(*written) != settings) {
+        std::abort();
+    }
+    return 0;
+}
