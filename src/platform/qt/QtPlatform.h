@@ -10,13 +10,14 @@
 #include "QtTrayIcon.h"
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
-#include "platform/nosound/NoSoundMediaControl.h"
 #include "platform/posix/SystemClock.h"
+#include "platform/sdl/SdlMediaControl.h"
 #include "platform/x11/XTestKeySender.h"
 
 namespace kadrill::platform::qt {
 
-/// The real desktop: Qt windows, the system clock, the notification area. Needs a QApplication.
+/// The real desktop: Qt windows, the system clock, the notification area, sound, program
+/// start and key sending. Needs a QApplication.
 class QtPlatform {
 public:
     QtPlatform() : windows(dispatcher), tray(dispatcher) {}
@@ -25,7 +26,8 @@ public:
     QtWindowSystem windows;
     posix::SystemClock clock;
     QtTrayIcon tray;
-    nosound::NoSoundMediaControl media;
+    // The sound's end is heard on the mixer's thread and handled through the dispatcher.
+    sdl::SdlMediaControl media{[this](const Event<int>& e, int code) { dispatcher.deliver(e, code); }};
     QtMessageBoxes messages;
     QtHelp help;
     QtApplication app;
