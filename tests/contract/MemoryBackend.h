@@ -4,6 +4,7 @@
 #include "platform/memory/MemoryPlatform.h"
 
 #include <deque>
+#include <string>
 
 namespace kadrill::contract {
 
@@ -18,6 +19,21 @@ public:
     platform::TrayIcon& tray() { return desk_.tray; }
     platform::MessageBoxes& messages() { return desk_.messages; }
     platform::Clock& clock() { return desk_.clock; }
+    platform::Application& app() { return desk_.app; }
+    platform::FileSystem& files() { return desk_.files; }
+    platform::ProgramStarter& programs() { return desk_.programs; }
+
+    // Paths on this backend's file system: a readable file, a folder, nothing, a program.
+    std::string readableFile() {
+        desk_.files.addReadableFile("/home/user/alarm.alm");
+        return "/home/user/alarm.alm";
+    }
+    std::string folder() { return "/home/user"; }
+    std::string missingPath() { return "/home/user/gone.alm"; }
+    std::string program() {
+        desk_.files.addReadableFile("/usr/bin/editor");
+        return "/usr/bin/editor";
+    }
 
     void show(platform::Window& w) { w.show(); }
     bool activate(platform::Window& w);

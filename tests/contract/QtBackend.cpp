@@ -1,5 +1,7 @@
 #include "QtBackend.h"
 
+#include <QFile>
+
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtConvert.h"
@@ -58,6 +60,18 @@ QMessageBox::ButtonRole roleOf(MessageAnswer answer) {
 } // namespace
 
 QtBackend::QtBackend() : boxAnswerers_(std::make_unique<QObject>()) {}
+
+std::string QtBackend::readableFile() {
+    const QString path = scratch_.filePath(QStringLiteral("alarm.alm"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("#07:30:00#\r\n");
+    return path.toStdString();
+}
+
+std::string QtBackend::folder() { return scratch_.path().toStdString(); }
+
+std::string QtBackend::missingPath() { return scratch_.filePath(QStringLiteral("gone.alm")).toStdString(); }
 
 QtBackend::~QtBackend() {
     boxAnswerers_.reset();

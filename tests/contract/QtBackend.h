@@ -2,12 +2,16 @@
 
 #include "BackendDriver.h"
 #include "platform/posix/SystemClock.h"
+#include "platform/qt/QtApplication.h"
 #include "platform/qt/QtDispatcher.h"
+#include "platform/qt/QtFileSystem.h"
 #include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtTrayIcon.h"
 #include "platform/qt/QtWindowSystem.h"
 
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -31,6 +35,15 @@ public:
     platform::TrayIcon& tray() { return tray_; }
     platform::MessageBoxes& messages() { return messages_; }
     platform::Clock& clock() { return clock_; }
+    platform::Application& app() { return app_; }
+    platform::FileSystem& files() { return files_; }
+    platform::ProgramStarter& programs() { return programs_; }
+
+    // Paths on the real file system: a readable file, a folder, nothing, a program.
+    std::string readableFile();
+    std::string folder();
+    std::string missingPath();
+    std::string program() { return "/bin/true"; }
 
     void show(platform::Window& w);
     bool activate(platform::Window& w);
@@ -64,6 +77,10 @@ private:
     platform::qt::QtTrayIcon tray_{dispatcher_};
     platform::qt::QtMessageBoxes messages_;
     platform::posix::SystemClock clock_;
+    platform::qt::QtApplication app_;
+    platform::qt::QtFileSystem files_;
+    platform::qt::QtProgramStarter programs_;
+    QTemporaryDir scratch_;
     // Parent of the timers that answer message boxes; they die with the backend.
     std::unique_ptr<QObject> boxAnswerers_;
 };

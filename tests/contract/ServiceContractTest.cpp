@@ -1,4 +1,7 @@
 #include "ContractTest.h"
+#include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramStarter.h"
 
 namespace kadrill::contract {
 namespace {
@@ -100,4 +103,41 @@ TYPED_TEST(ServiceContract, TimersAndOtherWindowsGoOnWhileAMessageBoxWaits) {
 }
 
 } // namespace
+TYPED_TEST(ServiceContract, OnlyAnExistingReadableRegularFileCounts) {
+    TypeParam b;
+    EXPECT_TRUE(b.files().isReadableFile(b.readableFile()));
+    EXPECT_FALSE(b.files().isReadableFile(b.folder())) << "a folder is no file";
+    EXPECT_FALSE(b.files().isReadableFile(b.missingPath()));
+    EXPECT_FALSE(b.files().isReadableFile(""));
+    EXPECT_FALSE(b.files().documentsFolder().empty());
+}
+
+TYPED_TEST(ServiceContract, AProgramStartsByItsPathAndAMissingOneIsNotFound) {
+    TypeParam b;
+    const platform::StartResult started = b.programs().start(b.program());
+    EXPECT_EQ(started.status, platform::StartResult::Status::Started);
+    EXPECT_GT(started.pid, 0);
+    EXPECT_EQ(b.programs().start(b.missingPath()).status, platform::StartResult::Status::NotFound);
+    EXPECT_EQ(b.programs().start(b.folder()).status, platform::StartResult::Status::NotFound);
+}
+
+TYPED_TEST(ServiceContract, TimersTickWhileTheProgramWaitsForEvents) {
+    TypeParam b;
+    auto w = b.windows().createWindow(plainWindow());
+    platform::Timer& t = w->addTimer({.interval = 20, .enabled = true});
+    int ticks = 0;
+    t.tick.setHandler([&] { ++ticks; });
+    b.app().waitForEvents(150);
+    EXPECT_GE(ticks, 3);
+}
+
+TYPED_TEST(ServiceContract, AMessageAtTheTrayIconNeedsAnIconInANotificationArea) {
+    TypeParam b;
+    const platform::NotifyIconRecord record{.id = 1, .tip = "Kadrill", .icon = "kadrill"};
+    EXPECT_FALSE(b.tray().showMessage("Kadrill", "ｱﾗｰﾑ", platform::MessageIcon::Information)) << "no icon yet";
+    const bool shown = b.tray().add(record);
+    EXPECT_EQ(b.tray().showMessage("Kadrill", "ｱﾗｰﾑ", platform::MessageIcon::Information), shown);
+    b.tray().remove(record);
+}
+
 } // namespace kadrill::contract

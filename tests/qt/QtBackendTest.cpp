@@ -1,9 +1,13 @@
 #include "platform/qt/QtControls.h"
+#include "platform/qt/QtFileSystem.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <ctime>
@@ -124,6 +128,14 @@ private slots:
         const int stopped = ticks;
         QTest::qWait(1200);
         QCOMPARE(ticks, stopped);
+    }
+
+    void aNamedPipeIsNoFileAndAskingNeverBlocks() {
+        QTemporaryDir dir;
+        const std::string pipe = dir.filePath(QStringLiteral("pipe")).toStdString();
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        // Opening a pipe for reading would wait for a writer; the question must not.
+        QVERIFY(!qt::QtFileSystem().isReadableFile(pipe));
     }
 
     void labelsUseTheSubstitutedJapaneseFont() {

@@ -131,6 +131,9 @@ StartResult MemoryProgramStarter::start(const std::string& path) {
         results_.pop_front();
         return r;
     }
+    if (!files_.isReadableFile(path)) {
+        return {StartResult::Status::NotFound, 0, "no such file"};
+    }
     return {StartResult::Status::Started, nextPid_++, {}};
 }
 

@@ -170,9 +170,10 @@ private:
 };
 
 /// Programs "started" by path: each start takes the next scripted result, else succeeds
-/// with a new process id.
+/// with a new process id where the file system holds the path, and finds nothing elsewhere.
 class MemoryProgramStarter final : public ProgramStarter {
 public:
+    explicit MemoryProgramStarter(const MemoryFileSystem& files) : files_(files) {}
     StartResult start(const std::string& path) override;
 
     void setNextResult(StartResult result) { results_.push_back(std::move(result)); }
@@ -180,6 +181,7 @@ public:
     std::int64_t lastPid() const { return nextPid_ - 1; }
 
 private:
+    const MemoryFileSystem& files_;
     std::deque<StartResult> results_;
     std::vector<std::string> started_;
     std::int64_t nextPid_ = 1000;
