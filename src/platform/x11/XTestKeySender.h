@@ -8,6 +8,15 @@ namespace kadrill::platform::x11 {
 
 /// Types keys into the focused window through the XTest extension, on a connection of its
 /// own to the X display.
+///
+/// Each stroke is planned on the keyboard mapping of that moment: Shift is added or left
+/// out as the layout and Caps Lock require, and a character on no key is typed on an unused
+/// keycode that carries it only for that key. While the user holds a modifier down the
+/// stroke waits for its release, for a bounded time, and then fails rather than type a
+/// chord nobody asked for.
+///
+/// The owner of the focused window is the process the X server recorded for its client
+/// (X-Resource 1.2); a server without that extension makes targetHasFocus() false.
 class XTestKeySender final : public KeySender {
 public:
     /// displayName null means the display named by the DISPLAY environment variable.
