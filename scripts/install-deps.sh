@@ -18,6 +18,8 @@ packages=(
   xvfb xauth faketime trayer x11-utils
   # end-to-end: a window manager to minimise and move; fuzzing the settings reader
   openbox clang libclang-rt-14-dev
+  # the key-sending tests switch keyboard layouts in their own Xvfb
+  x11-xkb-utils
   # benchmark: the reference clock and the repaint watcher
   x11-apps libxdamage-dev xdotool
   # Japanese glyphs and the ♪ mark on the face
