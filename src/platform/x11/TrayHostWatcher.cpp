@@ -1,5 +1,7 @@
 #include "TrayHostWatcher.h"
 
+#include "XlibHandles.h"
+
 #include <QSocketNotifier>
 
 #include <X11/Xlib.h>
@@ -12,11 +14,6 @@
 namespace kadrill::platform::x11 {
 
 namespace {
-
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 // Every way the owner can change: a new owner (or None) set, the owner's window destroyed,
 // the owner's client gone (a crashed panel).
