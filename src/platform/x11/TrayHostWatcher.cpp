@@ -1,8 +1,9 @@
 #include "TrayHostWatcher.h"
 
-#include "XlibHandles.h"
-
+// Qt first: Xlib defines Bool and Status as macros.
 #include <QSocketNotifier>
+
+#include "XlibHandles.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
