@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace kadrill::platform {
 
 /// The running program as a whole.
@@ -21,6 +23,10 @@ public:
     /// Handles events as they come for the given milliseconds, then returns: a wait during
     /// which the program stays alive.
     virtual void waitForEvents(int milliseconds) = 0;
+
+    /// Runs the function from the event loop once the current handler has returned: a
+    /// window's own button handler closes (destroys) the window this way.
+    virtual void post(std::function<void()> function) = 0;
 };
 
 } // namespace kadrill::platform

@@ -2,6 +2,7 @@
 
 #include "Color.h"
 #include "Event.h"
+#include "Geometry.h"
 #include "Mouse.h"
 
 #include <string>
@@ -28,6 +29,9 @@ class LineShape : public Control {
 public:
     virtual void setColor(Color color) = 0;
     virtual Color color() const = 0;
+    /// Moves the end point (twips, in the container); the start point stays where it was made.
+    virtual void setEnd(PointF to) = 0;
+    virtual PointF end() const = 0;
 };
 
 /// A caption on a transparent background, lit or unlit only through its text colour.
@@ -38,6 +42,9 @@ public:
     virtual std::string text() const = 0;
     virtual void setForeColor(Color color) = 0;
     virtual Color foreColor() const = 0;
+    /// A disabled label is drawn greyed out, as the desktop greys a caption it disables.
+    virtual void setEnabled(bool enabled) = 0;
+    virtual bool isEnabled() const = 0;
 
     /// Raised when a mouse button goes down over the label.
     Event<MouseEvent> mouseDown;
@@ -54,6 +61,80 @@ public:
 
     /// Raised when the user presses and releases the button, or presses Space on it.
     Event<> clicked;
+};
+
+/// A control the user works with by mouse and keyboard. A disabled one is greyed out and
+/// takes neither; Tab passes it by.
+class InputControl : public Control {
+public:
+    virtual void setEnabled(bool enabled) = 0;
+    /// The control's own setting, whatever its container's.
+    virtual bool isEnabled() const = 0;
+    /// Gives the control the keyboard focus (when its window is active).
+    virtual void setFocus() = 0;
+    virtual bool hasFocus() const = 0;
+};
+
+/// A one-line text box.
+class TextBox : public InputControl {
+public:
+    /// Raises `changed` when the text differs from the box's text; never `edited`.
+    virtual void setText(const std::string& text) = 0;
+    virtual std::string text() const = 0;
+    /// The most characters (not bytes) the user can type in; 0 for no limit. Text already
+    /// in the box stays, and the program may still set a longer one.
+    virtual void setMaxLength(int characters) = 0;
+    virtual int maxLength() const = 0;
+
+    /// Every change of the text, typed by the user or set by the program.
+    Event<> changed;
+    /// Only the changes the user makes (typing, deleting, pasting), raised before `changed`.
+    Event<> edited;
+    /// A press of the left button into the box; the box has the focus by then.
+    Event<> clicked;
+};
+
+/// A push button with a caption. An "&" in the caption marks its access key (Alt+letter).
+class CommandButton : public InputControl {
+public:
+    /// Raised by a click, Space, the access key, Enter on the window's default button and
+    /// Escape on its cancel button; only while the button is enabled.
+    Event<> clicked;
+};
+
+/// One of a group of option buttons: the options of one container form a group, and only
+/// one of them is selected at a time.
+class OptionButton : public InputControl {
+public:
+    /// Selecting one deselects the others of its group. Raises nothing.
+    virtual void setChecked(bool checked) = 0;
+    virtual bool isChecked() const = 0;
+
+    /// Raised when the user selects the option (mouse, arrow keys, access key), also when
+    /// it was selected already; never by setChecked.
+    Event<> clicked;
+};
+
+/// A list of text lines, one of which may be selected.
+class ListBox : public InputControl {
+public:
+    virtual void addItem(const std::string& text) = 0;
+    /// Inserts in front of line `index`; `index` == count() appends. A selection moves
+    /// with its line.
+    virtual void insertItem(int index, const std::string& text) = 0;
+    /// Removing the selected line leaves no line selected.
+    virtual void removeItem(int index) = 0;
+    virtual void clear() = 0;
+    virtual int count() const = 0;
+    virtual std::string item(int index) const = 0;
+    /// The selected line, -1 for none.
+    virtual int currentIndex() const = 0;
+    /// -1 clears the selection. The line is scrolled into view.
+    virtual void setCurrentIndex(int index) = 0;
+
+    /// Raised whenever the selected line changes, by the user (mouse or keyboard) or by
+    /// the program (setCurrentIndex, or a removal or clear that takes the selection away).
+    Event<> selectionChanged;
 };
 
 /// How the backend may deliver the ticks of a timer.

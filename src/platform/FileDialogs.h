@@ -1,16 +1,28 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kadrill::platform {
 
+/// One choice of a file dialog's type list.
+struct FileFilter {
+    /// Shown verbatim: "ｻｳﾝﾄﾞﾌｧｲﾙ (*.wav;*.mid)".
+    std::string caption;
+    /// Names matching any of these patterns are listed: "*.wav", "*.mid"; "*" for all.
+    std::vector<std::string> patterns;
+    /// Lists only files the user may execute (programs have no extension here), whatever
+    /// their names; `patterns` is then ignored.
+    bool executablesOnly = false;
+};
+
 struct FileDialogOptions {
     std::string title;
-    /// The folder and file name the dialog starts with.
+    /// The folder and file name the dialog starts with; empty to keep what the dialog
+    /// showed last.
     std::string initialPath;
-    /// What the filter shows, and its pattern: "ｱﾗｰﾑ設定ﾌｧｲﾙ " and "*.alm".
-    std::string filterName;
-    std::string filterPattern;
+    /// The first is selected when the dialog opens.
+    std::vector<FileFilter> filters;
 };
 
 /// The desktop's open-file and save-file dialogs. Both wait for the user while timers and

@@ -12,6 +12,13 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
+/// A position computed in fractions of a twip, as a drawing keeps it.
+struct PointF {
+    float x = 0;
+    float y = 0;
+    friend bool operator==(const PointF&, const PointF&) = default;
+};
+
 struct Rect {
     int left = 0;
     int top = 0;

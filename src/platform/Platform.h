@@ -11,6 +11,7 @@ class KeySender;
 class MediaControl;
 class MessageBoxes;
 class ProgramStarter;
+class SystemTimeSetter;
 class TrayIcon;
 class WindowSystem;
 
@@ -28,6 +29,7 @@ struct Platform {
     FileDialogs& fileDialogs;
     ProgramStarter& programs;
     KeySender& keys;
+    SystemTimeSetter& timeSetter;
 };
 
 } // namespace kadrill::platform

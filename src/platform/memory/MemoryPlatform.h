@@ -8,6 +8,7 @@
 #include "MemoryClock.h"
 #include "MemoryControls.h"
 #include "MemoryServices.h"
+#include "MemorySystemTimeSetter.h"
 #include "MemoryWindow.h"
 #include "platform/Platform.h"
 
@@ -30,7 +31,8 @@ public:
     MemoryFileDialogs fileDialogs;
     MemoryProgramStarter programs;
     MemoryKeySender keys;
-    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys};
+    MemorySystemTimeSetter timeSetter{loop};
+    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys, timeSetter};
 };
 
 } // namespace kadrill::platform::memory

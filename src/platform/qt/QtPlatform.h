@@ -17,10 +17,13 @@
 namespace kadrill::platform::qt {
 
 /// The real desktop: Qt windows, the system clock, the notification area, sound, program
-/// start and key sending. Needs a QApplication.
+/// start and key sending. Needs a QApplication. Setting the clock is handed in: the real
+/// setter is wired only by the program itself, never by a test.
 class QtPlatform {
 public:
-    QtPlatform() : windows(dispatcher), tray(dispatcher) {}
+    explicit QtPlatform(SystemTimeSetter& timeSetter)
+        : windows(dispatcher), tray(dispatcher),
+          platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys, timeSetter} {}
 
     QtDispatcher dispatcher;
     QtWindowSystem windows;
@@ -35,7 +38,7 @@ public:
     QtFileDialogs fileDialogs;
     QtProgramStarter programs;
     x11::XTestKeySender keys;
-    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys};
+    Platform platform;
 };
 
 } // namespace kadrill::platform::qt
