@@ -21,7 +21,7 @@ constexpr const char* kTitle = "Kadrill";
 platform::FileDialogOptions dialogOptions(const platform::FileSystem& files, const char* title, const char* fileName) {
     // The documents folder, not the program's: an installed program's folder is not the
     // user's to write in.
-    return {title, files.documentsFolder() + "/" + fileName, "ｱﾗｰﾑ設定ﾌｧｲﾙ ", "*.alm"};
+    return {title, files.documentsFolder() + "/" + fileName, {{"ｱﾗｰﾑ設定ﾌｧｲﾙ ", {"*.alm"}}}};
 }
 
 } // namespace

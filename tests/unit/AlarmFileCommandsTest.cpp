@@ -98,8 +98,9 @@ TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCop
     const platform::FileDialogOptions& dialog = desk.fileDialogs.shown()[0];
     EXPECT_EQ(dialog.title, "設定の保存");
     EXPECT_EQ(dialog.initialPath, dir_.string() + "/無題");
-    EXPECT_EQ(dialog.filterName, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
-    EXPECT_EQ(dialog.filterPattern, "*.alm");
+    ASSERT_EQ(dialog.filters.size(), 1U);
+    EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
+    EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
 
     EXPECT_EQ(LoadAlmFile(path("morning.alm")), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kSaved)}));
@@ -175,8 +176,9 @@ TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
     const platform::FileDialogOptions& dialog = desk.fileDialogs.shown()[0];
     EXPECT_EQ(dialog.title, "設定の読込み");
     EXPECT_EQ(dialog.initialPath, dir_.string() + "/*.alm");
-    EXPECT_EQ(dialog.filterName, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
-    EXPECT_EQ(dialog.filterPattern, "*.alm");
+    ASSERT_EQ(dialog.filters.size(), 1U);
+    EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
+    EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
 
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kLoaded)}));
     EXPECT_EQ(seenWhileTold, Edited()) << "in force before the message";
