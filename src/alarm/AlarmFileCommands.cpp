@@ -21,9 +21,7 @@ constexpr const char* kTitle = "Kadrill";
 platform::FileDialogOptions dialogOptions(const platform::FileSystem& files, const char* title, const char* fileName) {
     // The documents folder, not the program's: an installed program's folder is not the
     // user's to write in.
-    return {.title = title,
-            .initialPath = files.documentsFolder() + "/" + fileName,
-            .filters = {{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}}}};
+    return {title, files.documentsFolder() + "/" + fileName, {{"ｱﾗｰﾑ設定ﾌｧｲﾙ ", {"*.alm"}}}};
 }
 
 } // namespace

@@ -100,8 +100,7 @@ TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCop
     EXPECT_EQ(dialog.initialPath, dir_.string() + "/無題");
     ASSERT_EQ(dialog.filters.size(), 1U);
     EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
-    EXPECT_EQ(dialog.filters[0].patterns, (std::vector<std::string>{"*.alm"}));
-    EXPECT_FALSE(dialog.filters[0].executablesOnly);
+    EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
 
     EXPECT_EQ(LoadAlmFile(path("morning.alm")), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kSaved)}));
@@ -179,8 +178,7 @@ TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
     EXPECT_EQ(dialog.initialPath, dir_.string() + "/*.alm");
     ASSERT_EQ(dialog.filters.size(), 1U);
     EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
-    EXPECT_EQ(dialog.filters[0].patterns, (std::vector<std::string>{"*.alm"}));
-    EXPECT_FALSE(dialog.filters[0].executablesOnly);
+    EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
 
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kLoaded)}));
     EXPECT_EQ(seenWhileTold, Edited()) << "in force before the message";

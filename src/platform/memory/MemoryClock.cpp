@@ -15,8 +15,17 @@ void FakeClock::setTimeOfDay(int hour, int minute, int second, int millisecond) 
     wallMs_ = day * kDay + ((hour * 60LL + minute) * 60 + second) * 1000 + millisecond;
 }
 
+void MemoryEventLoop::runPosted() {
+    while (!posted_.empty()) {
+        auto function = std::move(posted_.front());
+        posted_.pop_front();
+        function();
+    }
+}
+
 void MemoryEventLoop::advance(std::int64_t milliseconds) {
     const std::int64_t target = now_ + milliseconds;
+    runPosted();
     for (;;) {
         MemoryTimer* next = nullptr;
         for (MemoryTimer* t : timers_) {
@@ -32,6 +41,7 @@ void MemoryEventLoop::advance(std::int64_t milliseconds) {
         now_ = next->nextDue();
         next->setNextDue(now_ + next->interval());
         next->tick.raise();
+        runPosted();
     }
     if (now_ < target) {
         clock_.advance(target - now_);

@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,10 +49,18 @@ public:
     void add(MemoryTimer* timer) { timers_.push_back(timer); }
     void remove(MemoryTimer* timer);
 
+    /// Queues a function to run once the current handler has returned: at the next
+    /// advance (before any tick) or runPosted.
+    void post(std::function<void()> function) { posted_.push_back(std::move(function)); }
+    /// Runs what is queued, including what those functions queue.
+    void runPosted();
+    bool hasPosted() const { return !posted_.empty(); }
+
 private:
     FakeClock& clock_;
     std::int64_t now_ = 0;
     std::vector<MemoryTimer*> timers_;
+    std::deque<std::function<void()>> posted_;
 };
 
 } // namespace kadrill::platform::memory

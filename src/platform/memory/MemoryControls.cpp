@@ -24,6 +24,38 @@ bool MemoryControlStore::containersVisible() const {
 
 bool MemoryControlStore::isShowing() const { return containersVisible() && window_.isVisible(); }
 
+bool MemoryControlStore::containersEnabled() const {
+    if (container_ == nullptr) {
+        return true;
+    }
+    const auto* frame = dynamic_cast<const Frame*>(container_);
+    return (frame == nullptr || frame->isEnabled()) && parent_->containersEnabled();
+}
+
+void MemoryControlStore::collectFocusTargets(std::vector<MemoryFocusTarget*>& into) const {
+    for (const auto& b : buttons) {
+        into.push_back(b.get());
+    }
+    for (const auto& t : textBoxes) {
+        into.push_back(t.get());
+    }
+    for (const auto& b : commandButtons) {
+        into.push_back(b.get());
+    }
+    for (const auto& o : optionButtons) {
+        into.push_back(o.get());
+    }
+    for (const auto& l : listBoxes) {
+        into.push_back(l.get());
+    }
+    for (const auto& f : frames) {
+        f->controls().collectFocusTargets(into);
+    }
+    for (const auto& p : pictures) {
+        p->controls().collectFocusTargets(into);
+    }
+}
+
 Point MemoryControlStore::toScreen(Point at) const {
     const Point client = window_.clientOrigin();
     return {client.x + origin_.x + at.x, client.y + origin_.y + at.y};
@@ -39,7 +71,15 @@ bool MemoryLabel::press(MouseButton button, Point at) {
 }
 
 MemoryPictureButton::MemoryPictureButton(const MemoryControlStore& container, const PictureButtonProperties& props)
-    : container_(container), window_(container.window()), props_(props), visible_(props.visible) {}
+    : container_(container), window_(container.window()), props_(props), visible_(props.visible),
+      serial_(window_.nextSerial()) {}
+
+bool MemoryPictureButton::isUsable() const { return isShowing() && container_.containersEnabled(); }
+
+bool MemoryPictureButton::space() {
+    clicked.raise();
+    return true;
+}
 
 void MemoryPictureButton::setVisible(bool visible) {
     visible_ = visible;
@@ -48,7 +88,9 @@ void MemoryPictureButton::setVisible(bool visible) {
 
 bool MemoryPictureButton::isShowing() const { return visible_ && container_.isShowing(); }
 
-bool MemoryPictureButton::canTakeFocus() const { return visible_ && container_.containersVisible(); }
+bool MemoryPictureButton::canTakeFocus() const {
+    return visible_ && container_.containersVisible() && container_.containersEnabled();
+}
 
 void MemoryPictureButton::setFocus() {
     if (canTakeFocus()) {
@@ -71,6 +113,11 @@ bool MemoryPictureButton::click(MouseButton button) {
 
 void MemoryFrame::setVisible(bool visible) {
     visible_ = visible;
+    store_.window().dropHiddenFocus();
+}
+
+void MemoryFrame::setEnabled(bool enabled) {
+    enabled_ = enabled;
     store_.window().dropHiddenFocus();
 }
 
@@ -126,6 +173,26 @@ Frame& MemoryControlStore::addFrame(const FrameProperties& props) {
 Picture& MemoryControlStore::addPicture(const PictureProperties& props) {
     pictures.push_back(std::make_unique<MemoryPicture>(*this, props));
     return *pictures.back();
+}
+
+TextBox& MemoryControlStore::addTextBox(const TextBoxProperties& props) {
+    textBoxes.push_back(std::make_unique<MemoryTextBox>(*this, props));
+    return *textBoxes.back();
+}
+
+CommandButton& MemoryControlStore::addCommandButton(const CommandButtonProperties& props) {
+    commandButtons.push_back(std::make_unique<MemoryCommandButton>(*this, props));
+    return *commandButtons.back();
+}
+
+OptionButton& MemoryControlStore::addOptionButton(const OptionButtonProperties& props) {
+    optionButtons.push_back(std::make_unique<MemoryOptionButton>(*this, props));
+    return *optionButtons.back();
+}
+
+ListBox& MemoryControlStore::addListBox(const ListBoxProperties& props) {
+    listBoxes.push_back(std::make_unique<MemoryListBox>(*this, props));
+    return *listBoxes.back();
 }
 
 MemoryTimer::MemoryTimer(MemoryEventLoop& loop, const TimerProperties& props) : loop_(loop), props_(props) {

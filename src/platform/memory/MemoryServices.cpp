@@ -114,6 +114,8 @@ void MemoryApplication::processEvents() {
 
 void MemoryApplication::waitForEvents(int milliseconds) { loop_.advance(milliseconds); }
 
+void MemoryApplication::post(std::function<void()> function) { loop_.post(std::move(function)); }
+
 std::string MemoryFileDialogs::answer(const FileDialogOptions& options) {
     shown_.push_back(options);
     if (names_.empty()) {

@@ -130,6 +130,7 @@ public:
     void processEvents() override;
     /// Lets the fake time pass, ticking timers meanwhile.
     void waitForEvents(int milliseconds) override;
+    void post(std::function<void()> function) override;
     int quitCount() const { return quits_; }
     int processEventsCount() const { return processed_; }
 

@@ -2,6 +2,10 @@
 
 #include "MemoryClock.h"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+
 namespace kadrill::platform::memory {
 
 namespace {
@@ -150,11 +154,125 @@ bool MemoryWindow::releaseMouse(MouseButton button, Point screen) {
 }
 
 bool MemoryWindow::pressSpace() {
-    if (!isActive() || focused_ == nullptr || !focused_->isShowing()) {
+    if (!isActive() || focused_ == nullptr || !focused_->isUsable()) {
         return false;
     }
-    focused_->clicked.raise();
-    return true;
+    return focused_->space();
+}
+
+namespace {
+
+template <class F> void forEachStore(const MemoryControlStore& store, F&& f) {
+    f(store);
+    for (const auto& frame : store.frames) {
+        forEachStore(frame->controls(), f);
+    }
+    for (const auto& picture : store.pictures) {
+        forEachStore(picture->controls(), f);
+    }
+}
+
+char accessKeyOf(const std::string& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == '&') {
+            if (caption[i + 1] == '&') {
+                ++i;
+                continue;
+            }
+            return static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1])));
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<MemoryFocusTarget*> MemoryWindow::tabOrder() const {
+    std::vector<MemoryFocusTarget*> targets;
+    store_.collectFocusTargets(targets);
+    std::stable_sort(targets.begin(), targets.end(), [](const MemoryFocusTarget* a, const MemoryFocusTarget* b) {
+        return a->tabIndex() != b->tabIndex() ? a->tabIndex() < b->tabIndex() : a->serial() < b->serial();
+    });
+    return targets;
+}
+
+bool MemoryWindow::pressEnter() {
+    if (!isActive() || (focused_ != nullptr && focused_->isUsable() && focused_->keepsEnter())) {
+        return false;
+    }
+    bool pressed = false;
+    forEachStore(store_, [&](const MemoryControlStore& store) {
+        for (const auto& button : store.commandButtons) {
+            if (!pressed && button->props().isDefault && button->isUsable()) {
+                pressed = button->press();
+            }
+        }
+    });
+    return pressed;
+}
+
+bool MemoryWindow::pressEscape() {
+    if (!isActive()) {
+        return false;
+    }
+    bool pressed = false;
+    forEachStore(store_, [&](const MemoryControlStore& store) {
+        for (const auto& button : store.commandButtons) {
+            if (!pressed && button->props().isCancel && button->isUsable()) {
+                pressed = button->press();
+            }
+        }
+    });
+    return pressed;
+}
+
+void MemoryWindow::pressTab(bool back) {
+    if (!isActive()) {
+        return;
+    }
+    const auto order = tabOrder();
+    std::vector<MemoryFocusTarget*> usable;
+    std::copy_if(order.begin(), order.end(), std::back_inserter(usable),
+                 [](const MemoryFocusTarget* t) { return t->isUsable(); });
+    if (usable.empty()) {
+        return;
+    }
+    const auto at = std::find(usable.begin(), usable.end(), focused_);
+    if (at == usable.end()) {
+        focused_ = back ? usable.back() : usable.front();
+        return;
+    }
+    const auto i = static_cast<std::size_t>(at - usable.begin());
+    focused_ = back ? usable[(i + usable.size() - 1) % usable.size()] : usable[(i + 1) % usable.size()];
+}
+
+bool MemoryWindow::pressAccessKey(char letter) {
+    if (!isActive()) {
+        return false;
+    }
+    const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    MemoryCommandButton* button = nullptr;
+    MemoryOptionButton* option = nullptr;
+    forEachStore(store_, [&](const MemoryControlStore& store) {
+        for (const auto& b : store.commandButtons) {
+            if (button == nullptr && option == nullptr && b->isUsable() && accessKeyOf(b->props().caption) == key) {
+                button = b.get();
+            }
+        }
+        for (const auto& o : store.optionButtons) {
+            if (button == nullptr && option == nullptr && o->isUsable() && accessKeyOf(o->props().caption) == key) {
+                option = o.get();
+            }
+        }
+    });
+    if (button != nullptr) {
+        focused_ = button;
+        return button->press();
+    }
+    if (option != nullptr) {
+        return option->click();
+    }
+    return false;
 }
 
 std::unique_ptr<Window> MemoryWindowSystem::createWindow(const WindowProperties& props) {

@@ -49,14 +49,28 @@ public:
     /// The Space key: the focused button of the active window clicks. False when no
     /// button took it.
     bool pressSpace();
+    /// Enter: the enabled default button clicks, unless the focus is in a list or a box
+    /// that keeps Enter. False when no button took it.
+    bool pressEnter();
+    /// Escape: the enabled cancel button clicks. False when none took it.
+    bool pressEscape();
+    /// Tab (Shift+Tab with `back`): the focus moves to the next control the user can reach,
+    /// in tab order, round the end.
+    void pressTab(bool back = false);
+    /// Alt and the letter: the button or option whose caption marks that letter with "&".
+    bool pressAccessKey(char letter);
 
     /// The client area's top-left corner on the screen, twips.
     Point clientOrigin() const;
 
-    const MemoryPictureButton* focused() const { return focused_; }
-    void setFocused(const MemoryPictureButton* button) { focused_ = button; }
-    /// Takes the focus from a button that is hidden or lies in a hidden container.
+    MemoryFocusTarget* focused() const { return focused_; }
+    void setFocused(MemoryFocusTarget* control) { focused_ = control; }
+    /// Takes the focus from a control that is hidden, disabled, or lies in such a container.
     void dropHiddenFocus();
+    /// Numbers the window's controls in the order they are made.
+    int nextSerial() { return serial_++; }
+    /// Every control that can take the focus, in tab order.
+    std::vector<MemoryFocusTarget*> tabOrder() const;
 
 private:
     MouseEvent mouseEvent(MouseButton button, int held, Point screen) const;
@@ -70,7 +84,8 @@ private:
     bool closed_ = false;
     Point position_;
     WindowState state_ = WindowState::Normal;
-    const MemoryPictureButton* focused_ = nullptr;
+    MemoryFocusTarget* focused_ = nullptr;
+    int serial_ = 0;
     std::vector<std::unique_ptr<MemoryTimer>> timers_;
     std::vector<std::unique_ptr<MemoryMenu>> menus_;
 };
