@@ -263,6 +263,21 @@ namespace {
 
 QWindow* activeWindowHandle() { return QGuiApplication::focusWindow(); }
 
+// Key by key; QTest spells only Latin-1 by itself, the rest come as the text of a key
+// without a key code of its own, as an input method hands them over.
+void typeInto(QWidget* widget, const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(widget, c.toLatin1());
+            continue;
+        }
+        const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text.mid(i, length), Qt::NoModifier);
+        i += length - 1;
+    }
+}
+
 } // namespace
 
 QWidget* QtBackend::focusedBox(TextBox& box) {
@@ -286,7 +301,7 @@ void QtBackend::clickInto(TextBox& box) {
 void QtBackend::type(TextBox& box, const std::string& text) {
     if (QWidget* edit = focusedBox(box)) {
         QTest::keyClick(edit, Qt::Key_End);
-        QTest::keyClicks(edit, QString::fromStdString(text));
+        typeInto(edit, QString::fromStdString(text));
     }
 }
 
@@ -296,7 +311,7 @@ void QtBackend::replaceText(TextBox& box, const std::string& text) {
         if (text.empty()) {
             QTest::keyClick(edit, Qt::Key_Delete);
         } else {
-            QTest::keyClicks(edit, QString::fromStdString(text));
+            typeInto(edit, QString::fromStdString(text));
         }
     }
 }
