@@ -480,6 +480,23 @@ TYPED_TEST(DialogContract, TheUserSelectsLinesByMouseAndArrowKeys) {
     EXPECT_EQ(log.lines, (std::vector<int>{-1, 0})) << "with none selected the arrows start at the top";
 }
 
+TYPED_TEST(DialogContract, ArrowsInAListReachedByTabStartAtTheFirstLine) {
+    auto w = this->activeDialog();
+    TextBox& box = w->addTextBox(boxAt({300, 300, 1500, 300}, 0));
+    ListBox& list = w->addListBox(listAt({300, 900, 3000, 1800}, 1));
+    for (const char* line : {"月曜", "火曜", "水曜"}) {
+        list.addItem(line);
+    }
+    ListLog log(list);
+    box.setFocus();
+
+    this->backend.press(Key::Tab);
+    ASSERT_TRUE(list.hasFocus());
+    EXPECT_TRUE(log.lines.empty()) << "the focus alone selects nothing";
+    this->backend.press(Key::Down);
+    EXPECT_EQ(log.lines, (std::vector<int>{0}));
+}
+
 TYPED_TEST(DialogContract, TabVisitsTheControlsByTabIndexAcrossFramesPassingThoseNotUsable) {
     auto w = this->activeDialog();
     Frame& frame = w->addFrame(frameAt({3000, 150, 2700, 3000}));
