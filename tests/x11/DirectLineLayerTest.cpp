@@ -83,6 +83,21 @@ TEST_F(DirectLineLayerTest, DrawsRecoloursHidesAndShowsLinesOverItsBackground) {
     EXPECT_EQ(at({110, 50}), kGreen);
 }
 
+TEST_F(DirectLineLayerTest, AMovedLineLeavesNothingWhereItWas) {
+    auto layer = makeLayer(QRect(20, 10, 160, 80));
+    ASSERT_TRUE(layer);
+    const int moving = layer->addLine(square(40, 20, 20), kGreen, true);
+    layer->addLine(square(55, 50, 20), kGrey, true); // under part of where the line goes
+    layer->moveLine(moving, square(60, 40, 20));
+    EXPECT_EQ(at({45, 25}), kFloor) << "its old place shows the background again";
+    EXPECT_EQ(at({70, 45}), kGreen);
+    EXPECT_EQ(at({70, 65}), kGrey) << "the other line is still drawn where they do not overlap";
+
+    layer->setLine(moving, kGreen, false);
+    layer->moveLine(moving, square(40, 20, 20));
+    EXPECT_EQ(at({45, 25}), kFloor) << "a hidden line moves unseen";
+}
+
 TEST_F(DirectLineLayerTest, ComesBackWholeAfterTheWindowWasHidden) {
     auto layer = makeLayer(QRect(20, 10, 160, 80));
     ASSERT_TRUE(layer);
