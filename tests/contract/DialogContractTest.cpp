@@ -607,6 +607,19 @@ TYPED_TEST(DialogContract, LabelsAndFramesKeepTheirEnabledSetting) {
     EXPECT_TRUE(frame.isEnabled());
 }
 
+TYPED_TEST(DialogContract, AGreyedLabelStillTakesThePressesOverIt) {
+    auto w = this->activeDialog();
+    auto props = labelAt({450, 300, 1200, 300}, "時刻");
+    props.enabled = false;
+    platform::Label& label = w->addLabel(props);
+    MouseLog log;
+    log.watch(*w, "win", [&] { return clientOrigin(*w); });
+    log.watchDown(label, "label", [&] { return clientOrigin(*w) + platform::Point{450, 300}; });
+
+    this->backend.clickLabel(label, platform::MouseButton::Left, {30, 45});
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"label down L held 1 at 30,45"}));
+}
+
 TYPED_TEST(DialogContract, APictureFollowsTheMouseOutsideItWhileAButtonIsHeld) {
     for (const auto mb : {platform::MouseButton::Left, platform::MouseButton::Middle}) {
         SCOPED_TRACE(static_cast<int>(mb));

@@ -248,6 +248,32 @@ private slots:
         QVERIFY(colours().first > 100);
     }
 
+    void theArrowKeysSelectTheNextOptionOfTheGroupAsAClick() {
+        OptionButton& first = window->addOptionButton(
+            {.bounds = {300, 300, 1500, 300}, .caption = "毎日", .tabIndex = 0, .checked = true});
+        OptionButton& second = window->addOptionButton({.bounds = {300, 750, 1500, 300}, .caption = "一回"});
+        Frame& frame = window->addFrame({.bounds = {2400, 150, 3000, 1500}, .caption = "音"});
+        OptionButton& elsewhere = frame.addOptionButton(
+            {.bounds = {150, 300, 1500, 300}, .caption = "鳴らす", .tabIndex = 0, .checked = true});
+        int clicks = 0;
+        second.clicked.setHandler([&] { ++clicks; });
+        window->show();
+        window->activate();
+        QVERIFY(QTest::qWaitForWindowActive(dynamic_cast<qt::QtWindow&>(*window).widget()));
+        first.setFocus();
+        QVERIFY(first.hasFocus());
+
+        QTest::keyClick(dynamic_cast<qt::QtOptionButton&>(first).widget(), Qt::Key_Down);
+        QVERIFY(second.isChecked());
+        QVERIFY(!first.isChecked());
+        QVERIFY(second.hasFocus());
+        QCOMPARE(clicks, 1);
+        QVERIFY(elsewhere.isChecked());
+        QTest::keyClick(dynamic_cast<qt::QtOptionButton&>(second).widget(), Qt::Key_Down);
+        QVERIFY(second.isChecked()); // the arrows stay within the group
+        QVERIFY(elsewhere.isChecked());
+    }
+
     void boxesTakeTheSubstitutedFontAndAllControlsHaveNames() {
         TextBox& box = window->addTextBox({.bounds = {300, 300, 1500, 300},
                                            .text = "",
