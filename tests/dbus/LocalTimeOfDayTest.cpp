@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <tuple>
 
@@ -55,6 +56,8 @@ struct Case {
     int hour, minute, second;
     std::time_t expected;
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 
 class LocalTimeOfDay : public ::testing::TestWithParam<Case> {};
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -107,6 +108,8 @@ struct AnswerCase {
     const char* reason; // nullptr: not looked at; "*": any but empty
     int clockMoves;
 };
+
+void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.what; }
 
 class TimedatedTimeSetterAnswers : public TimedatedTimeSetterTest, public ::testing::WithParamInterface<AnswerCase> {};
 
