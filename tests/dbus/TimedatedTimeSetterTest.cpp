@@ -63,11 +63,16 @@ protected:
 
     static PrivateSystemBus& bus() { return kadrill::testsupport::sharedBus(); }
 
-    std::unique_ptr<TimedatedTimeSetter> makeSetter(std::chrono::milliseconds timeout = 0ms,
-                                                    const QDBusConnection& connection = QDBusConnection::systemBus()) {
-        return std::make_unique<TimedatedTimeSetter>(
-            [this] { ++clockMoves_; }, connection,
-            timeout == 0ms ? TimedatedTimeSetter::kDefaultReplyTimeout : timeout);
+    // Without a timeout, as the program makes it: on the system bus, with its own timeout.
+    std::unique_ptr<TimedatedTimeSetter> makeSetter(std::chrono::milliseconds timeout = 0ms) {
+        if (timeout == 0ms) {
+            return std::make_unique<TimedatedTimeSetter>([this] { ++clockMoves_; });
+        }
+        return makeSetter(QDBusConnection::systemBus(), timeout);
+    }
+    std::unique_ptr<TimedatedTimeSetter> makeSetter(const QDBusConnection& connection,
+                                                    std::chrono::milliseconds timeout) {
+        return std::make_unique<TimedatedTimeSetter>([this] { ++clockMoves_; }, connection, timeout);
     }
 
     std::function<void(SetTimeResult)> recordAnswer() {
@@ -182,7 +187,7 @@ TEST_F(TimedatedTimeSetterTest, FailsWithAReasonWithoutABus) {
         const QDBusConnection nowhere = QDBusConnection::connectToBus(
             QString::fromStdString("unix:path=" + bus().directory() + "/nobody_listens"), name);
         ASSERT_FALSE(nowhere.isConnected());
-        auto setter = makeSetter(0ms, nowhere);
+        auto setter = makeSetter(nowhere, TimedatedTimeSetter::kDefaultReplyTimeout);
         setter->setLocalTimeOfDay(13, 0, 0, recordAnswer());
         EXPECT_TRUE(answers_.empty()) << "done ran within the call";
         ASSERT_TRUE(waitForAnswers());

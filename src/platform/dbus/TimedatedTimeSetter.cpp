@@ -57,6 +57,10 @@ int clampedMilliseconds(std::chrono::milliseconds timeout) {
 
 } // namespace
 
+TimedatedTimeSetter::TimedatedTimeSetter(std::function<void()> clockMoved)
+    : clockMoved_(std::move(clockMoved)), replyTimeoutMs_(clampedMilliseconds(kDefaultReplyTimeout)),
+      calls_(std::make_unique<QObject>()) {}
+
 TimedatedTimeSetter::TimedatedTimeSetter(std::function<void()> clockMoved, const QDBusConnection& bus,
                                          std::chrono::milliseconds replyTimeout)
     : clockMoved_(std::move(clockMoved)), bus_(bus), replyTimeoutMs_(clampedMilliseconds(replyTimeout)),
@@ -81,7 +85,10 @@ void TimedatedTimeSetter::setLocalTimeOfDay(int hour, int minute, int second,
     // Without this flag polkit refuses at once instead of asking for the password.
     message.setInteractiveAuthorizationAllowed(true);
 
-    const QDBusPendingCall call = bus_.asyncCall(message, replyTimeoutMs_);
+    if (!bus_) {
+        bus_ = QDBusConnection::systemBus();
+    }
+    const QDBusPendingCall call = bus_->asyncCall(message, replyTimeoutMs_);
     // Without a bus the call comes back finished, and a watcher would never report it.
     if (call.isFinished()) {
         answerLater(resultOf(call), std::move(done));

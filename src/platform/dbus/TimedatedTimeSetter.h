@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDBusPendingCall;
 class QObject;
@@ -23,10 +24,12 @@ public:
 
     /// `clockMoved` runs after the service has set the clock and before `done`, so that
     /// the timers that follow the wall clock are re-armed before anything reads them.
-    /// Any other bus and timeout are for tests.
-    explicit TimedatedTimeSetter(std::function<void()> clockMoved,
-                                 const QDBusConnection& bus = QDBusConnection::systemBus(),
-                                 std::chrono::milliseconds replyTimeout = kDefaultReplyTimeout);
+    /// The system bus is first connected at the first request: a clock whose time is
+    /// never set keeps no connection and no bus thread.
+    explicit TimedatedTimeSetter(std::function<void()> clockMoved);
+    /// The same on the given bus and with the given reply timeout; for tests.
+    TimedatedTimeSetter(std::function<void()> clockMoved, const QDBusConnection& bus,
+                        std::chrono::milliseconds replyTimeout);
     /// Answers still on their way are dropped: their `done` never runs.
     ~TimedatedTimeSetter() override;
 
@@ -37,7 +40,7 @@ private:
     void answer(SetTimeResult result, const std::function<void(SetTimeResult)>& done);
 
     std::function<void()> clockMoved_;
-    QDBusConnection bus_;
+    std::optional<QDBusConnection> bus_;
     int replyTimeoutMs_;
     // Owns the calls in flight; going with it, they can no longer answer.
     std::unique_ptr<QObject> calls_;
