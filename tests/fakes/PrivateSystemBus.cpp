@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,9 +15,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -149,7 +150,6 @@ void PrivateSystemBus::start(bool withTimeService) {
         daemon_ = spawn({findProgram("dbus-daemon"), "--config-file=" + daemonConfig_, "--address=unix:path=" + socket_,
                          "--print-address", "--nofork"});
         const std::string printed = readLine(daemon_, kStartTimeoutMs, "dbus-daemon");
-        address_ = "unix:path=" + socket_; // so that isPrivateAddress can judge what was printed
         if (!isPrivateAddress(printed)) {
             throw std::runtime_error("private system bus: dbus-daemon listens on " + printed + ", not on " + socket_);
         }

@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class QDBusPendingCall;
 class QObject;
 
 namespace kadrill::platform::dbus {
