@@ -1,4 +1,5 @@
 #include "mainwin/CMain.h"
+#include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
 #include "platform/qt/QtPlatform.h"
 #include "watch/WatchState.h"
@@ -52,7 +53,15 @@ int main(int argc, char* argv[]) {
     font.setHintingPreference(QFont::PreferNoHinting);
     QApplication::setFont(font);
 
-    kadrill::platform::qt::QtPlatform desktop;
+    // The setter re-arms the clock's second edges once the service has moved the clock.
+    kadrill::platform::qt::QtPlatform* clockOwner = nullptr;
+    kadrill::platform::dbus::TimedatedTimeSetter timeSetter([&clockOwner] {
+        if (clockOwner != nullptr) {
+            clockOwner->dispatcher.resyncSecondEdges();
+        }
+    });
+    kadrill::platform::qt::QtPlatform desktop(timeSetter);
+    clockOwner = &desktop;
     QIcon icon;
     icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-32"));
     icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-16"));
