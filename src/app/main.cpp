@@ -10,6 +10,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -20,6 +22,7 @@ bool hasDisplay() {
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
+
 
 } // namespace
 

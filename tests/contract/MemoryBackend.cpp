@@ -110,4 +110,58 @@ void MemoryBackend::closeNextBox(int afterMs) {
     boxWaits_.push_back(afterMs);
 }
 
+void MemoryBackend::clickInto(TextBox& box) { (void)dynamic_cast<MemoryTextBox&>(box).clickInto(); }
+
+void MemoryBackend::type(TextBox& box, const std::string& text) {
+    (void)dynamic_cast<MemoryTextBox&>(box).type(text);
+}
+
+void MemoryBackend::replaceText(TextBox& box, const std::string& text) {
+    (void)dynamic_cast<MemoryTextBox&>(box).replaceAll(text);
+}
+
+void MemoryBackend::click(CommandButton& button) { (void)dynamic_cast<MemoryCommandButton&>(button).click(); }
+
+void MemoryBackend::click(OptionButton& option) { (void)dynamic_cast<MemoryOptionButton&>(option).click(); }
+
+void MemoryBackend::clickLine(ListBox& list, int index) { (void)dynamic_cast<MemoryListBox&>(list).clickLine(index); }
+
+void MemoryBackend::press(Key key) {
+    MemoryWindow* active = desk_.windows.activeWindow();
+    if (active == nullptr) {
+        return;
+    }
+    auto* list = dynamic_cast<MemoryListBox*>(active->focused());
+    switch (key) {
+    case Key::Enter:
+        (void)active->pressEnter();
+        break;
+    case Key::Escape:
+        (void)active->pressEscape();
+        break;
+    case Key::Tab:
+        active->pressTab();
+        break;
+    case Key::BackTab:
+        active->pressTab(true);
+        break;
+    case Key::Up:
+        if (list != nullptr) {
+            (void)list->pressUp();
+        }
+        break;
+    case Key::Down:
+        if (list != nullptr) {
+            (void)list->pressDown();
+        }
+        break;
+    }
+}
+
+void MemoryBackend::pressAccessKey(char letter) {
+    if (MemoryWindow* active = desk_.windows.activeWindow()) {
+        (void)active->pressAccessKey(letter);
+    }
+}
+
 } // namespace kadrill::contract

@@ -20,6 +20,7 @@ public:
     platform::MessageBoxes& messages() { return desk_.messages; }
     platform::Clock& clock() { return desk_.clock; }
     platform::Application& app() { return desk_.app; }
+    platform::FileDialogs& fileDialogs() { return desk_.fileDialogs; }
     platform::FileSystem& files() { return desk_.files; }
     platform::ProgramStarter& programs() { return desk_.programs; }
 
@@ -55,6 +56,16 @@ public:
     void pressTray(TrayPress press);
     void answerNextBox(platform::MessageAnswer answer, int afterMs);
     void closeNextBox(int afterMs);
+
+    void clickInto(platform::TextBox& box);
+    void type(platform::TextBox& box, const std::string& text);
+    void replaceText(platform::TextBox& box, const std::string& text);
+    void click(platform::CommandButton& button);
+    void click(platform::OptionButton& option);
+    void clickLine(platform::ListBox& list, int index);
+    void press(Key key);
+    void pressAccessKey(char letter);
+    void answerNextFileDialog(const std::string& path) { desk_.fileDialogs.setNextFileName(path); }
 
 private:
     platform::memory::MemoryPlatform desk_;

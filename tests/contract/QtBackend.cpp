@@ -8,8 +8,13 @@
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
 
+#include <cctype>
+
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -210,12 +215,17 @@ void QtBackend::pressTray(TrayPress press) {
 }
 
 void QtBackend::whenBoxShown(int afterMs, std::function<void(QWidget* box)> act) {
+    whenModalShown([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, afterMs, std::move(act));
+}
+
+void QtBackend::whenModalShown(const std::function<bool(QWidget*)>& isKind, int afterMs,
+                               std::function<void(QWidget* box)> act) {
     // The box is not up yet: the test shows it after this call, from inside a handler.
     auto* poll = new QTimer(boxAnswerers_.get());
     poll->setInterval(kBoxPollMs);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, afterMs, act = std::move(act)] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, isKind, afterMs, act = std::move(act)] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || !isKind(box) || !box->isVisible()) {
             return;
         }
         poll->stop();
@@ -241,6 +251,123 @@ void QtBackend::closeNextBox(int afterMs) {
     whenBoxShown(afterMs, [](QWidget* box) {
         if (box->windowHandle() != nullptr) {
             box->windowHandle()->close();
+        }
+    });
+}
+
+} // namespace kadrill::contract
+
+namespace kadrill::contract {
+
+namespace {
+
+QWindow* activeWindowHandle() { return QGuiApplication::focusWindow(); }
+
+} // namespace
+
+QWidget* QtBackend::focusedBox(TextBox& box) {
+    QLineEdit* edit = dynamic_cast<platform::qt::QtTextBox&>(box).widget();
+    if (!edit->isVisible() || !edit->isEnabled()) {
+        return nullptr;
+    }
+    edit->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(edit->window())) {
+        return nullptr;
+    }
+    edit->setFocus(Qt::MouseFocusReason);
+    return edit;
+}
+
+void QtBackend::clickInto(TextBox& box) {
+    QWidget* edit = dynamic_cast<platform::qt::QtTextBox&>(box).widget();
+    mouse(MouseAction::Click, edit, MouseButton::Left, QPoint(4, edit->height() / 2));
+}
+
+void QtBackend::type(TextBox& box, const std::string& text) {
+    if (QWidget* edit = focusedBox(box)) {
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, QString::fromStdString(text));
+    }
+}
+
+void QtBackend::replaceText(TextBox& box, const std::string& text) {
+    if (QWidget* edit = focusedBox(box)) {
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        if (text.empty()) {
+            QTest::keyClick(edit, Qt::Key_Delete);
+        } else {
+            QTest::keyClicks(edit, QString::fromStdString(text));
+        }
+    }
+}
+
+void QtBackend::click(CommandButton& button) {
+    QWidget* widget = dynamic_cast<platform::qt::QtCommandButton&>(button).widget();
+    mouse(MouseAction::Click, widget, MouseButton::Left, widget->rect().center());
+}
+
+void QtBackend::click(OptionButton& option) {
+    // On the round mark, which a short caption leaves at the left of a wide option.
+    QWidget* widget = dynamic_cast<platform::qt::QtOptionButton&>(option).widget();
+    mouse(MouseAction::Click, widget, MouseButton::Left, QPoint(7, widget->height() / 2));
+}
+
+void QtBackend::clickLine(ListBox& list, int index) {
+    QListWidget* widget = dynamic_cast<platform::qt::QtListBox&>(list).widget();
+    QListWidgetItem* line = widget->item(index);
+    if (line == nullptr || !widget->isVisible()) {
+        return;
+    }
+    widget->scrollToItem(line);
+    mouse(MouseAction::Click, widget->viewport(), MouseButton::Left, widget->visualItemRect(line).center());
+}
+
+void QtBackend::press(Key key) {
+    QWindow* window = activeWindowHandle();
+    if (window == nullptr) {
+        return;
+    }
+    switch (key) {
+    case Key::Enter:
+        QTest::keyClick(window, Qt::Key_Return);
+        break;
+    case Key::Escape:
+        QTest::keyClick(window, Qt::Key_Escape);
+        break;
+    case Key::Tab:
+        QTest::keyClick(window, Qt::Key_Tab);
+        break;
+    case Key::BackTab:
+        QTest::keyClick(window, Qt::Key_Backtab, Qt::ShiftModifier);
+        break;
+    case Key::Up:
+        QTest::keyClick(window, Qt::Key_Up);
+        break;
+    case Key::Down:
+        QTest::keyClick(window, Qt::Key_Down);
+        break;
+    }
+}
+
+void QtBackend::pressAccessKey(char letter) {
+    if (QWindow* window = activeWindowHandle()) {
+        const auto upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+        QTest::keyClick(window, static_cast<Qt::Key>(upper), Qt::AltModifier);
+    }
+}
+
+void QtBackend::answerNextFileDialog(const std::string& path) {
+    const QString typed = QString::fromStdString(path);
+    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [typed](QWidget* dialog) {
+        if (typed.isEmpty()) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            return;
+        }
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (edit != nullptr) {
+            edit->setFocus();
+            edit->setText(typed);
+            QTest::keyClick(edit, Qt::Key_Return);
         }
     });
 }

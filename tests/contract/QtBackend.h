@@ -4,6 +4,7 @@
 #include "platform/posix/SystemClock.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtDispatcher.h"
+#include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtFileSystem.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtProgramStarter.h"
@@ -36,6 +37,7 @@ public:
     platform::MessageBoxes& messages() { return messages_; }
     platform::Clock& clock() { return clock_; }
     platform::Application& app() { return app_; }
+    platform::FileDialogs& fileDialogs() { return fileDialogs_; }
     platform::FileSystem& files() { return files_; }
     platform::ProgramStarter& programs() { return programs_; }
 
@@ -66,18 +68,35 @@ public:
     void answerNextBox(platform::MessageAnswer answer, int afterMs);
     void closeNextBox(int afterMs);
 
+    void clickInto(platform::TextBox& box);
+    void type(platform::TextBox& box, const std::string& text);
+    void replaceText(platform::TextBox& box, const std::string& text);
+    void click(platform::CommandButton& button);
+    void click(platform::OptionButton& option);
+    void clickLine(platform::ListBox& list, int index);
+    void press(Key key);
+    void pressAccessKey(char letter);
+    void answerNextFileDialog(const std::string& path);
+
 private:
     enum class MouseAction { Press, Move, Release, Click };
     void mouse(MouseAction action, QWidget* widget, platform::MouseButton mb, QPoint pixel);
     void mouseAt(MouseAction action, QWidget* widget, platform::MouseButton mb, platform::Point twips);
     void whenBoxShown(int afterMs, std::function<void(QWidget* box)> act);
+    /// Runs `act` on the next modal window of that kind once it is up.
+    void whenModalShown(const std::function<bool(QWidget*)>& isKind, int afterMs,
+                        std::function<void(QWidget* box)> act);
+    /// The line edit of a text box, with the focus in it, its window active; null when the
+    /// user could not reach it.
+    QWidget* focusedBox(platform::TextBox& box);
 
     platform::qt::QtDispatcher dispatcher_;
     platform::qt::QtWindowSystem windows_{dispatcher_};
     platform::qt::QtTrayIcon tray_{dispatcher_};
     platform::qt::QtMessageBoxes messages_;
     platform::posix::SystemClock clock_;
-    platform::qt::QtApplication app_;
+    platform::qt::QtApplication app_{dispatcher_};
+    platform::qt::QtFileDialogs fileDialogs_;
     platform::qt::QtFileSystem files_;
     platform::qt::QtProgramStarter programs_;
     QTemporaryDir scratch_;

@@ -1,5 +1,6 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
+#include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
@@ -29,6 +30,7 @@ class QtBackendTest : public QObject {
     Q_OBJECT
 
 private:
+    kadrill::test::NoTimeSetter timeSetter;
     std::unique_ptr<qt::QtPlatform> desk;
     std::unique_ptr<Window> window;
 
@@ -36,7 +38,7 @@ private:
 
 private slots:
     void init() {
-        desk = std::make_unique<qt::QtPlatform>();
+        desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow({.caption = "Kadrill",
                                              .clientWidth = 6000,
                                              .clientHeight = 1890,

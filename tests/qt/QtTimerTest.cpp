@@ -1,4 +1,5 @@
 // How the Qt backend paces the three kinds of timer, measured against the real clock.
+#include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/SecondEdgeTimer.h"
 
@@ -25,11 +26,12 @@ class QtTimerTest : public QObject {
     Q_OBJECT
 
 private:
+    kadrill::test::NoTimeSetter timeSetter;
     std::unique_ptr<qt::QtPlatform> desk;
     std::unique_ptr<Window> window;
 
     void makeDesk() {
-        desk = std::make_unique<qt::QtPlatform>();
+        desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow(
             {.caption = "Kadrill", .clientWidth = 6000, .clientHeight = 1890, .picture = "face", .icon = "kadrill"});
     }

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "Assets.h"
+#include "QtConvert.h"
 #include "platform/Container.h"
 #include "platform/Window.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <functional>
 #include <memory>
@@ -31,6 +36,7 @@ public:
     std::function<void(QMouseEvent*)> onPress;
 
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -45,6 +51,8 @@ public:
     std::string text() const override;
     void setForeColor(Color color) override;
     Color foreColor() const override { return color_; }
+    void setEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+    bool isEnabled() const override { return !widget_->testAttribute(Qt::WA_ForceDisabled); }
 
     QLabel* widget() const { return widget_; }
 
@@ -84,6 +92,134 @@ public:
 
 private:
     PictureButtonWidget* widget_;
+};
+
+/// The part the text boxes, command and option buttons and lists share: each holds one
+/// widget, which Qt owns through its parent.
+template <class Interface, class Widget> class QtInput : public Interface {
+public:
+    void setVisible(bool visible) override {
+        widget_->setVisible(visible);
+        if (!visible) {
+            dropFocusWithin(widget_);
+        }
+    }
+    bool isVisible() const override { return !widget_->isHidden(); }
+    void setEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+    /// Qt's isEnabled() also says no inside a disabled frame; the control's own setting is this.
+    bool isEnabled() const override { return !widget_->testAttribute(Qt::WA_ForceDisabled); }
+    void setFocus() override {
+        // Qt would give the focus to a hidden widget too, and keys would reach it there.
+        if (widget_->isVisibleTo(widget_->window()) && widget_->isEnabled()) {
+            widget_->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    bool hasFocus() const override { return widget_->hasFocus(); }
+
+    Widget* widget() const { return widget_; }
+
+protected:
+    explicit QtInput(Widget* widget) : widget_(widget) {}
+    /// The settings every input control has, once the widget is made.
+    void applyCommon(const Rect& bounds, bool enabled, bool visible) {
+        widget_->setGeometry(toPixels(bounds));
+        widget_->setEnabled(enabled);
+        widget_->setVisible(visible);
+    }
+
+    Widget* widget_;
+};
+
+/// A line edit that tells of a left press into it once it has taken the focus.
+class TextBoxWidget final : public QLineEdit {
+public:
+    explicit TextBoxWidget(QWidget* parent) : QLineEdit(parent) {}
+    std::function<void()> onLeftPress;
+    /// Enter here presses no default button.
+    bool keepsEnter = false;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+class QtTextBox final : public QtInput<TextBox, TextBoxWidget> {
+public:
+    QtTextBox(QtDispatcher& dispatcher, const TextBoxProperties& props, QWidget* parent);
+    void setText(const std::string& text) override;
+    std::string text() const override;
+    void setMaxLength(int characters) override;
+    int maxLength() const override { return maxLength_; }
+
+    /// The text the program last heard of, typed or set.
+    const QString& knownText() const { return known_; }
+
+private:
+    int maxLength_ = 0;
+    QString known_;
+};
+
+/// A button whose access key clicks it at once, as a click would, and gives it the focus;
+/// Qt would first show it pressed for a tenth of a second and click only then.
+template <class Base> class AccessKeyButton final : public Base {
+public:
+    AccessKeyButton(const QString& caption, QWidget* parent) : Base(caption, parent) {}
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+class QtCommandButton final : public QtInput<CommandButton, AccessKeyButton<QPushButton>> {
+public:
+    QtCommandButton(QtDispatcher& dispatcher, const CommandButtonProperties& props, QWidget* parent);
+    bool isDefault() const { return default_; }
+    bool isCancel() const { return cancel_; }
+    /// Shown and enabled in a shown window: Enter or Escape may press it.
+    bool isUsable() const { return widget_->isVisible() && widget_->isEnabled(); }
+
+private:
+    bool default_;
+    bool cancel_;
+};
+
+class QtOptionButton final : public QtInput<OptionButton, AccessKeyButton<QRadioButton>> {
+public:
+    QtOptionButton(QtDispatcher& dispatcher, const OptionButtonProperties& props, QWidget* parent);
+    void setChecked(bool checked) override;
+    bool isChecked() const override { return widget_->isChecked(); }
+};
+
+/// A single-selection list where the arrow keys start at the first line while no line is
+/// selected, wherever Qt left its cursor.
+class ListBoxWidget final : public QListWidget {
+public:
+    explicit ListBoxWidget(QWidget* parent) : QListWidget(parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+class QtListBox final : public QtInput<ListBox, ListBoxWidget> {
+public:
+    QtListBox(QtDispatcher& dispatcher, const ListBoxProperties& props, QWidget* parent);
+    void addItem(const std::string& text) override { insertItem(count(), text); }
+    void insertItem(int index, const std::string& text) override;
+    void removeItem(int index) override;
+    void clear() override;
+    int count() const override { return widget_->count(); }
+    std::string item(int index) const override;
+    int currentIndex() const override { return reported_; }
+    void setCurrentIndex(int index) override;
+
+private:
+    int selectedRow() const;
+    /// After a change of the program's: raises selectionChanged when another line (or
+    /// none) is selected now. The program's own changes are told once, at their end.
+    void settle(bool lineChanged);
+
+    /// While the program changes the list, Qt's signals are not the user's.
+    bool quiet_ = false;
+    int reported_ = -1;
 };
 
 class QtMenuItem final : public MenuItem {

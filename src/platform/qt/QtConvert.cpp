@@ -1,5 +1,8 @@
 #include "QtConvert.h"
 
+#include <QApplication>
+#include <QPalette>
+
 #include <cmath>
 
 namespace kadrill::platform::qt {
@@ -22,6 +25,33 @@ Point toTwips(const QPoint& pixels) { return {toTwips(pixels.x()), toTwips(pixel
 
 int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
-QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+QPointF toPixelsF(PointF twips) {
+    return {twips.x / static_cast<double>(kTwipsPerPixel), twips.y / static_cast<double>(kTwipsPerPixel)};
+}
+
+QColor toQColor(Color c) { return toQColor(c, QGuiApplication::palette()); }
+
+QColor toQColor(Color c, const QPalette& palette) {
+    if (!isSystemColor(c)) {
+        return QColor(redOf(c), greenOf(c), blueOf(c));
+    }
+    switch (c) {
+    case kSystemMenuColor:
+        // The surface colour menus are drawn on in the common themes.
+        return palette.color(QPalette::Active, QPalette::Window);
+    case kSystemWindowTextColor:
+        return palette.color(QPalette::Active, QPalette::WindowText);
+    default:
+        // A desktop colour this backend does not know: plain text colour is the least surprise.
+        return palette.color(QPalette::Active, QPalette::WindowText);
+    }
+}
+
+QFont fontOf(const std::string& name, double points) {
+    QFont font = name.empty() ? QApplication::font() : QFont(QString::fromStdString(name));
+    font.setPixelSize(pointsToPixels(points));
+    font.setHintingPreference(QApplication::font().hintingPreference());
+    return font;
+}
 
 } // namespace kadrill::platform::qt

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,13 @@ public:
     /// Raises the event, then ticks the polling timers and sends what they drew.
     template <typename... Args> void deliver(const Event<Args...>& event, Args... args) {
         event.raise(args...);
+        tickPolledTimers();
+        flushDrawing();
+    }
+
+    /// Runs a function of the program's from the event loop, as a handler.
+    void run(const std::function<void()>& function) {
+        function();
         tickPolledTimers();
         flushDrawing();
     }

@@ -22,7 +22,7 @@ namespace kadrill::platform::qt {
 class QtPlatform {
 public:
     explicit QtPlatform(SystemTimeSetter& timeSetter)
-        : windows(dispatcher), tray(dispatcher),
+        : windows(dispatcher), tray(dispatcher), app(dispatcher),
           platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys, timeSetter} {}
 
     QtDispatcher dispatcher;

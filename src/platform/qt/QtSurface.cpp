@@ -13,6 +13,7 @@
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <iterator>
 
@@ -28,12 +29,19 @@ void logFlip() {
     qCDebug(lcFlip, "flip %ld us", static_cast<long>(now.tv_nsec / 1000));
 }
 
-QtLineShape::QtLineShape(Surface& surface, const LineProperties& props) : surface_(surface), color_(props.color) {
+QtLineShape::QtLineShape(Surface& surface, const LineProperties& props)
+    : surface_(surface), from_(props.from),
+      to_{static_cast<float>(props.to.x), static_cast<float>(props.to.y)}, thickness_(props.thicknessPixels),
+      color_(props.color) {
+    makeOutline();
+}
+
+void QtLineShape::makeOutline() {
     QPainterPath path;
-    path.moveTo(toPixelsF(props.from.x), toPixelsF(props.from.y));
-    path.lineTo(toPixelsF(props.to.x), toPixelsF(props.to.y));
+    path.moveTo(toPixelsF(from_.x), toPixelsF(from_.y));
+    path.lineTo(toPixelsF(to_));
     QPainterPathStroker stroker;
-    stroker.setWidth(props.thicknessPixels);
+    stroker.setWidth(thickness_);
     stroker.setCapStyle(Qt::RoundCap);
     stroker.setJoinStyle(Qt::RoundJoin);
     outline_ = stroker.createStroke(path).simplified().toFillPolygon();
@@ -45,6 +53,16 @@ void QtLineShape::setVisible(bool visible) {
         visible_ = visible;
         surface_.lineChanged(*this, false);
     }
+}
+
+void QtLineShape::setEnd(PointF to) {
+    if (to == to_) {
+        return;
+    }
+    const QRect was = bounds_;
+    to_ = to;
+    makeOutline();
+    surface_.lineMoved(*this, was);
 }
 
 void QtLineShape::setColor(Color color) {
@@ -76,11 +94,84 @@ QtLineShape& Surface::addLine(const LineProperties& props) {
 
 void Surface::lineChanged(const QtLineShape& line, bool colorChanged) {
     if (line.directIndex >= 0) {
-        layer_->setLine(line.directIndex, toQColor(line.color()).rgb(), line.isVisible());
+        layer_->setLine(line.directIndex, toQColorHere(line.color()).rgb(), line.isVisible());
         return;
     }
     flipPending_ = flipPending_ || colorChanged;
     update(line.bounds());
+}
+
+void Surface::lineMoved(const QtLineShape& line, QRect was) {
+    if (line.directIndex >= 0) {
+        layer_->moveLine(line.directIndex, line.outline());
+        return;
+    }
+    if (line.isVisible()) {
+        update(was);
+        update(line.bounds());
+    }
+}
+
+QColor Surface::toQColorHere(Color c) const { return toQColor(c, palette()); }
+
+namespace {
+
+// The device pixel a point in twips falls in: a point is that one pixel at any ratio.
+QPoint devicePixelOf(PointF at, qreal ratio) {
+    return {static_cast<int>(std::floor(at.x / kTwipsPerPixel * ratio)),
+            static_cast<int>(std::floor(at.y / kTwipsPerPixel * ratio))};
+}
+
+} // namespace
+
+QRect Surface::boundsOf(const DrawnMark& mark) const {
+    const QPointF centre = toPixelsF(mark.at);
+    const double radius = mark.kind == DrawnMark::Kind::Circle ? std::abs(mark.radius) / kTwipsPerPixel : 0.0;
+    return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius)
+        .toAlignedRect()
+        .adjusted(-2, -2, 2, 2);
+}
+
+void Surface::drawMark(const DrawnMark& mark) {
+    marks_.push_back(mark);
+    update(boundsOf(mark));
+}
+
+void Surface::clearDrawing() {
+    if (!marks_.empty()) {
+        marks_.clear();
+        update();
+    }
+}
+
+void Surface::paintDrawing(QPainter& p, const QRegion& dirty) {
+    if (marks_.empty()) {
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    p.save();
+    // In device pixels and aliased, so a point lights exactly one pixel and an outline is
+    // one pixel wide at any ratio; smoothing would smear both over their neighbours.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.scale(1 / ratio, 1 / ratio);
+    for (const DrawnMark& mark : marks_) {
+        if (!dirty.intersects(boundsOf(mark))) {
+            continue;
+        }
+        const QColor color = toQColorHere(mark.color);
+        const QPoint at = devicePixelOf(mark.at, ratio);
+        if (mark.kind == DrawnMark::Kind::Point) {
+            p.fillRect(QRect(at, QSize(1, 1)), color);
+        } else {
+            QPen pen(color, 1);
+            pen.setCosmetic(true);
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            const qreal radius = std::abs(mark.radius) / kTwipsPerPixel * ratio;
+            p.drawEllipse(QPointF(at), radius, radius);
+        }
+    }
+    p.restore();
 }
 
 void Surface::showEvent(QShowEvent*) {
@@ -97,7 +188,7 @@ void Surface::moveEvent(QMoveEvent*) {
 }
 
 void Surface::startDirectLayer() {
-    if (background_.picture.isNull() && !background_.color) {
+    if (!background_.directLines || (background_.picture.isNull() && !background_.color)) {
         return;
     }
     // Lines under another control stay with Qt, which draws them beneath it. The rest go
@@ -174,7 +265,7 @@ void Surface::startDirectLayer() {
         }
     };
     for (QtLineShape* line : free) {
-        line->directIndex = layer_->addLine(line->outline(), toQColor(line->color()).rgb(), line->isVisible());
+        line->directIndex = layer_->addLine(line->outline(), toQColorHere(line->color()).rgb(), line->isVisible());
     }
     layer_->flush();
 }
@@ -195,10 +286,10 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
             p.drawPixmap(shown, background_.picture, shown);
         }
         for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
-            p.fillRect(rest, background_.color.value_or(Qt::black));
+            p.fillRect(rest, background_.color ? toQColorHere(*background_.color) : QColor(Qt::black));
         }
     } else if (background_.color) {
-        p.fillRect(dirty, *background_.color);
+        p.fillRect(dirty, toQColorHere(*background_.color));
     }
 }
 
@@ -211,6 +302,7 @@ void Surface::paintEvent(QPaintEvent* event) {
     for (const QRect& dirty : event->region()) {
         paintBackground(p, dirty);
     }
+    paintDrawing(p, event->region());
     if (background_.sunkenBorder) {
         const QRect r = rect();
         p.setPen(QColor(128, 128, 128));
@@ -226,7 +318,7 @@ void Surface::paintEvent(QPaintEvent* event) {
         if (!line->isVisible() || line->directIndex >= 0 || !event->region().intersects(line->bounds())) {
             continue;
         }
-        p.setBrush(toQColor(line->color()));
+        p.setBrush(toQColorHere(line->color()));
         p.drawPolygon(line->outline());
     }
 }

@@ -34,6 +34,8 @@ public:
     bool isVisible() const override { return visible_; }
     void setColor(Color color) override;
     Color color() const override { return color_; }
+    void setEnd(PointF to) override;
+    PointF end() const override { return to_; }
 
     /// The outline of the stroked line, worked out once: filling it costs a fraction of
     /// stroking a thick round-capped pen at every repaint.
@@ -44,7 +46,12 @@ public:
     int directIndex = -1;
 
 private:
+    void makeOutline();
+
     Surface& surface_;
+    Point from_;
+    PointF to_;
+    int thickness_;
     QPolygonF outline_;
     QRect bounds_;
     Color color_;
@@ -66,8 +73,12 @@ class Surface final : public QWidget {
 public:
     struct Background {
         QPixmap picture;
-        std::optional<QColor> color;
+        /// May be one of the desktop's colours, taken from the palette at each repaint.
+        std::optional<Color> color;
         bool sunkenBorder = false;
+        /// Lines may go to a layer of their own over the background. Not where the
+        /// program draws beneath them: the layer would cover that drawing.
+        bool directLines = true;
     };
 
     Surface(QSize size, Background background, QWidget* parent);
@@ -76,6 +87,15 @@ public:
     QtLineShape& addLine(const LineProperties& props);
     /// A line changed its colour or visibility.
     void lineChanged(const QtLineShape& line, bool colorChanged);
+    /// A line took a new outline; `was` is where it lay before.
+    void lineMoved(const QtLineShape& line, QRect was);
+
+    // The persistent drawing beneath the lines, in twips.
+    void drawMark(const DrawnMark& mark);
+    void clearDrawing();
+    const std::vector<DrawnMark>& drawing() const { return marks_; }
+    /// The colour a platform colour is drawn in here.
+    QColor colorOf(Color c) const { return toQColorHere(c); }
     /// True once after the lines changed colour: the next repaint shows new digits.
     bool takeFlipPending();
     void setMouse(SurfaceMouse mouse) { mouse_ = mouse; }
@@ -91,12 +111,17 @@ protected:
 private:
     void deliverMouse(Event<MouseEvent>* event, QMouseEvent* qe, MouseButton button);
     void paintBackground(QPainter& p, const QRect& dirty);
+    void paintDrawing(QPainter& p, const QRegion& dirty);
     void startDirectLayer();
+    QColor toQColorHere(Color c) const;
+    /// The logical pixels a mark touches, with a pixel to spare for rounding.
+    QRect boundsOf(const DrawnMark& mark) const;
 
     Background background_;
     std::unique_ptr<x11::DirectLineLayer> layer_;
     bool layerTried_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
+    std::vector<DrawnMark> marks_;
     SurfaceMouse mouse_;
     bool flipPending_ = false;
 };

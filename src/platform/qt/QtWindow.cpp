@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -63,7 +64,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
     if (!props.picture.empty()) {
         background.picture = assetPixmap(props.picture);
     }
-    background.color = QColor(Qt::black);
+    background.color = rgb(0, 0, 0);
     const QSize clientSize(toPixels(props.clientWidth), toPixels(props.clientHeight));
 
     if (props.menuBar) {
@@ -93,7 +94,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
         top_->setWindowIcon(icon);
     }
     surface_->setMouse({&dispatcher_, &mouseDown, &mouseMove, &mouseUp});
-    host_ = std::make_unique<QtControlHost>(dispatcher_, surface_, surface_);
+    host_ = std::make_unique<QtControlHost>(dispatcher_, controls_, surface_, surface_);
 }
 
 QtWindow::~QtWindow() = default;
@@ -223,6 +224,13 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
         noteClientOffset();
         return result;
     }
+    case QEvent::KeyPress:
+        // Only what no control took comes this far.
+        if (controls_.takeKey(static_cast<QKeyEvent*>(event), top_->focusWidget())) {
+            event->accept();
+            return true;
+        }
+        return base();
     case QEvent::UpdateRequest: {
         const bool result = base();
         // The repaint and flush of the new digits have just happened: note how far past

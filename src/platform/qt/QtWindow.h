@@ -55,6 +55,7 @@ private:
     void minimisedReport(bool minimised);
 
     QtDispatcher& dispatcher_;
+    QtWindowControls controls_;
     // Our adapters outlive the widgets they talk to: top_ is declared last, destroyed first
     // (the controls' adapters, in the base, outlive it too).
     std::vector<std::unique_ptr<QtTimer>> timers_;

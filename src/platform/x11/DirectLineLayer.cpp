@@ -213,10 +213,10 @@ void DirectLineLayer::flushAll() {
     }
 }
 
-int DirectLineLayer::addLine(const QPolygonF& outline, QRgb colour, bool visible) {
+void DirectLineLayer::place(Line& line, const QPolygonF& outline) const {
     const Connection& c = *connection_;
-    Line line;
     QPolygon device;
+    line.points.clear();
     for (const QPointF& p : outline) {
         const QPointF d = (p - c.area.topLeft()) * c.ratio;
         const QPoint rounded(static_cast<int>(std::lround(d.x())), static_cast<int>(std::lround(d.y())));
@@ -225,6 +225,11 @@ int DirectLineLayer::addLine(const QPolygonF& outline, QRgb colour, bool visible
         line.points.push_back(rounded.y());
     }
     line.bounds = device.boundingRect().adjusted(-1, -1, 1, 1);
+}
+
+int DirectLineLayer::addLine(const QPolygonF& outline, QRgb colour, bool visible) {
+    Line line;
+    place(line, outline);
     line.colour = colour;
     line.visible = visible;
     lines_.push_back(std::move(line));
@@ -243,6 +248,17 @@ void DirectLineLayer::setLine(int index, QRgb colour, bool visible) {
     if (hidden) {
         redraw(line.bounds);
     } else {
+        fill(line);
+    }
+}
+
+void DirectLineLayer::moveLine(int index, const QPolygonF& outline) {
+    Line& line = lines_.at(static_cast<std::size_t>(index));
+    const QRect was = line.bounds;
+    place(line, outline);
+    if (line.visible) {
+        // Where it was, the background and the other lines come back; then it is drawn anew.
+        redraw(was);
         fill(line);
     }
 }

@@ -40,6 +40,8 @@ public:
     int addLine(const QPolygonF& outline, QRgb colour, bool visible);
     /// Colours, shows or hides a line; the change is drawn at once.
     void setLine(int index, QRgb colour, bool visible);
+    /// Gives a line a new outline (a hand that turns); the change is drawn at once.
+    void moveLine(int index, const QPolygonF& outline);
     /// Moves the layer to follow its area within the host (the host moved in its window).
     void follow();
     /// Sends what was drawn since the last flush to the server.
@@ -62,6 +64,7 @@ private:
     };
 
     explicit DirectLineLayer(std::unique_ptr<Connection> connection);
+    void place(Line& line, const QPolygonF& outline) const;
     void fill(const Line& line);
     void redraw(QRect rect);
 
