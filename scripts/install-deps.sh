@@ -22,6 +22,9 @@ packages=(
   x11-xkb-utils
   # benchmark: the reference clock and the repaint watcher
   x11-apps libxdamage-dev xdotool
+  # setting the clock: its tests start a private message bus with a fake time service,
+  # run without the right to set the clock (capsh) and need the time-zone data
+  dbus-daemon libcap2-bin tzdata
   # Japanese glyphs and the ♪ mark on the face
   fonts-ipafont-gothic fontconfig
 )

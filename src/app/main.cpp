@@ -1,13 +1,12 @@
 #include "mainwin/CMain.h"
+#include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
-#include "platform/SystemTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "watch/WatchState.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,18 +23,6 @@ bool hasDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-/// Until the desktop's time service is wired in, a request to set the clock is refused,
-/// answered from the event loop as the real service answers.
-class NoSystemTimeSetter final : public kadrill::platform::SystemTimeSetter {
-public:
-    void setLocalTimeOfDay(int, int, int, std::function<void(kadrill::platform::SetTimeResult)> done) override {
-        QTimer::singleShot(0, [done = std::move(done)] {
-            if (done) {
-                done({kadrill::platform::SetTimeOutcome::Failed, "setting the clock is not available"});
-            }
-        });
-    }
-};
 
 } // namespace
 
@@ -69,8 +56,15 @@ int main(int argc, char* argv[]) {
     font.setHintingPreference(QFont::PreferNoHinting);
     QApplication::setFont(font);
 
-    NoSystemTimeSetter timeSetter;
+    // The setter re-arms the clock's second edges once the service has moved the clock.
+    kadrill::platform::qt::QtPlatform* clockOwner = nullptr;
+    kadrill::platform::dbus::TimedatedTimeSetter timeSetter([&clockOwner] {
+        if (clockOwner != nullptr) {
+            clockOwner->dispatcher.resyncSecondEdges();
+        }
+    });
     kadrill::platform::qt::QtPlatform desktop(timeSetter);
+    clockOwner = &desktop;
     QIcon icon;
     icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-32"));
     icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-16"));

@@ -75,6 +75,13 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
     CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
     MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
+    timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
+    alarmDialog_ = std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials, [this] {
+        watch::ColorMark(controls_, &watch::WatchFace::AlarmOn,
+                         state_.watch.SegmentColors[state_.alarm.AlarmEnabled ? 1 : 0]);
+    });
+    ShowTimeSet = [this] { timeSet_->Show(); };
+    ShowAlarm = [this] { alarmDialog_->Show(); };
 
     watch::ConnectWatchButtons(face_, state_, controls_);
     face_.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });

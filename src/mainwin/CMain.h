@@ -1,8 +1,10 @@
 #pragma once
 
+#include "alarm/AlarmDialog.h"
 #include "alarm/AlarmRunner.h"
 #include "platform/Platform.h"
 #include "platform/TrayIcon.h"
+#include "timeset/TimeSet.h"
 #include "watch/Digital.h"
 #include "watch/WatchControls.h"
 #include "watch/WatchState.h"
@@ -42,6 +44,8 @@ public:
     std::function<void(const std::string& timeText)> CheckAlarm;
 
     alarm::AlarmRunner& alarmRunner() { return *alarm_; }
+    timeset::TimeSet& timeSet() { return *timeSet_; }
+    alarm::AlarmDialog& alarmDialog() { return *alarmDialog_; }
 
     /// Openers of the dialogs (set-time, alarm, ramen timer), each set when its window
     /// exists in the program; they show their window modeless, one instance each.
@@ -107,6 +111,8 @@ private:
     std::unique_ptr<watch::Digital> digital_;
     watch::WatchControls controls_;
     std::unique_ptr<alarm::AlarmRunner> alarm_;
+    std::unique_ptr<timeset::TimeSet> timeSet_;
+    std::unique_ptr<alarm::AlarmDialog> alarmDialog_;
     platform::NotifyIconRecord notifyIcon_;
     bool unloaded_ = false;
 };

@@ -13,6 +13,7 @@ using Color = std::uint32_t;
 inline constexpr Color kSystemColorFlag = 0x80000000u;
 inline constexpr Color kSystemMenuColor = kSystemColorFlag | 4;       ///< menu background
 inline constexpr Color kSystemWindowTextColor = kSystemColorFlag | 8; ///< text in windows
+inline constexpr Color kSystemButtonFaceColor = kSystemColorFlag | 15; ///< dialog background
 constexpr bool isSystemColor(Color c) { return (c & kSystemColorFlag) != 0; }
 
 constexpr Color rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {

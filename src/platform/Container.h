@@ -20,9 +20,9 @@ struct LineProperties {
 };
 
 struct LabelProperties {
-    Rect bounds; ///< twips
-    std::string text;
-    std::string fontName;
+    Rect bounds{}; ///< twips
+    std::string text{};
+    std::string fontName{};
     double fontPoints = 9.0;
     Color foreColor = 0;
     bool visible = true;
@@ -32,14 +32,14 @@ struct LabelProperties {
 /// Tab order: Tab visits the input controls of a window by ascending tabIndex, across
 /// frames; controls with equal indexes in the order they were added.
 struct TextBoxProperties {
-    Rect bounds; ///< twips
-    std::string text;
-    std::string fontName; ///< empty for the desktop's default
+    Rect bounds{}; ///< twips
+    std::string text{};
+    std::string fontName{}; ///< empty for the desktop's default
     double fontPoints = 9.0;
     int maxLength = 0;
     int tabIndex = 0;
     /// What screen readers call it; usually the caption of the label in front of it.
-    std::string accessibleName;
+    std::string accessibleName{};
     /// Enter in this box does nothing, instead of pressing the window's default button.
     bool keepsEnter = false;
     bool enabled = true;
@@ -47,8 +47,8 @@ struct TextBoxProperties {
 };
 
 struct CommandButtonProperties {
-    Rect bounds; ///< twips
-    std::string caption;
+    Rect bounds{}; ///< twips
+    std::string caption{};
     int tabIndex = 0;
     /// Enter presses it, unless the focus is in a list or a box that keeps Enter.
     bool isDefault = false;
@@ -59,8 +59,8 @@ struct CommandButtonProperties {
 };
 
 struct OptionButtonProperties {
-    Rect bounds; ///< twips
-    std::string caption;
+    Rect bounds{}; ///< twips
+    std::string caption{};
     int tabIndex = 0;
     bool checked = false;
     bool enabled = true;
@@ -69,31 +69,31 @@ struct OptionButtonProperties {
 
 /// A list keeps Enter to itself: it never presses the window's default button.
 struct ListBoxProperties {
-    Rect bounds; ///< twips
+    Rect bounds{}; ///< twips
     int tabIndex = 0;
-    std::string accessibleName;
+    std::string accessibleName{};
     bool enabled = true;
     bool visible = true;
 };
 
 struct PictureButtonProperties {
-    Rect bounds; ///< twips
-    std::string picture;
-    std::string toolTip;
+    Rect bounds{}; ///< twips
+    std::string picture{};
+    std::string toolTip{};
     int tabIndex = 0;
     bool visible = true;
 };
 
 struct FrameProperties {
-    Rect bounds; ///< twips
-    std::string caption;
+    Rect bounds{}; ///< twips
+    std::string caption{};
     bool visible = true;
     bool enabled = true;
 };
 
 struct PictureProperties {
-    Rect bounds;         ///< twips, the outer size including the border
-    std::string picture; ///< drawn at the top left; empty for a plain background
+    Rect bounds{};         ///< twips, the outer size including the border
+    std::string picture{}; ///< drawn at the top left; empty for a plain background
     Color backColor = 0xFFFFFF; ///< may be a system colour
     bool border = false; ///< a sunken one-pixel border
     bool visible = true;

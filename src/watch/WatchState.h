@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmFields.h"
 #include "mainwin/MainWindowFields.h"
+#include "timeset/DialFields.h"
 #include "watch/WatchFields.h"
 
 namespace kadrill::watch {
@@ -12,6 +13,7 @@ struct WatchState {
     WatchFields watch;
     alarm::AlarmFields alarm;
     mainwin::MainWindowFields mainwin;
+    timeset::DialState dials;
 };
 
 } // namespace kadrill::watch

@@ -39,6 +39,8 @@ QColor toQColor(Color c, const QPalette& palette) {
     case kSystemMenuColor:
         // The surface colour menus are drawn on in the common themes.
         return palette.color(QPalette::Active, QPalette::Window);
+    case kSystemButtonFaceColor:
+        return palette.color(QPalette::Active, QPalette::Window);
     case kSystemWindowTextColor:
         return palette.color(QPalette::Active, QPalette::WindowText);
     default:

@@ -64,7 +64,8 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
     if (!props.picture.empty()) {
         background.picture = assetPixmap(props.picture);
     }
-    background.color = rgb(0, 0, 0);
+    // The watch face is black beyond its picture; a dialog has the desktop's own ground.
+    background.color = props.picture.empty() ? kSystemButtonFaceColor : rgb(0, 0, 0);
     const QSize clientSize(toPixels(props.clientWidth), toPixels(props.clientHeight));
 
     if (props.menuBar) {

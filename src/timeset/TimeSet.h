@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Dial.h"
+#include "DialFields.h"
+#include "platform/Platform.h"
+#include "platform/SystemTimeSetter.h"
+#include "platform/Window.h"
+
+#include <memory>
+
+namespace kadrill::timeset {
+
+/// The set-time dialog: a dial that follows the clock ten times a second until the user
+/// takes hold of it, then sets the computer's clock to what the dial shows. One instance;
+/// opening it again only brings it forward.
+class TimeSet {
+public:
+    TimeSet(platform::Platform& platform, DialState& dials);
+    TimeSet(const TimeSet&) = delete;
+    TimeSet& operator=(const TimeSet&) = delete;
+    ~TimeSet();
+
+    /// Opens the dialog, or brings the open one forward.
+    void Show();
+    bool isOpen() const { return window_ != nullptr; }
+
+    // The open dialog's parts; null while it is closed.
+    platform::Window* window() { return window_.get(); }
+    Dial* dial() { return dial_.get(); }
+    platform::CommandButton* Command1 = nullptr; ///< OK
+    platform::CommandButton* Command2 = nullptr; ///< キャンセル
+    platform::CommandButton* Command3 = nullptr; ///< 適用(&A)
+    platform::Timer* Timer1 = nullptr;
+
+private:
+    void Load();
+    void Timer1Tick();
+    void startEditing();
+    void apply();
+    void ok();
+    void close();
+    void setTime(bool closeWhenDone);
+    void answered(unsigned session, bool closeWhenDone, const platform::SetTimeResult& result);
+
+    platform::Platform& platform_;
+    DialState& dials_;
+    std::unique_ptr<platform::Window> window_;
+    std::unique_ptr<Dial> dial_;
+    /// Counts openings, so an answer that arrives after its dialog closed finds no window
+    /// of its own.
+    unsigned session_ = 0;
+    /// Counts edits: an answer to an earlier edit must not throw away a later one.
+    unsigned edits_ = 0;
+    unsigned editsAtRequest_ = 0;
+    int pending_ = 0;
+    bool closeWhenSet_ = false;
+    /// Shared with answers in flight, which must not touch a destroyed dialog.
+    std::shared_ptr<TimeSet*> self_;
+};
+
+} // namespace kadrill::timeset
