@@ -338,6 +338,8 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
 QtListBox::QtListBox(QtDispatcher& dispatcher, const ListBoxProperties& props, QWidget* parent)
     : QtInput(new ListBoxWidget(parent)) {
     widget_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A list of short lines scrolls up and down only; a sideways bar would take a line's room.
+    widget_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     widget_->setAccessibleName(QString::fromStdString(props.accessibleName));
     widget_->setFocusPolicy(Qt::StrongFocus);
     applyCommon(props.bounds, props.enabled, props.visible);
