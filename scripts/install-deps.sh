@@ -25,8 +25,8 @@ packages=(
   # setting the clock: its tests start a private message bus with a fake time service,
   # run without the right to set the clock (capsh) and need the time-zone data
   dbus-daemon libcap2-bin tzdata
-  # Japanese glyphs and the ♪ mark on the face
-  fonts-ipafont-gothic fontconfig
+  # Japanese glyphs and the ♪ mark on the face; Qt's own texts (file dialogs) in Japanese
+  fonts-ipafont-gothic fontconfig qt6-translations-l10n
 )
 
 missing=()

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +58,13 @@ int main(int argc, char* argv[]) {
     // glyphs, and the face's marks are drawn large enough not to need it.
     font.setHintingPreference(QFont::PreferNoHinting);
     QApplication::setFont(font);
+    // Every text of the program is Japanese, so Qt's own (the file dialogs' buttons and
+    // labels) are too, whatever the session's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
 
     // The setter re-arms the clock's second edges once the service has moved the clock.
     kadrill::platform::qt::QtPlatform* clockOwner = nullptr;
