@@ -271,14 +271,8 @@ void AlarmDialog::close() {
     }
     dial_->EndDrag();
     window_->hide();
-    // The handler that closes runs inside the window's own event; it goes afterwards.
-    auto parts = std::make_shared<std::pair<std::unique_ptr<timeset::Dial>, std::unique_ptr<platform::Window>>>(
-        std::move(dial_), std::move(window_));
     AprActionCodeList.clear();
-    platform_.app.post([parts] {
-        parts->first.reset();
-        parts->second.reset();
-    });
+    platform::DestroyLater(platform_.app, std::move(dial_), std::move(window_));
 }
 
 // Key-sequence editing.

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <tuple>
+#include <utility>
 
 namespace kadrill::platform {
 
@@ -28,5 +31,12 @@ public:
     /// window's own button handler closes (destroys) the window this way.
     virtual void post(std::function<void()> function) = 0;
 };
+
+/// Destroys the objects, first to last, once the current handler has returned: a window's
+/// own handler may close it without pulling the window from under itself.
+template <class... T> void DestroyLater(Application& app, std::unique_ptr<T>... objects) {
+    auto held = std::make_shared<std::tuple<std::unique_ptr<T>...>>(std::move(objects)...);
+    app.post([held] { std::apply([](auto&... each) { (each.reset(), ...); }, *held); });
+}
 
 } // namespace kadrill::platform

@@ -166,13 +166,10 @@ void TimeSet::close() {
     dial_->EndDrag();
     Timer1->setEnabled(false);
     window_->hide();
-    // The handler that closes runs inside the window's own event; it goes afterwards.
-    auto parts = std::make_shared<std::pair<std::unique_ptr<Dial>, std::unique_ptr<platform::Window>>>(
-        std::move(dial_), std::move(window_));
     Command1 = Command2 = Command3 = nullptr;
     Timer1 = nullptr;
     closeWhenSet_ = false;
-    platform_.app.post([parts] { parts->first.reset(); parts->second.reset(); });
+    platform::DestroyLater(platform_.app, std::move(dial_), std::move(window_));
 }
 
 } // namespace kadrill::timeset
