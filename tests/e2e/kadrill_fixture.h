@@ -5,6 +5,7 @@
 // gtest before Xlib: X.h defines None, which gtest uses as a type name.
 #include <gtest/gtest.h>
 
+#include "PrivateSystemBus.h"
 #include "watch_face.h"
 #include "x_harness.h"
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -46,13 +48,27 @@ protected:
     void SetUp() override {
         binary_ = configured("KADRILL_BIN");
         ASSERT_FALSE(binary_.empty()) << "KADRILL_BIN must name the kadrill binary";
+        // Refused here already, so that no test body runs to find its program missing.
+        const std::string risk = kadrill::testsupport::clockSettingRisk();
+        ASSERT_TRUE(risk.empty()) << "kadrill could set this computer's clock: " << risk
+                                  << " (ctest runs this program through tests/fakes/without-clock-setting.sh)";
+        try {
+            bus_.start();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
     }
 
     // Fresh home and XDG dirs: settings saved by a person's own kadrill (or by
     // an earlier test) must not change what this run shows.
+    // The program sets the computer's clock from its set-time dialog, and this machine may
+    // let it: it runs only with this test's private system bus, where a fake time service
+    // writes the calls down, and where nothing it starts can hold CAP_SYS_TIME. Otherwise
+    // the test fails and nothing is started.
     void startKadrill(EnvChanges extra = {}) {
         const auto& h = home_.path();
         EnvChanges env{
+            {"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()},
             {"DISPLAY", x_.displayName()},
             {"QT_QPA_PLATFORM", "xcb"},
             {"HOME", h.string()},
@@ -68,9 +84,34 @@ protected:
             {"QT_AUTO_SCREEN_SCALE_FACTOR", std::nullopt},
             {"QT_ENABLE_HIGHDPI_SCALING", std::nullopt},
             {"QT_FONT_DPI", std::nullopt},
+            // An alarm sound goes nowhere: never to the machine's own speakers.
+            {"SDL_AUDIODRIVER", "dummy"},
         };
         env.insert(env.end(), extra.begin(), extra.end());
+        if (const std::string why = launchRefusal(env); !why.empty())
+            GTEST_FAIL() << "kadrill not started: " << why;
         app_.emplace(std::vector<std::string>{binary_}, Process::Options{.env = env});
+    }
+
+    // Why kadrill must not run with these changes to our environment; empty when it may.
+    std::string launchRefusal(const EnvChanges& env) const {
+        if (const std::string risk = kadrill::testsupport::clockSettingRisk(); !risk.empty())
+            return "it could set this computer's clock: " + risk;
+        if (!bus_.running())
+            return "the private system bus is not running";
+        const char* inherited = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        std::optional<std::string> address;
+        if (inherited != nullptr)
+            address = inherited;
+        // The last change of a variable is the one the child gets.
+        for (const auto& [name, value] : env)
+            if (name == "DBUS_SYSTEM_BUS_ADDRESS")
+                address = value;
+        if (!address || address->empty())
+            return "DBUS_SYSTEM_BUS_ADDRESS is not set, so it would use the machine's own system bus";
+        if (!bus_.isPrivateAddress(*address))
+            return "DBUS_SYSTEM_BUS_ADDRESS is " + *address + ", not this test's private bus " + bus_.address();
+        return {};
     }
 
     // libfaketime for the whole process: the system clock itself is never touched.
@@ -88,6 +129,10 @@ protected:
     }
 
     Window mainWindow() {
+        if (!app_) {
+            ADD_FAILURE() << "kadrill was not started";
+            return None;
+        }
         // The main window holds the whole 400 x 126 face.
         const auto w = pollFor<Window>(kStartTimeout, [&] { return findMainWindow(); });
         if (!w) {
@@ -109,10 +154,12 @@ protected:
     }
 
     // The main window, told from the frameless one by its menu bar.
-    std::optional<Window> findMainWindow() const { return x_.findTopLevel("Kadrill", app_->pid(), {400, 127}); }
+    std::optional<Window> findMainWindow() const {
+        return app_ ? x_.findTopLevel("Kadrill", app_->pid(), {400, 127}) : std::nullopt;
+    }
     // The frameless window: the face alone, a pixel short of the picture.
     std::optional<Window> findDigitalWindow() const {
-        return x_.findTopLevel("Kadrill", app_->pid(), {400, 120}, {400, 126});
+        return app_ ? x_.findTopLevel("Kadrill", app_->pid(), {400, 120}, {400, 126}) : std::nullopt;
     }
 
     std::optional<FaceGrab> grabFace(Window w) {
@@ -235,6 +282,8 @@ protected:
 
     XServer x_;
     TempDir home_;
+    // Outlives kadrill, which may still be talking to it as it ends.
+    kadrill::testsupport::PrivateSystemBus bus_;
     std::string binary_;
     std::optional<Process> windowManager_;
     std::optional<Process> trayHost_;

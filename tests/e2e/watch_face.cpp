@@ -105,9 +105,9 @@ std::optional<int> fieldValue(std::string_view twoDigits) {
     return (twoDigits[0] - '0') * 10 + (twoDigits[1] - '0');
 }
 
-bool markLit(const Image& image, Point face, Point box) {
-    for (int y = box.y; y < box.y + kMarkBoxSize.y; ++y)
-        for (int x = box.x; x < box.x + kMarkBoxSize.x; ++x)
+bool markLit(const Image& image, Point face, Point box, Point boxSize) {
+    for (int y = box.y; y < box.y + boxSize.y; ++y)
+        for (int x = box.x; x < box.x + boxSize.x; ++x)
             if (image.contains(face.x + x, face.y + y) && image.at(face.x + x, face.y + y) == kLit)
                 return true;
     return false;

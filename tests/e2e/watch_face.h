@@ -25,6 +25,8 @@ struct Point {
 
 // Where the watch's controls sit on the face, in face pixels (centres).
 inline constexpr Point kModeButton{118, 109};
+inline constexpr Point kSetButton{159, 109};         // opens the set-time dialog
+inline constexpr Point kAlarmButton{200, 109};       // opens the alarm dialog
 inline constexpr Point kLeftSharedButton{241, 109};  // display switch, Start, Stop
 inline constexpr Point kRightSharedButton{282, 109}; // alarm on/off, Reset, Lap
 inline constexpr Point kBareFace{385, 60};           // right of the digits, no control
@@ -32,6 +34,9 @@ inline constexpr Point kBareFace{385, 60};           // right of the digits, no 
 inline constexpr Point kAmBox{32, 8};
 inline constexpr Point kPmBox{32, 48};
 inline constexpr Point kMarkBoxSize{41, 25};
+// The ♪ mark, lit while an alarm is armed: its own small box, clear of AM and the digits.
+inline constexpr Point kAlarmMarkBox{16, 16};
+inline constexpr Point kAlarmMarkBoxSize{16, 16};
 
 // Top-left corner of the face inside a window grab, found by its four colon
 // dots so the menu bar height does not matter.
@@ -45,7 +50,7 @@ std::string readDigits(const Image& window, Point face);
 std::optional<int> fieldValue(std::string_view twoDigits);
 
 // Whether the mark whose box starts at `box` shows any lit pixel.
-bool markLit(const Image& image, Point face, Point box);
+bool markLit(const Image& image, Point face, Point box, Point boxSize = kMarkBoxSize);
 
 // Pixels breaking the drawing rules: colon dots not exactly the dot colour,
 // anything around a segment other than the lit colour or black (smoothing or

@@ -1,8 +1,10 @@
 #include "x_harness.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -358,27 +360,38 @@ std::optional<std::pair<int, int>> XServer::size(Window w) const {
 
 std::optional<Window> XServer::findTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
                                             std::pair<int, int> maxSize) const {
+    for (Window w : topLevels(title, owner)) {
+        const auto wh = size(w);
+        if (wh && wh->first >= minSize.first && wh->second >= minSize.second && wh->first <= maxSize.first &&
+            wh->second <= maxSize.second)
+            return w;
+    }
+    return std::nullopt;
+}
+
+std::vector<Window> XServer::topLevels(const std::string& title, pid_t owner) const {
     auto matches = [&](Window w) {
         if (!isViewable(w) || name(w) != title)
-            return false;
-        const auto wh = size(w);
-        if (!wh || wh->first < minSize.first || wh->second < minSize.second || wh->first > maxSize.first ||
-            wh->second > maxSize.second)
             return false;
         const auto windowPid = pid(w);
         return !windowPid || *windowPid == static_cast<unsigned long>(owner);
     };
+    std::vector<Window> out;
     for (Window top : children(root())) {
-        if (matches(top))
-            return top;
+        if (matches(top)) {
+            out.push_back(top);
+            continue;
+        }
         // A window manager's frame holds the client one or two levels down.
         if (!isViewable(top) || !name(top).empty())
             continue;
         for (Window inner : descendants(top))
-            if (matches(inner))
-                return inner;
+            if (matches(inner)) {
+                out.push_back(inner);
+                break;
+            }
     }
-    return std::nullopt;
+    return out;
 }
 
 std::optional<Window> XServer::waitForTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
@@ -501,6 +514,32 @@ void XServer::keyChord(const std::vector<std::string>& keysyms) const {
         XTestFakeKeyEvent(dpy_, *it, False, CurrentTime);
         XFlush(dpy_);
         std::this_thread::sleep_for(20ms);
+    }
+}
+
+void XServer::typeText(const std::string& text) const {
+    const KeyCode shift = XKeysymToKeycode(dpy_, XK_Shift_L);
+    auto key = [&](KeyCode code, bool down) {
+        XTestFakeKeyEvent(dpy_, code, down ? True : False, CurrentTime);
+        XFlush(dpy_);
+        std::this_thread::sleep_for(10ms);
+    };
+    for (const char c : text) {
+        // Printable ASCII keysyms are the characters' own codes.
+        const auto sym = static_cast<KeySym>(static_cast<unsigned char>(c));
+        if (sym < 0x20 || sym > 0x7e)
+            throw std::invalid_argument("typeText: only printable ASCII can be typed");
+        const KeyCode code = XKeysymToKeycode(dpy_, sym);
+        if (code == 0)
+            throw std::invalid_argument(std::string("typeText: no key gives '") + c + "'");
+        // The character needs Shift when the key's unshifted level gives another.
+        const bool shifted = XkbKeycodeToKeysym(dpy_, code, 0, 0) != sym;
+        if (shifted)
+            key(shift, true);
+        key(code, true);
+        key(code, false);
+        if (shifted)
+            key(shift, false);
     }
 }
 

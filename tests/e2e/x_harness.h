@@ -129,6 +129,9 @@ public:
                                        std::pair<int, int> maxSize = {1 << 20, 1 << 20}) const;
     std::optional<Window> waitForTopLevel(const std::string& title, pid_t owner, std::pair<int, int> minSize,
                                           std::chrono::milliseconds timeout) const;
+    // Every mapped top-level window with this title that belongs to `owner`, of any size:
+    // several windows of one program may share a title (a message box and the main window).
+    std::vector<Window> topLevels(const std::string& title, pid_t owner) const;
     // Every window under `w`, depth first, `w` excluded.
     std::vector<Window> descendants(Window w) const;
 
@@ -151,6 +154,8 @@ public:
     void click(int rootX, int rootY, unsigned button = 1) const;
     // Presses the keys in order, then releases them in reverse: {"Alt_L", "v"}.
     void keyChord(const std::vector<std::string>& keysyms) const;
+    // Types printable ASCII key by key, with Shift where the keyboard map needs it.
+    void typeText(const std::string& text) const;
 
 private:
     std::optional<Process> xvfb_;
