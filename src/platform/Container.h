@@ -93,7 +93,8 @@ struct FrameProperties {
 
 struct PictureProperties {
     Rect bounds{};         ///< twips, the outer size including the border
-    std::string picture{}; ///< drawn at the top left; empty for a plain background
+    /// Drawn at the top left, its transparent pixels in backColor; empty for a plain background.
+    std::string picture{};
     Color backColor = 0xFFFFFF; ///< may be a system colour
     bool border = false; ///< a sunken one-pixel border
     bool visible = true;

@@ -283,6 +283,11 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
         const QRect pictureRect(QPoint(0, 0), background_.picture.size());
         const QRect shown = dirty & pictureRect;
         if (!shown.isEmpty()) {
+            // Transparent pixels show the background colour, as an icon shows its picture
+            // box's: the surface is opaque, and whatever lies beneath must not show through.
+            if (background_.color && background_.picture.hasAlphaChannel()) {
+                p.fillRect(shown, toQColorHere(*background_.color));
+            }
             p.drawPixmap(shown, background_.picture, shown);
         }
         for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
