@@ -121,8 +121,10 @@ void NoodleTimer::Load() {
     Picture[5] = picture({1680, 360, 2730, 1365}, "noodle-bubble", false);
     Picture[6] = picture(character, "noodle-face", true);
     Picture[7] = picture(character, "noodle-face-talk", false);
-    // Black whatever the theme: the bubble is white on any desktop.
-    Label1 = &Picture[5]->addLabel({.bounds = {360, 240, 2055, 705},
+    // Black whatever the theme: the bubble is white on any desktop. Three lines of 12-point
+    // text need more than 705 twips in most Japanese fonts, so the label reaches down to
+    // the bubble's lower edge instead of cutting off the last line of the long remarks.
+    Label1 = &Picture[5]->addLabel({.bounds = {360, 240, 2055, 870},
                                     .text = "",
                                     .fontName = "ＭＳ Ｐゴシック",
                                     .fontPoints = 12,

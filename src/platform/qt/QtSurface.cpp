@@ -175,6 +175,7 @@ void Surface::paintDrawing(QPainter& p, const QRegion& dirty) {
 }
 
 void Surface::showEvent(QShowEvent*) {
+    ground_ = QPixmap();
     if (!layerTried_) {
         layerTried_ = true;
         startDirectLayer();
@@ -182,9 +183,24 @@ void Surface::showEvent(QShowEvent*) {
 }
 
 void Surface::moveEvent(QMoveEvent*) {
+    ground_ = QPixmap();
     if (layer_) {
         layer_->follow();
     }
+}
+
+void Surface::changeEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::EnabledChange:
+        ground_ = QPixmap();
+        update();
+        break;
+    default:
+        break;
+    }
+    QWidget::changeEvent(event);
 }
 
 void Surface::startDirectLayer() {
@@ -283,10 +299,8 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
         const QRect pictureRect(QPoint(0, 0), background_.picture.size());
         const QRect shown = dirty & pictureRect;
         if (!shown.isEmpty()) {
-            // Transparent pixels show the background colour, as an icon shows its picture
-            // box's: the surface is opaque, and whatever lies beneath must not show through.
-            if (background_.color && background_.picture.hasAlphaChannel()) {
-                p.fillRect(shown, toQColorHere(*background_.color));
+            if (background_.picture.hasAlphaChannel()) {
+                paintGround(p, shown);
             }
             p.drawPixmap(shown, background_.picture, shown);
         }
@@ -296,6 +310,27 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
     } else if (background_.color) {
         p.fillRect(dirty, toQColorHere(*background_.color));
     }
+}
+
+void Surface::paintGround(QPainter& p, const QRect& area) {
+    // Transparent pixels show the container's own ground, so a picture drawn "on the
+    // dialog's grey" sits seamlessly in a frame of any style; but never the controls beside
+    // or beneath it, which another picture laid over them must cover.
+    QWidget* container = parentWidget();
+    if (container == nullptr) {
+        p.fillRect(area, background_.color ? toQColorHere(*background_.color) : palette().color(QPalette::Window));
+        return;
+    }
+    if (ground_.isNull()) {
+        const qreal ratio = devicePixelRatioF();
+        ground_ = QPixmap(size() * ratio);
+        ground_.setDevicePixelRatio(ratio);
+        ground_.fill(palette().color(QPalette::Active, QPalette::Window));
+        container->render(&ground_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
+    }
+    const qreal ratio = ground_.devicePixelRatio();
+    const QRectF source(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio);
+    p.drawPixmap(QRectF(area), ground_, source);
 }
 
 void Surface::paintEvent(QPaintEvent* event) {

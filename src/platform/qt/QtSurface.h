@@ -104,6 +104,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -111,6 +112,8 @@ protected:
 private:
     void deliverMouse(Event<MouseEvent>* event, QMouseEvent* qe, MouseButton button);
     void paintBackground(QPainter& p, const QRect& dirty);
+    /// What the container paints of its own where this surface lies, its controls left out.
+    void paintGround(QPainter& p, const QRect& area);
     void paintDrawing(QPainter& p, const QRegion& dirty);
     void startDirectLayer();
     QColor toQColorHere(Color c) const;
@@ -122,6 +125,8 @@ private:
     bool layerTried_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     std::vector<DrawnMark> marks_;
+    /// The container's ground behind a picture with transparent pixels; made when first needed.
+    QPixmap ground_;
     SurfaceMouse mouse_;
     bool flipPending_ = false;
 };
