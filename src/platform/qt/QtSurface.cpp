@@ -175,7 +175,6 @@ void Surface::paintDrawing(QPainter& p, const QRegion& dirty) {
 }
 
 void Surface::showEvent(QShowEvent*) {
-    ground_ = QPixmap();
     if (!layerTried_) {
         layerTried_ = true;
         startDirectLayer();
@@ -183,7 +182,7 @@ void Surface::showEvent(QShowEvent*) {
 }
 
 void Surface::moveEvent(QMoveEvent*) {
-    ground_ = QPixmap();
+    composed_ = QPixmap();
     if (layer_) {
         layer_->follow();
     }
@@ -194,7 +193,7 @@ void Surface::changeEvent(QEvent* event) {
     case QEvent::PaletteChange:
     case QEvent::StyleChange:
     case QEvent::EnabledChange:
-        ground_ = QPixmap();
+        composed_ = QPixmap();
         update();
         break;
     default:
@@ -299,10 +298,8 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
         const QRect pictureRect(QPoint(0, 0), background_.picture.size());
         const QRect shown = dirty & pictureRect;
         if (!shown.isEmpty()) {
-            if (background_.picture.hasAlphaChannel()) {
-                paintGround(p, shown);
-            }
-            p.drawPixmap(shown, background_.picture, shown);
+            p.drawPixmap(shown, background_.picture.hasAlphaChannel() ? pictureOnGround() : background_.picture,
+                         shown);
         }
         for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
             p.fillRect(rest, background_.color ? toQColorHere(*background_.color) : QColor(Qt::black));
@@ -312,25 +309,22 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
     }
 }
 
-void Surface::paintGround(QPainter& p, const QRect& area) {
+const QPixmap& Surface::pictureOnGround() {
     // Transparent pixels show the container's own ground, so a picture drawn "on the
     // dialog's grey" sits seamlessly in a frame of any style; but never the controls beside
-    // or beneath it, which another picture laid over them must cover.
-    QWidget* container = parentWidget();
-    if (container == nullptr) {
-        p.fillRect(area, background_.color ? toQColorHere(*background_.color) : palette().color(QPalette::Window));
-        return;
+    // or beneath it, which another picture laid over them must cover. Made once, at the
+    // picture's own scale: a repaint is then one opaque copy, and the container's painting
+    // (a frame's may be split over Qt's thread pool) is not redone at every show.
+    if (composed_.isNull()) {
+        composed_ = QPixmap(size());
+        composed_.fill(palette().color(QPalette::Active, QPalette::Window));
+        if (QWidget* container = parentWidget()) {
+            container->render(&composed_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
+        }
+        QPainter p(&composed_);
+        p.drawPixmap(0, 0, background_.picture);
     }
-    if (ground_.isNull()) {
-        const qreal ratio = devicePixelRatioF();
-        ground_ = QPixmap(size() * ratio);
-        ground_.setDevicePixelRatio(ratio);
-        ground_.fill(palette().color(QPalette::Active, QPalette::Window));
-        container->render(&ground_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
-    }
-    const qreal ratio = ground_.devicePixelRatio();
-    const QRectF source(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio);
-    p.drawPixmap(QRectF(area), ground_, source);
+    return composed_;
 }
 
 void Surface::paintEvent(QPaintEvent* event) {

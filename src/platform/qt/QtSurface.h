@@ -112,8 +112,8 @@ protected:
 private:
     void deliverMouse(Event<MouseEvent>* event, QMouseEvent* qe, MouseButton button);
     void paintBackground(QPainter& p, const QRect& dirty);
-    /// What the container paints of its own where this surface lies, its controls left out.
-    void paintGround(QPainter& p, const QRect& area);
+    /// The picture over what the container paints of its own where this surface lies.
+    const QPixmap& pictureOnGround();
     void paintDrawing(QPainter& p, const QRegion& dirty);
     void startDirectLayer();
     QColor toQColorHere(Color c) const;
@@ -125,8 +125,8 @@ private:
     bool layerTried_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     std::vector<DrawnMark> marks_;
-    /// The container's ground behind a picture with transparent pixels; made when first needed.
-    QPixmap ground_;
+    /// A picture with transparent pixels over the container's ground; made when first needed.
+    QPixmap composed_;
     SurfaceMouse mouse_;
     bool flipPending_ = false;
 };
