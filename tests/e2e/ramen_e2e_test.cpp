@@ -153,8 +153,8 @@ TEST_F(RamenTimer, CountsDownBehindAnotherWindowAsksForAttentionAndResets) {
 
     // 終了(&E) closes the timer alone; the watch goes on.
     x_.keyChord({"Alt_L", "e"});
-    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.findTopLevel(kTitle, app_->pid(), {300, 180}); }))
-        << "End did not close the timer" << shot("end");
+    const auto timerGone = [&] { return !x_.findTopLevel(kTitle, app_->pid(), {300, 180}); };
+    EXPECT_TRUE(pollUntil(kStartTimeout, timerGone)) << "End did not close the timer" << shot("end");
     EXPECT_TRUE(app_->running());
     EXPECT_TRUE(findMainWindow());
 }

@@ -149,7 +149,8 @@ private slots:
                                                   .icon = "kadrill"});
         Frame& frame = dialog->addFrame({.bounds = {120, 120, 4575, 2055}, .caption = ""});
         const Rect place{120, 360, 1485, 1485};
-        frame.addPicture({.bounds = place, .picture = "", .backColor = rgb(255, 0, 0), .border = false, .visible = true});
+        frame.addPicture(
+            {.bounds = place, .picture = "", .backColor = rgb(255, 0, 0), .border = false, .visible = true});
         Picture& over = frame.addPicture(
             {.bounds = place, .picture = "noodle-cup", .backColor = rgb(255, 0, 0), .border = false, .visible = true});
         dialog->show();

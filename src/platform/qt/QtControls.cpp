@@ -50,8 +50,8 @@ void MarkLabelWidget::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 void MarkLabelWidget::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
 
 QtLabel::QtLabel(QtDispatcher& dispatcher, const LabelProperties& props, QWidget* parent)
-    : widget_(new MarkLabelWidget(QString::fromStdString(props.text), parent)), color_(props.foreColor),
-      position_{props.bounds.left, props.bounds.top} {
+    : widget_(new MarkLabelWidget(QString::fromStdString(props.text), parent)),
+      color_(props.foreColor), position_{props.bounds.left, props.bounds.top} {
     widget_->setGeometry(toPixels(props.bounds));
     widget_->setFont(fontOf(props.fontName, props.fontPoints));
     widget_->setAlignment(Qt::AlignLeft | Qt::AlignTop);

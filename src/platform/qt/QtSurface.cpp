@@ -298,8 +298,7 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
         const QRect pictureRect(QPoint(0, 0), background_.picture.size());
         const QRect shown = dirty & pictureRect;
         if (!shown.isEmpty()) {
-            p.drawPixmap(shown, background_.picture.hasAlphaChannel() ? pictureOnGround() : background_.picture,
-                         shown);
+            p.drawPixmap(shown, background_.picture.hasAlphaChannel() ? pictureOnGround() : background_.picture, shown);
         }
         for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
             p.fillRect(rest, background_.color ? toQColorHere(*background_.color) : QColor(Qt::black));
