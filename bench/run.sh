@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Idle cost and flip timing of Kadrill, next to `xclock -digital -update 1`;
-# and what a running stopwatch costs, next to a bare Qt widget repainting at
-# display rate.
+# the same with the ramen timer counting down; and what a running stopwatch
+# costs, next to a bare Qt widget repainting at display rate.
 #
 # The clients run one after the other in a private Xvfb, so none disturbs
 # another nor the desktop. For each: CPU and wake-ups of all its threads and
@@ -20,7 +20,7 @@
 #   BENCH_SECONDS         measuring window per client (default 60)
 #   BENCH_WARMUP          uncounted seconds before it (default 3)
 #   BENCH_CLIENTS         which clients, in order
-#                         (default "kadrill kadrill-stopwatch xclock qt60")
+#                         (default "kadrill kadrill-ramen kadrill-stopwatch xclock qt60")
 #   BENCH_KEEP            1 keeps the logs and prints where they are
 #
 # It is a measurement, not a gate: exit status is non-zero only when something
@@ -35,7 +35,7 @@ watch_bin=${KADRILL_DAMAGE_WATCH:-$repo_root/build/default/bench/kadrill_damage_
 qt60_bin=${KADRILL_BENCH_QT60:-$repo_root/build/default/bench/kadrill_bench_qt60}
 seconds=${BENCH_SECONDS:-60}
 warmup=${BENCH_WARMUP:-3}
-read -ra clients <<<"${BENCH_CLIENTS:-kadrill kadrill-stopwatch xclock qt60}"
+read -ra clients <<<"${BENCH_CLIENTS:-kadrill kadrill-ramen kadrill-stopwatch xclock qt60}"
 read -ra kadrill_args <<<"${KADRILL_ARGS:-}"
 clk_tck=$(getconf CLK_TCK)
 
@@ -276,15 +276,70 @@ start_stopwatch() { # window-id watcher-output
     fi
 }
 
+# Opens the ramen timer of a freshly started Kadrill from its menu with the
+# keyboard and starts the countdown, then checks that it counts: the steam
+# moves once a second, while the idle timer repaints only when its hint
+# changes. Prints why when it does not.
+start_ramen() { # window-id
+    local wid=$1 geometry h rid rdmg=$work/ramen.damage rwatch n away_x=1279 away_y=1023 x y
+    if ! geometry=$(xdotool getwindowgeometry --shell "$wid" 2>&1); then
+        echo "xdotool cannot see window $wid: $geometry"
+        return 1
+    fi
+    x=$(awk -F= '$1 == "X" { print $2 }' <<<"$geometry")
+    y=$(awk -F= '$1 == "Y" { print $2 }' <<<"$geometry")
+    h=$(awk -F= '$1 == "HEIGHT" { print $2 }' <<<"$geometry")
+    # No window manager here: the keys go to the window under the pointer, so a click
+    # on the bare face (right of the digits) first. Then ﾀｲﾏｰ(&T), ﾗｰﾒﾝﾀｲﾏｰ(&N).
+    if ! xdotool mousemove --window "$wid" 385 $((h - 126 + 60)) click 1; then
+        echo "xdotool could not click the face"
+        return 1
+    fi
+    sleep 0.3
+    xdotool key alt+t
+    sleep 0.5
+    xdotool key n
+    # Its window is the program's other one on screen (xdotool's name search does not
+    # match half-width katakana in every locale, so not by its title).
+    rid=
+    for _ in $(seq 50); do
+        rid=$(xdotool search --onlyvisible --class kadrill 2>/dev/null | grep -vx "$((wid))" | head -n 1)
+        [[ -n $rid ]] && break
+        sleep 0.1
+    done
+    if [[ -z $rid ]]; then
+        echo "the ramen timer did not open after Alt+T, N"
+        return 1
+    fi
+    "$watch_bin" --id "$rid" --updates --wait 5 >"$rdmg" 2>/dev/null &
+    rwatch=$!
+    started+=("$rwatch")
+    sleep 1.5 # its first hint drawn, so the count below sees only the countdown
+    xdotool windowfocus "$rid"
+    sleep 0.3
+    xdotool key alt+s
+    ((x > 640)) && away_x=0
+    ((y > 512)) && away_y=0
+    xdotool mousemove "$away_x" "$away_y"
+    sleep 3.5
+    n=$(updates_between "$rdmg" $(($(now_us) - 3000000)) $(now_us) | wc -l)
+    stop_pid "$rwatch"
+    if ((n < 2)); then
+        echo "the countdown did not start: $n repaints of the timer in 3 s after Alt+S"
+        return 1
+    fi
+}
+
 # measure LABEL WINDOW-NAME KIND COMMAND...
 #   KIND  log: a clock that also logs its flips; damage: a clock seen only from
-#         outside; stopwatch: Kadrill, switched to a running stopwatch first;
+#         outside; ramen: Kadrill with the ramen timer counting, logging its
+#         flips; stopwatch: Kadrill, switched to a running stopwatch first;
 #         rate: a client that repaints at display rate on its own.
 measure() {
     local label=$1 name=$2 kind=$3
     shift 3
     local has_log=0 table=clock
-    [[ $kind == log ]] && has_log=1
+    [[ $kind == log || $kind == ramen ]] && has_log=1
     [[ $kind == stopwatch || $kind == rate ]] && table=rate
     local tag=${label%% *}-$((${#rows[@]} + ${#rate_rows[@]} + 1))
     local log=$work/$tag.log dmg=$work/$tag.damage
@@ -322,6 +377,18 @@ measure() {
         stop_pid "$pid"
         fail "$label" "$why" "$table"
         return
+    fi
+
+    if [[ $kind == ramen ]]; then
+        local wid
+        wid=$(awk '$1 == "window" { print $2; exit }' "$dmg")
+        sleep 1 # first paint done and input handled before the keys
+        if ! why=$(start_ramen "$wid"); then
+            stop_pid "$wpid"
+            stop_pid "$pid"
+            fail "$label" "$why" "$table"
+            return
+        fi
     fi
 
     if [[ $kind == stopwatch ]]; then
@@ -462,6 +529,18 @@ for c in "${clients[@]}"; do
         echo "bench: measuring kadrill" >&2
         measure "kadrill" "Kadrill" log "$kadrill_bin" "${kadrill_args[@]}"
         ;;
+    kadrill-ramen)
+        if [[ ! -x $kadrill_bin ]]; then
+            fail "kadrill ramen" "not built: ${kadrill_bin#"$repo_root"/}"
+            continue
+        fi
+        if ! command -v xdotool >/dev/null; then
+            fail "kadrill ramen" "xdotool is not installed, nothing to type the keys with"
+            continue
+        fi
+        echo "bench: measuring kadrill with the ramen timer counting down" >&2
+        measure "kadrill ramen" "Kadrill" ramen "$kadrill_bin" "${kadrill_args[@]}"
+        ;;
     kadrill-stopwatch)
         if [[ ! -x $kadrill_bin ]]; then
             fail "kadrill stopwatch" "not built: ${kadrill_bin#"$repo_root"/}" rate
@@ -487,7 +566,7 @@ for c in "${clients[@]}"; do
         measure "qt widget 16 ms" "kadrill-bench-qt60" rate "$qt60_bin"
         ;;
     *)
-        echo "bench: unknown client '$c' (kadrill, kadrill-stopwatch, xclock, qt60)" >&2
+        echo "bench: unknown client '$c' (kadrill, kadrill-ramen, kadrill-stopwatch, xclock, qt60)" >&2
         failed=1
         ;;
     esac

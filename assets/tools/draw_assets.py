@@ -11,6 +11,7 @@ byte-identical files.
 """
 
 import argparse
+import math
 import os
 import struct
 import zlib
@@ -35,6 +36,26 @@ PALETTE = {
     "b": "#A2A8B0",   # button body
     "k": "#1A1C20",   # button glyph ink
     "s": "#2F3338",   # strap
+    # The ramen timer's pictures.
+    "W": "#FFFFFF",   # white: bubble, dial, steam highlights
+    "K": "#000000",   # ink: bubble outline, the character's eyes
+    "u": "#F1EEE8",   # cup
+    "v": "#D3CCBE",   # cup, shaded side
+    "x": "#8C8476",   # cup outline
+    "R": "#D7322B",   # red band, hour dots
+    "r": "#9C1F1A",   # red, shaded; open mouth
+    "f": "#EBC862",   # lid foil
+    "F": "#C39A3C",   # lid foil, shaded
+    "E": "#7E5E1E",   # lid edge
+    "t": "#F7F9FB",   # steam
+    "T": "#A7B2BD",   # steam edge
+    "Y": "#F7D54A",   # noodles
+    "j": "#CFA128",   # noodles, shaded
+    "B": "#B06A2A",   # broth
+    "q": "#7E4619",   # broth, deep
+    "p": "#F29BB0",   # pink: naruto swirl, cheeks
+    "g": "#5DB043",   # spring onion
+    "e": "#2F6E22",   # spring onion, dark; nori
 }
 
 
@@ -85,6 +106,41 @@ class Canvas:
             for dx in range(-reach, reach + 1):
                 if r_in * r_in <= dx * dx + dy * dy <= r_out * r_out and keep(dx, dy):
                     self.put(cx + dx, cy + dy, key)
+
+    def ellipse(self, cx, cy, rx, ry, key, keep=lambda x, y: True):
+        """Pixels whose centres lie inside the ellipse; `keep` can clip it."""
+        for y in range(int(cy - ry) - 1, int(cy + ry) + 2):
+            for x in range(int(cx - rx) - 1, int(cx + rx) + 2):
+                if ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 < 1.0 and keep(x, y):
+                    self.put(x, y, key)
+
+    def polygon(self, points, key):
+        """Pixels whose centres lie inside the polygon (even-odd rule)."""
+        ys = [p[1] for p in points]
+        xs = [p[0] for p in points]
+        for y in range(int(min(ys)), int(max(ys)) + 1):
+            for x in range(int(min(xs)), int(max(xs)) + 1):
+                inside = False
+                for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+                    if (ay > y) != (by > y) and x < ax + (y - ay) * (bx - ax) / (by - ay):
+                        inside = not inside
+                if inside:
+                    self.put(x, y, key)
+
+    def outline(self, key, inside, edge_key=None):
+        """Gives every pixel of `inside` keys that touches another key a one-pixel edge."""
+        edge = []
+        for y in range(self.height):
+            for x in range(self.width):
+                if self.rows[y][x] not in inside:
+                    continue
+                for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
+                    nx, ny = x + dx, y + dy
+                    if not (0 <= nx < self.width and 0 <= ny < self.height) or self.rows[ny][nx] not in inside:
+                        edge.append((x, y))
+                        break
+        for x, y in edge:
+            self.put(x, y, key)
 
     def bitmap(self, x, y, rows, key):
         """Stamps a string bitmap: '#' pixels get `key`, anything else is left alone."""
@@ -469,6 +525,284 @@ def draw_icon_16():
     return c
 
 
+# --- ramen timer -------------------------------------------------------------
+# A cup of instant noodles, seen a little from above, and a stopwatch character
+# that talks through a speech bubble. Backgrounds are transparent: the program
+# shows them in the dialog's own colour.
+
+CUP = 99
+CUP_CX = 49
+RIM_Y, RIM_RX, RIM_RY = 38, 36, 7        # the cup's mouth
+BASE_Y, BASE_RX, BASE_RY = 92, 24, 3     # its foot
+
+# Katakana for the band, seven pixels tall.
+KATAKANA = {
+    "ra": [".#####.", ".......", "#######", "......#", ".....#.", "...##..", ".##...."],
+    "-": [".......", ".......", ".......", "#######", ".......", ".......", "......."],
+    "me": ["......#", ".....#.", ".#..#..", "..##...", "..##...", ".#.....", "#......"],
+    "n": ["#......", ".#....#", "......#", ".....#.", "....#..", "..##...", "##....."],
+}
+
+
+def cup_half_width(y):
+    """Half the cup's width at row y: it narrows evenly from the mouth to the foot."""
+    t = (y - RIM_Y) / (BASE_Y - RIM_Y)
+    return RIM_RX - 1 + t * (BASE_RX - RIM_RX + 1)
+
+
+def curve(x, rx, ry):
+    """How far below its ends a band round the cup sags at column x, seen from above."""
+    u = (x - CUP_CX) / rx
+    return ry * (1 - u * u) ** 0.5 if abs(u) < 1 else 0
+
+
+def cup_body(c):
+    """The paper cup below its mouth: shaded like a cylinder lit from the left, with a red
+    band that bends round it and the word on it."""
+    for y in range(RIM_Y, BASE_Y + BASE_RY + 1):
+        hw = cup_half_width(min(y, BASE_Y))
+        x0, x1 = round(CUP_CX - hw), round(CUP_CX + hw)
+        for x in range(x0, x1 + 1):
+            t = (x - x0) / max(1, x1 - x0)
+            key = "v" if t > 0.72 else "W" if 0.14 < t < 0.22 else "u"
+            if y > BASE_Y and y - BASE_Y > curve(x, hw, BASE_RY):
+                continue
+            c.put(x, y, key)
+    # The band, bending with the cup.
+    for x in range(CUP_CX - 40, CUP_CX + 41):
+        hw_top = cup_half_width(52)
+        if abs(x - CUP_CX) > hw_top:
+            continue
+        sag = curve(x, cup_half_width(58), 4)
+        for y in range(round(51 + sag), round(66 + sag) + 1):
+            hw = cup_half_width(y)
+            if abs(x - CUP_CX) <= hw:
+                t = (x - (CUP_CX - hw)) / (2 * hw)
+                c.put(x, y, "r" if t > 0.72 else "R")
+    # ラーメン in white on the middle of the band, where it hardly bends.
+    glyphs = [KATAKANA[k] for k in ("ra", "-", "me", "n")]
+    width = sum(len(g[0]) for g in glyphs) + len(glyphs) - 1
+    x = CUP_CX - width // 2
+    for g in glyphs:
+        c.bitmap(x, 59, g, "W")
+        x += len(g[0]) + 1
+    # Thin stripes edging the band.
+    for x in range(CUP_CX - 40, CUP_CX + 41):
+        for base in (48, 69):
+            hw = cup_half_width(base)
+            if abs(x - CUP_CX) < hw:
+                c.put(x, round(base + curve(x, hw, 4)), "R")
+    c.outline("x", set("uvWRr"))
+
+
+def stamp(c, layer):
+    """Lays what is drawn on `layer` over `c`."""
+    for y, row in enumerate(layer.rows):
+        for x, key in enumerate(row):
+            if key != " ":
+                c.put(x, y, key)
+
+
+def closed_lid(cup):
+    """The foil lid pressed on the mouth, its front edge showing, and the pull tab."""
+    c = Canvas(CUP, CUP, " ")
+    c.ellipse(CUP_CX, RIM_Y + 2, RIM_RX + 1, RIM_RY, "F")
+    c.ellipse(CUP_CX, RIM_Y, RIM_RX + 1, RIM_RY, "f")
+    # Pull tab at the front left.
+    c.polygon([(10, 41), (4, 43), (3, 47), (7, 49), (14, 45)], "f")
+    # Print on the lid: a red bowl with three noodles lifted out of it.
+    c.ellipse(CUP_CX, RIM_Y + 1, 11, 4, "R", keep=lambda x, y: y >= RIM_Y)
+    c.hline(CUP_CX - 11, CUP_CX + 11, RIM_Y, "R")
+    for dx in (-4, 0, 4):
+        c.line(CUP_CX + dx, RIM_Y - 1, CUP_CX + dx + 1, RIM_Y - 5, "r")
+    c.outline("E", set("fFRr"))
+    # The light catches the back of the lid.
+    for x in range(CUP_CX - 24, CUP_CX + 12):
+        c.put(x, round(RIM_Y - curve(x, RIM_RX - 3, RIM_RY - 2)), "W")
+    stamp(cup, c)
+
+
+def wisp(c, x0, bottom, top, phase, sway, key, grow):
+    """A curl of steam: a wavy stroke, wider near the lid and thinning as it rises."""
+    for y in range(top, bottom + 1):
+        rise = (bottom - y) / max(1, bottom - top)
+        x = round(x0 + sway * math.sin(rise * 2.2 * math.pi + phase) * (0.4 + rise))
+        half = (1 if rise < 0.6 else 0) + grow
+        c.hline(x - half, x + half, y, key)
+
+
+def steam_curls(c, frame):
+    phase = math.pi * frame
+    curls = ((32, 29, 5, 3.0, 0.0), (50, 27, 1, 3.5, 1.1), (67, 29, 7, 3.0, 2.3))
+    # An edge first, then the white core over it, so the steam shows on a pale ground.
+    for x0, bottom, top, sway, shift in curls:
+        wisp(c, x0, bottom, top - 1, phase + shift, sway, "T", 1)
+    for x0, bottom, top, sway, shift in curls:
+        wisp(c, x0, bottom, top, phase + shift, sway, "t", 0)
+
+
+def draw_cup_closed(frame=None):
+    c = Canvas(CUP, CUP, " ")
+    cup_body(c)
+    closed_lid(c)
+    if frame is not None:
+        steam = Canvas(CUP, 32, " ")
+        steam_curls(steam, frame)
+        for y, row in enumerate(steam.rows):
+            for x, key in enumerate(row):
+                if key != " " and c.rows[y][x] == " ":
+                    c.put(x, y, key)
+    return c
+
+
+def open_top(c):
+    """The mouth of the opened cup: broth, wavy noodles, naruto, spring onion and nori,
+    with the peeled lid standing up behind."""
+    # The lid, peeled back and standing behind the right half: its silver underside
+    # faces us, the printed foil shows along its curled top edge.
+    back_rim = lambda x: RIM_Y - curve(x, RIM_RX, RIM_RY)
+    c.ellipse(68, 32, 22, 22, "f", keep=lambda x, y: y < back_rim(x))
+    c.ellipse(68, 33, 21, 20, "h", keep=lambda x, y: y < back_rim(x))
+    c.ellipse(68, 33, 21, 20, "l", keep=lambda x, y: y < back_rim(x) and x > 78)
+    c.outline("E", set("fhl"))
+    # The rim, then the soup inside it.
+    c.ellipse(CUP_CX, RIM_Y, RIM_RX + 1, RIM_RY + 1, "u")
+    c.ellipse(CUP_CX, RIM_Y + 1, RIM_RX - 2, RIM_RY - 1, "q")
+    c.ellipse(CUP_CX, RIM_Y + 1, RIM_RX - 3, RIM_RY - 2, "B")
+    inside = lambda x, y: ((x - CUP_CX) / (RIM_RX - 3)) ** 2 + ((y - RIM_Y - 1) / (RIM_RY - 1.5)) ** 2 <= 1
+    # Noodles: wavy strands across the bowl, the lower of each wave in shade.
+    for i, row in enumerate(range(RIM_Y - 4, RIM_Y + 7, 2)):
+        for x in range(CUP_CX - RIM_RX, CUP_CX + RIM_RX + 1):
+            y = row + round(math.sin((x + i * 3) / 2.2))
+            if inside(x, y):
+                c.put(x, y, "Y" if math.sin((x + i * 3) / 2.2) < 0.3 else "j")
+    # Naruto: a white slice with a pink swirl.
+    c.ellipse(33, RIM_Y, 6, 3.2, "W")
+    c.put(31, RIM_Y, "p")
+    c.put(32, RIM_Y - 1, "p")
+    c.hline(33, 35, RIM_Y - 1, "p")
+    c.put(35, RIM_Y, "p")
+    c.hline(32, 34, RIM_Y + 1, "p")
+    c.ellipse(33, RIM_Y, 6, 3.2, "T", keep=lambda x, y: ((x - 33) / 5) ** 2 + ((y - RIM_Y) / 2.2) ** 2 > 1)
+    # Spring onion rings.
+    for x, y in ((46, RIM_Y + 3), (52, RIM_Y - 2), (58, RIM_Y + 2), (43, RIM_Y - 3), (62, RIM_Y - 1)):
+        c.rect(x, y, x + 1, y, "g")
+        c.put(x, y + 1, "e")
+    # Nori standing at the back.
+    c.rect(64, RIM_Y - 9, 71, RIM_Y - 1, "e")
+    c.vline(64, RIM_Y - 9, RIM_Y - 1, "g")
+    # The rim's edge: dark at the back, where we look over it.
+    for x in range(CUP_CX - RIM_RX - 1, CUP_CX + RIM_RX + 2):
+        back = round(RIM_Y - curve(x, RIM_RX + 1, RIM_RY + 1))
+        c.put(x, back, "x")
+        front = round(RIM_Y + curve(x, RIM_RX + 1, RIM_RY + 1))
+        c.put(x, front, "x")
+    c.put(CUP_CX - RIM_RX - 1, RIM_Y, "x")
+    c.put(CUP_CX + RIM_RX + 1, RIM_Y, "x")
+
+
+def steam_cloud(c, frame):
+    """A puffy cloud of steam over the opened cup; between the two frames it breathes."""
+    puffs = ((24, 22, 8), (36, 14, 10), (50, 11, 9), (60, 18, 8), (44, 23, 8), (15, 27, 5), (30, 27, 6),
+             (46, 17, 9))
+    cloud = Canvas(CUP, CUP, " ")
+    for i, (x, y, r) in enumerate(puffs):
+        r2 = r + (frame if i % 2 == 0 else 1 - frame)
+        cloud.ellipse(x, y - frame, r2, r2 * 0.8, "t")
+    cloud.outline("T", set("t"))
+    # Light on the upper left of each puff gives the cloud some volume.
+    for i, (x, y, r) in enumerate(puffs):
+        cloud.ellipse(x - r * 0.35, y - frame - r * 0.3, r * 0.35, r * 0.25, "W",
+                      keep=lambda px, py: cloud.rows[py][px] == "t")
+    # Above the noodles only: the mouth of the cup stays in view.
+    for y in range(0, 31):
+        for x in range(CUP):
+            if cloud.rows[y][x] != " ":
+                c.put(x, y, cloud.rows[y][x])
+
+
+def draw_cup_open(frame):
+    c = Canvas(CUP, CUP, " ")
+    cup_body(c)
+    open_top(c)
+    steam_cloud(c, frame)
+    return c
+
+
+BUBBLE_W, BUBBLE_H = 182, 91
+
+
+def draw_bubble():
+    """A white speech bubble with a black outline; its tail, at the lower left, points down
+    at the character standing there."""
+    c = Canvas(BUBBLE_W, BUBBLE_H, " ")
+    x0, y0, x1, y1, r = 8, 1, 179, 74, 14
+    c.rect(x0 + r, y0, x1 - r, y1, "W")
+    c.rect(x0, y0 + r, x1, y1 - r, "W")
+    for cx, cy in ((x0 + r, y0 + r), (x1 - r, y0 + r), (x0 + r, y1 - r), (x1 - r, y1 - r)):
+        c.ellipse(cx, cy, r + 0.5, r + 0.5, "W")
+    c.polygon([(22, 70), (40, 70), (11, 88)], "W")
+    c.outline("K", set("W"))
+    return c
+
+
+FACE = 32
+
+
+def draw_character(talking):
+    """The timer's character: a round stopwatch with red hour dots and a face."""
+    c = Canvas(FACE, FACE, " ")
+    cx, cy = 15.5, 17.5
+    # Crown and its stem on top, a side button at the upper right.
+    c.rect(13, 1, 18, 2, "m")
+    c.hline(13, 18, 1, "h")
+    c.rect(15, 3, 16, 4, "d")
+    c.rect(24, 5, 26, 7, "m")
+    c.put(24, 5, "h")
+    c.ellipse(cx, cy, 13.6, 13.6, "n")
+    # The case lit from the upper left.
+    c.ellipse(cx, cy, 13.6, 13.6, "l", keep=lambda x, y: (x - cx) + (y - cy) < -4)
+    c.ellipse(cx, cy, 13.6, 13.6, "c", keep=lambda x, y: (x - cx) + (y - cy) > 5)
+    c.ellipse(cx, cy, 11.6, 11.6, "W")
+    c.outline("o", set("nlcmhdW"))
+    # Twelve red dots round the dial, the quarters larger.
+    for h in range(12):
+        a = h * math.pi / 6
+        x, y = round(cx + 9.6 * math.sin(a)), round(cy - 9.6 * math.cos(a))
+        c.put(x, y, "R")
+        if h % 3 == 0:
+            c.put(x + (1 if h == 9 else 0) - (1 if h == 3 else 0), y + (1 if h == 0 else 0) - (1 if h == 6 else 0), "R")
+    # Eyes, cheeks and mouth.
+    c.rect(11, 14, 12, 16, "K")
+    c.rect(19, 14, 20, 16, "K")
+    c.put(11, 14, "d")
+    c.put(19, 14, "d")
+    c.rect(8, 18, 9, 19, "p")
+    c.rect(22, 18, 23, 19, "p")
+    if talking:
+        c.ellipse(15.5, 21, 3.2, 2.6, "K")
+        c.ellipse(15.5, 21, 2.2, 1.6, "r")
+        c.hline(14, 17, 22, "R")
+    else:
+        c.put(12, 19, "K")
+        c.put(19, 19, "K")
+        c.hline(13, 18, 20, "K")
+    return c
+
+
+def draw_ramen():
+    return {
+        "noodle-cup": draw_cup_closed(),
+        "noodle-steam-1": draw_cup_closed(0),
+        "noodle-steam-2": draw_cup_closed(1),
+        "noodle-ready-1": draw_cup_open(0),
+        "noodle-ready-2": draw_cup_open(1),
+        "noodle-bubble": draw_bubble(),
+        "noodle-face": draw_character(False),
+        "noodle-face-talk": draw_character(True),
+    }
+
+
 # --- output ------------------------------------------------------------------
 
 def xpm_text(name, canvas):
@@ -508,6 +842,7 @@ def png_bytes(canvas, scale):
 def all_pictures():
     pictures = {"face": draw_face(), "kadrill-32": draw_icon_32(), "kadrill-16": draw_icon_16()}
     pictures.update(draw_buttons())
+    pictures.update(draw_ramen())
     return pictures
 
 

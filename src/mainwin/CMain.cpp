@@ -80,8 +80,10 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
         watch::ColorMark(controls_, &watch::WatchFace::AlarmOn,
                          state_.watch.SegmentColors[state_.alarm.AlarmEnabled ? 1 : 0]);
     });
+    noodleTimer_ = std::make_unique<ramen::NoodleTimer>(platform, state.ramen);
     ShowTimeSet = [this] { timeSet_->Show(); };
     ShowAlarm = [this] { alarmDialog_->Show(); };
+    ShowNoodleTimer = [this] { noodleTimer_->Show(); };
 
     watch::ConnectWatchButtons(face_, state_, controls_);
     face_.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });

@@ -4,6 +4,7 @@
 #include "alarm/AlarmRunner.h"
 #include "platform/Platform.h"
 #include "platform/TrayIcon.h"
+#include "ramen/NoodleTimer.h"
 #include "timeset/TimeSet.h"
 #include "watch/Digital.h"
 #include "watch/WatchControls.h"
@@ -46,6 +47,7 @@ public:
     alarm::AlarmRunner& alarmRunner() { return *alarm_; }
     timeset::TimeSet& timeSet() { return *timeSet_; }
     alarm::AlarmDialog& alarmDialog() { return *alarmDialog_; }
+    ramen::NoodleTimer& noodleTimer() { return *noodleTimer_; }
 
     /// Openers of the dialogs (set-time, alarm, ramen timer), each set when its window
     /// exists in the program; they show their window modeless, one instance each.
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<alarm::AlarmRunner> alarm_;
     std::unique_ptr<timeset::TimeSet> timeSet_;
     std::unique_ptr<alarm::AlarmDialog> alarmDialog_;
+    std::unique_ptr<ramen::NoodleTimer> noodleTimer_;
     platform::NotifyIconRecord notifyIcon_;
     bool unloaded_ = false;
 };

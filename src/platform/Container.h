@@ -92,10 +92,12 @@ struct FrameProperties {
 };
 
 struct PictureProperties {
-    Rect bounds{};         ///< twips, the outer size including the border
-    std::string picture{}; ///< drawn at the top left; empty for a plain background
+    Rect bounds{}; ///< twips, the outer size including the border
+    /// Drawn at the top left; empty for a plain background. Its transparent pixels show
+    /// the container's own ground, never the controls beneath the picture.
+    std::string picture{};
     Color backColor = 0xFFFFFF; ///< may be a system colour
-    bool border = false; ///< a sunken one-pixel border
+    bool border = false;        ///< a sunken one-pixel border
     bool visible = true;
 };
 

@@ -35,11 +35,15 @@ public:
 };
 
 /// A caption on a transparent background, lit or unlit only through its text colour.
-/// It takes every mouse press over it, so none reaches the surface beneath.
+/// It takes every mouse press over it, so none reaches the surface beneath. A text too
+/// long for one line wraps at the label's width; what does not fit its height is cut off.
 class Label : public Control {
 public:
     virtual void setText(const std::string& text) = 0;
     virtual std::string text() const = 0;
+    /// Moves the label's top-left corner (twips, in its container); its size stays.
+    virtual void setPosition(Point topLeft) = 0;
+    virtual Point position() const = 0;
     virtual void setForeColor(Color color) = 0;
     virtual Color foreColor() const = 0;
     /// A disabled label is drawn greyed out, as the desktop greys a caption it disables.

@@ -58,6 +58,11 @@ public:
     virtual bool isVisible() const = 0;
     /// Brings the window to the front and gives it the keyboard.
     virtual void activate() = 0;
+    /// Asks the desktop to draw the user's eye to the window (a task-bar entry that
+    /// flashes or is marked) until the user activates it; nothing for the active window.
+    virtual void requestAttention() = 0;
+    /// A request for attention stands: made, and the window not activated since.
+    virtual bool isDemandingAttention() const = 0;
 
     /// Outer top-left corner on the screen, twips.
     virtual Point position() const = 0;

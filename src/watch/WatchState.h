@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmFields.h"
 #include "mainwin/MainWindowFields.h"
+#include "ramen/NoodleFields.h"
 #include "timeset/DialFields.h"
 #include "watch/WatchFields.h"
 
@@ -14,6 +15,7 @@ struct WatchState {
     alarm::AlarmFields alarm;
     mainwin::MainWindowFields mainwin;
     timeset::DialState dials;
+    ramen::NoodleFields ramen;
 };
 
 } // namespace kadrill::watch

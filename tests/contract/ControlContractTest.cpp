@@ -197,6 +197,22 @@ TYPED_TEST(ControlContract, APressOnALabelIsTheLabelsAloneAndAHiddenLabelTakesNo
     }
 }
 
+TYPED_TEST(ControlContract, AMovedLabelTakesItsPressesWhereItIsNow) {
+    auto w = this->shownWindow();
+    auto& picture = w->addPicture(pictureAt({300, 150, 2400, 1200}));
+    auto& label = picture.addLabel(labelAt({150, 150, 900, 300}, "午後"));
+    EXPECT_EQ(label.position(), (Point{150, 150}));
+    label.setPosition({600, 450});
+    EXPECT_EQ(label.position(), (Point{600, 450}));
+    EXPECT_EQ(label.text(), "午後");
+
+    MouseLog log;
+    log.watch(picture, "pic", [&] { return clientOrigin(*w) + Point{300, 150}; });
+    log.watchDown(label, "label", [&] { return clientOrigin(*w) + Point{300 + 600, 150 + 450}; });
+    this->backend.clickLabel(label, MouseButton::Left, {30, 45});
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"label down L held 1 at 30,45"}));
+}
+
 TYPED_TEST(ControlContract, APictureHasMouseEventsOfItsOwnAndHoldsControls) {
     auto w = this->shownWindow();
     auto& picture = w->addPicture(pictureAt({300, 150, 1800, 1200}));

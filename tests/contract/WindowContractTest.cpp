@@ -114,6 +114,27 @@ TYPED_TEST(WindowContract, TheCloseBoxRaisesClosedOnceHoweverOftenAndHidesTheWin
     EXPECT_FALSE(w->isVisible());
 }
 
+TYPED_TEST(WindowContract, AttentionIsAskedOfAWindowOutOfFocusUntilItIsActivated) {
+    auto w = this->shownWindow();
+    auto other = this->shownWindow();
+    other->setPosition({6000, 6000});
+    ASSERT_TRUE(this->backend.activate(*w));
+    w->requestAttention();
+    EXPECT_FALSE(w->isDemandingAttention()) << "the active window has the user's eye already";
+
+    ASSERT_TRUE(this->backend.activate(*other));
+    w->requestAttention();
+    EXPECT_TRUE(w->isDemandingAttention());
+    this->backend.wait(100);
+    EXPECT_TRUE(w->isDemandingAttention()) << "the request stands until the user comes";
+    EXPECT_FALSE(other->isDemandingAttention());
+
+    ASSERT_TRUE(this->backend.activate(*w));
+    EXPECT_FALSE(w->isDemandingAttention());
+    ASSERT_TRUE(this->backend.activate(*other));
+    EXPECT_FALSE(w->isDemandingAttention()) << "answered once, it does not come back";
+}
+
 TYPED_TEST(WindowContract, MouseOverTheBareClientAreaReportsButtonsHeldAndPositions) {
     auto w = this->shownWindow();
     // Lines take no mouse input: a press on one reaches the window.

@@ -114,16 +114,17 @@ protected:
         return {};
     }
 
-    // libfaketime for the whole process: the system clock itself is never touched.
-    static EnvChanges fakeClock(const std::string& start) {
+    // libfaketime for the whole process: the system clock itself is never touched. With a
+    // speed-up the process lives its whole time faster, timers and sleeps included.
+    static EnvChanges fakeClock(const std::string& start, int speedUp = 1) {
         std::string asan = configured("ASAN_OPTIONS");
         // A preloaded library comes ahead of a sanitizer runtime; tell it that is fine.
         asan += std::string(asan.empty() ? "" : ":") + "verify_asan_link_order=0";
         return {
             {"LD_PRELOAD", configured("KADRILL_E2E_FAKETIME_LIB")},
-            {"FAKETIME", "@" + start},
-            // Qt's timers keep the genuine monotonic clock; only wall time is faked.
-            {"FAKETIME_DONT_FAKE_MONOTONIC", "1"},
+            {"FAKETIME", "@" + start + (speedUp == 1 ? "" : " x" + std::to_string(speedUp))},
+            // At the real pace Qt's timers keep the genuine monotonic clock; only wall time is faked.
+            {"FAKETIME_DONT_FAKE_MONOTONIC", speedUp == 1 ? std::optional<std::string>("1") : std::nullopt},
             {"ASAN_OPTIONS", asan},
         };
     }

@@ -142,6 +142,58 @@ private slots:
         QVERIFY(!qt::QtFileSystem().isReadableFile(pipe));
     }
 
+    void aPicturesTransparentPixelsShowItsFramesGroundNotThePictureBeneath() {
+        auto dialog = desk->windows.createWindow({.caption = "ﾗｰﾒﾝﾀｲﾏｰ",
+                                                  .clientWidth = 4815,
+                                                  .clientHeight = 2895,
+                                                  .menuBar = false,
+                                                  .picture = "",
+                                                  .icon = "kadrill"});
+        Frame& frame = dialog->addFrame({.bounds = {120, 120, 4575, 2055}, .caption = ""});
+        const Rect place{120, 360, 1485, 1485};
+        frame.addPicture(
+            {.bounds = place, .picture = "", .backColor = rgb(255, 0, 0), .border = false, .visible = true});
+        Picture& over = frame.addPicture(
+            {.bounds = place, .picture = "noodle-cup", .backColor = rgb(255, 0, 0), .border = false, .visible = true});
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dynamic_cast<qt::QtWindow&>(*dialog).widget()));
+
+        auto pixel = [](QWidget* w, int x, int y) {
+            const QImage img = w->grab().toImage();
+            const qreal dpr = img.devicePixelRatio();
+            return img.pixelColor(static_cast<int>(x * dpr), static_cast<int>(y * dpr));
+        };
+        // The corner of the picture is transparent; a bare spot of the frame shows its ground.
+        const QColor ground = pixel(dynamic_cast<qt::QtFrame&>(frame).widget(), 200, 100);
+        const QColor corner = pixel(dynamic_cast<qt::QtPicture&>(over).widget(), 2, 2);
+        QCOMPARE(corner, ground);
+        QVERIFY(corner != QColor(255, 0, 0));
+        // Drawn pixels are the picture's own: the red band of the cup.
+        QCOMPARE(pixel(dynamic_cast<qt::QtPicture&>(over).widget(), 30, 62), QColor(0xD7, 0x32, 0x2B));
+    }
+
+    void aLongLabelWrapsAtItsWidth() {
+        Label& label = window->addLabel({.bounds = {240, 240, 2055, 870},
+                                         .text = "かためが好みならそろそろいいんじゃないかな。",
+                                         .fontName = "ＭＳ Ｐゴシック",
+                                         .fontPoints = 12,
+                                         .foreColor = 0xFFFFFF});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        const QImage img = dynamic_cast<qt::QtLabel&>(label).widget()->grab().toImage();
+        const qreal dpr = img.devicePixelRatio();
+        // Ink (the white text) on each of three lines of 16-pixel text.
+        for (int line = 0; line < 3; ++line) {
+            bool ink = false;
+            for (int y = line * 18 + 4; y < line * 18 + 14 && !ink; ++y) {
+                for (int x = 0; x < 60 && !ink; ++x) {
+                    ink = img.pixelColor(static_cast<int>(x * dpr), static_cast<int>(y * dpr)).lightness() > 200;
+                }
+            }
+            QVERIFY2(ink, qPrintable(QStringLiteral("no text on line %1").arg(line + 1)));
+        }
+    }
+
     void labelsUseTheSubstitutedJapaneseFont() {
         Label& mark = window->addLabel({.bounds = {240, 240, 240, 240},
                                         .text = "♪",

@@ -66,7 +66,7 @@ bool MemoryLabel::press(MouseButton button, Point at) {
         return false;
     }
     mouseDown.raise(mouseEvent(button, static_cast<int>(button), at,
-                               container_.toScreen({props_.bounds.left + at.x, props_.bounds.top + at.y})));
+                               container_.toScreen({position_.x + at.x, position_.y + at.y})));
     return true;
 }
 

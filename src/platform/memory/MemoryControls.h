@@ -69,6 +69,8 @@ public:
     bool isVisible() const override { return visible_; }
     void setText(const std::string& text) override { text_ = text; }
     std::string text() const override { return text_; }
+    void setPosition(Point topLeft) override { position_ = topLeft; }
+    Point position() const override { return position_; }
     void setForeColor(Color color) override { color_ = color; }
     Color foreColor() const override { return color_; }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
@@ -87,6 +89,7 @@ private:
     Color color_;
     bool visible_;
     bool enabled_ = props_.enabled;
+    Point position_{props_.bounds.left, props_.bounds.top};
 };
 
 class MemoryPictureButton final : public PictureButton, public MemoryFocusTarget {

@@ -42,6 +42,12 @@ void MemoryWindow::activate() {
 
 bool MemoryWindow::isActive() const { return system_.activeWindow() == this; }
 
+void MemoryWindow::requestAttention() {
+    if (!isActive()) {
+        demandsAttention_ = true;
+    }
+}
+
 Point MemoryWindow::decoration() const {
     if (props_.border == BorderStyle::None) {
         return {0, 0};
@@ -285,6 +291,9 @@ void MemoryWindowSystem::setActive(MemoryWindow* window) {
     }
     MemoryWindow* before = active_;
     active_ = window;
+    if (window != nullptr) {
+        window->noteActivated();
+    }
     if (before != nullptr) {
         before->deactivated.raise();
     }

@@ -18,6 +18,8 @@ public:
     void hide() override;
     bool isVisible() const override { return visible_; }
     void activate() override;
+    void requestAttention() override;
+    bool isDemandingAttention() const override { return demandsAttention_; }
     Point position() const override { return position_; }
     void setPosition(Point topLeft) override { position_ = topLeft; }
     Rect frameRect() const override;
@@ -36,6 +38,8 @@ public:
     /// The menu-bar menu with this caption; null when there is none.
     MemoryMenu* menu(const std::string& caption) const;
     bool isActive() const;
+    /// The window system made it the active window.
+    void noteActivated() { demandsAttention_ = false; }
 
     // What a user does to the window.
     /// Closes the window by its close box: the event is raised only the first time, then
@@ -82,6 +86,7 @@ private:
     bool visible_ = false;
     bool shownOnce_ = false;
     bool closed_ = false;
+    bool demandsAttention_ = false;
     Point position_;
     WindowState state_ = WindowState::Normal;
     MemoryFocusTarget* focused_ = nullptr;

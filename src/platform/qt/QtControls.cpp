@@ -50,10 +50,12 @@ void MarkLabelWidget::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 void MarkLabelWidget::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
 
 QtLabel::QtLabel(QtDispatcher& dispatcher, const LabelProperties& props, QWidget* parent)
-    : widget_(new MarkLabelWidget(QString::fromStdString(props.text), parent)), color_(props.foreColor) {
+    : widget_(new MarkLabelWidget(QString::fromStdString(props.text), parent)),
+      color_(props.foreColor), position_{props.bounds.left, props.bounds.top} {
     widget_->setGeometry(toPixels(props.bounds));
     widget_->setFont(fontOf(props.fontName, props.fontPoints));
     widget_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    widget_->setWordWrap(true);
     widget_->setAutoFillBackground(false);
     widget_->setAttribute(Qt::WA_TranslucentBackground);
     applyForeColor();
@@ -72,6 +74,11 @@ QtLabel::QtLabel(QtDispatcher& dispatcher, const LabelProperties& props, QWidget
 void QtLabel::setText(const std::string& text) { widget_->setText(QString::fromStdString(text)); }
 
 std::string QtLabel::text() const { return widget_->text().toStdString(); }
+
+void QtLabel::setPosition(Point topLeft) {
+    position_ = topLeft;
+    widget_->move(toPixels(topLeft.x), toPixels(topLeft.y));
+}
 
 void QtLabel::setForeColor(Color color) {
     // The marks are recoloured every displayed second; an unchanged colour costs nothing.

@@ -49,6 +49,8 @@ public:
     bool isVisible() const override { return !widget_->isHidden(); }
     void setText(const std::string& text) override;
     std::string text() const override;
+    void setPosition(Point topLeft) override;
+    Point position() const override { return position_; }
     void setForeColor(Color color) override;
     Color foreColor() const override { return color_; }
     void setEnabled(bool enabled) override { widget_->setEnabled(enabled); }
@@ -61,6 +63,8 @@ private:
 
     MarkLabelWidget* widget_;
     Color color_;
+    /// In twips as the program gave it, which pixels would round.
+    Point position_;
 };
 
 /// A button drawn entirely by its picture, pixel for pixel, with a pressed and a focus look.

@@ -182,9 +182,24 @@ void Surface::showEvent(QShowEvent*) {
 }
 
 void Surface::moveEvent(QMoveEvent*) {
+    composed_ = QPixmap();
     if (layer_) {
         layer_->follow();
     }
+}
+
+void Surface::changeEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::EnabledChange:
+        composed_ = QPixmap();
+        update();
+        break;
+    default:
+        break;
+    }
+    QWidget::changeEvent(event);
 }
 
 void Surface::startDirectLayer() {
@@ -283,7 +298,7 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
         const QRect pictureRect(QPoint(0, 0), background_.picture.size());
         const QRect shown = dirty & pictureRect;
         if (!shown.isEmpty()) {
-            p.drawPixmap(shown, background_.picture, shown);
+            p.drawPixmap(shown, background_.picture.hasAlphaChannel() ? pictureOnGround() : background_.picture, shown);
         }
         for (const QRect& rest : QRegion(dirty).subtracted(pictureRect)) {
             p.fillRect(rest, background_.color ? toQColorHere(*background_.color) : QColor(Qt::black));
@@ -291,6 +306,24 @@ void Surface::paintBackground(QPainter& p, const QRect& dirty) {
     } else if (background_.color) {
         p.fillRect(dirty, toQColorHere(*background_.color));
     }
+}
+
+const QPixmap& Surface::pictureOnGround() {
+    // Transparent pixels show the container's own ground, so a picture drawn "on the
+    // dialog's grey" sits seamlessly in a frame of any style; but never the controls beside
+    // or beneath it, which another picture laid over them must cover. Made once, at the
+    // picture's own scale: a repaint is then one opaque copy, and the container's painting
+    // (a frame's may be split over Qt's thread pool) is not redone at every show.
+    if (composed_.isNull()) {
+        composed_ = QPixmap(size());
+        composed_.fill(palette().color(QPalette::Active, QPalette::Window));
+        if (QWidget* container = parentWidget()) {
+            container->render(&composed_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
+        }
+        QPainter p(&composed_);
+        p.drawPixmap(0, 0, background_.picture);
+    }
+    return composed_;
 }
 
 void Surface::paintEvent(QPaintEvent* event) {

@@ -104,6 +104,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -111,6 +112,8 @@ protected:
 private:
     void deliverMouse(Event<MouseEvent>* event, QMouseEvent* qe, MouseButton button);
     void paintBackground(QPainter& p, const QRect& dirty);
+    /// The picture over what the container paints of its own where this surface lies.
+    const QPixmap& pictureOnGround();
     void paintDrawing(QPainter& p, const QRegion& dirty);
     void startDirectLayer();
     QColor toQColorHere(Color c) const;
@@ -122,6 +125,8 @@ private:
     bool layerTried_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     std::vector<DrawnMark> marks_;
+    /// A picture with transparent pixels over the container's ground; made when first needed.
+    QPixmap composed_;
     SurfaceMouse mouse_;
     bool flipPending_ = false;
 };

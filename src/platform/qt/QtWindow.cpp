@@ -8,6 +8,7 @@
 #include "QtSurface.h"
 #include "QtTimer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -109,6 +110,16 @@ bool QtWindow::isVisible() const { return top_->isVisible(); }
 void QtWindow::activate() {
     top_->raise();
     top_->activateWindow();
+}
+
+void QtWindow::requestAttention() {
+    if (top_->isActiveWindow()) {
+        return;
+    }
+    demandsAttention_ = true;
+    // Until the window is activated: on X11 the demands-attention state, which task bars
+    // show; the window system drops it by itself on activation.
+    QApplication::alert(top_.get(), 0);
 }
 
 Point QtWindow::position() const { return toTwips(top_->pos()); }
@@ -216,6 +227,8 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
         const bool result = base();
         if (!top_->isActiveWindow()) {
             dispatcher_.deliver(deactivated);
+        } else {
+            demandsAttention_ = false;
         }
         return result;
     }

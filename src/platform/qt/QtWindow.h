@@ -31,6 +31,8 @@ public:
     void hide() override;
     bool isVisible() const override;
     void activate() override;
+    void requestAttention() override;
+    bool isDemandingAttention() const override { return demandsAttention_; }
     Point position() const override;
     void setPosition(Point topLeft) override;
     Rect frameRect() const override;
@@ -63,6 +65,7 @@ private:
     std::unique_ptr<QWidget> top_;
     Surface* surface_ = nullptr;
     bool closedRaised_ = false;
+    bool demandsAttention_ = false;
     mutable std::optional<Point> clientOffset_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
