@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 
@@ -51,6 +53,13 @@ protected:
     // Fresh home and XDG dirs: settings saved by a person's own kadrill (or by
     // an earlier test) must not change what this run shows.
     void startKadrill(EnvChanges extra = {}) {
+        std::vector<std::string> argv = launcher_;
+        argv.push_back(binary_);
+        app_.emplace(argv, Process::Options{.env = kadrillEnvironment(std::move(extra))});
+    }
+
+    // The environment the program starts in, with `extra` on top.
+    EnvChanges kadrillEnvironment(EnvChanges extra) const {
         const auto& h = home_.path();
         EnvChanges env{
             {"DISPLAY", x_.displayName()},
@@ -60,8 +69,12 @@ protected:
             {"XDG_DATA_HOME", (h / "data").string()},
             {"XDG_CACHE_HOME", (h / "cache").string()},
             {"XDG_RUNTIME_DIR", h.string()},
-            // A session bus would route the tray icon away from the XEmbed host.
-            {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+            // Buses that lead nowhere, unless a test starts its own: a session bus would
+            // route the tray icon away from the XEmbed host, and (found by autolaunch)
+            // join starts on the same display into one; the system bus is where the
+            // clock is set.
+            {"DBUS_SESSION_BUS_ADDRESS", noBus("session")},
+            {"DBUS_SYSTEM_BUS_ADDRESS", noBus("system")},
             // One device pixel per face pixel, whatever the caller's desktop says.
             {"QT_SCALE_FACTOR", std::nullopt},
             {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
@@ -70,7 +83,12 @@ protected:
             {"QT_FONT_DPI", std::nullopt},
         };
         env.insert(env.end(), extra.begin(), extra.end());
-        app_.emplace(std::vector<std::string>{binary_}, Process::Options{.env = env});
+        return env;
+    }
+
+    // The address of a bus that is not there: a client fails at once to connect.
+    std::string noBus(const std::string& which) const {
+        return "unix:path=" + (home_.path() / ("no-" + which + "-bus")).string();
     }
 
     // libfaketime for the whole process: the system clock itself is never touched.
@@ -236,6 +254,8 @@ protected:
     XServer x_;
     TempDir home_;
     std::string binary_;
+    // Runs the program, with its arguments ahead of the program's path; empty: none.
+    std::vector<std::string> launcher_;
     std::optional<Process> windowManager_;
     std::optional<Process> trayHost_;
     std::optional<Process> app_;
