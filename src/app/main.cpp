@@ -3,6 +3,7 @@
 #include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/x11/StartupFeedback.h"
 #include "watch/WatchState.h"
 
 #include <QApplication>
@@ -120,6 +121,9 @@ int main(int argc, char* argv[]) {
     kadrill::platform::dbus::SingleInstance instance(QStringLiteral(KADRILL_APP_ID));
     switch (instance.claim(launch)) {
     case kadrill::platform::dbus::SingleInstance::Outcome::Forwarded:
+        // No window of ours will end the launcher's busy feedback for this start.
+        (void)kadrill::platform::x11::EndStartupFeedback(
+            launch.value(QStringLiteral("desktop-startup-id")).toString().toStdString());
         return 0;
     case kadrill::platform::dbus::SingleInstance::Outcome::NoAnswer:
         std::fprintf(stderr, "kadrill: Kadrill already runs in this session but does not answer: %s\n",
