@@ -1,6 +1,7 @@
 #!/bin/sh
 # Packs this build as `make package` does, into a scratch directory, and checks the
-# Debian package: the files it installs with their modes, the packages it depends on, and
+# Debian package: the files it installs with their modes, the packages it depends on, that
+# purging it leaves nothing behind (in an empty root of its own, never the machine's), and
 # what lintian says (no error). Skips (77) where the Debian tools are not installed.
 set -eu
 cpack=$1
@@ -53,6 +54,26 @@ for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus
     failed=1
   fi
 done
+
+# Installed into an empty root of its own and purged again, it leaves nothing behind.
+root=$work/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+: >"$root/var/lib/dpkg/status"
+dpkg_here() { dpkg --root="$root" --force-not-root --force-script-chrootless --force-depends "$@" >"$work/dpkg.log" 2>&1; }
+if ! dpkg_here -i "$deb"; then
+  cat "$work/dpkg.log"
+  echo "dpkg could not install the package"
+  failed=1
+fi
+installed=$(find "$root" -type f -not -path "$root/var/*" | wc -l)
+[ "$installed" -eq "$(wc -l <"$work/expected")" ] || { echo "dpkg installed $installed files"; failed=1; }
+dpkg_here --purge kadrill || { cat "$work/dpkg.log"; failed=1; }
+left=$(find "$root" -mindepth 1 -not -path "$root/var" -not -path "$root/var/*")
+if [ -n "$left" ]; then
+  echo "left behind after purging the package:"
+  echo "$left"
+  failed=1
+fi
 
 if command -v lintian >/dev/null 2>&1; then
   echo "lintian:"
