@@ -125,6 +125,16 @@ protected:
         return icons;
     }
 
+    // Watch windows of any process on the screen: viewable, titled Kadrill, the face's size.
+    int shownWatches() const {
+        int watches = 0;
+        for (Window w : x_.descendants(x_.root())) {
+            const auto size = x_.size(w);
+            watches += x_.isViewable(w) && x_.name(w) == "Kadrill" && size && size->first >= 400 && size->second >= 120;
+        }
+        return watches;
+    }
+
     // How long a second start may take to hand over and end; a sanitized build starts slowly.
     static std::chrono::milliseconds handOverLimit() {
         const std::string configuredLimit = configured("KADRILL_E2E_HAND_OVER_MS");
@@ -160,6 +170,7 @@ TEST_F(OneInstance, ASecondStartBringsBackTheWatchHiddenInTheTrayAndEnds) {
         << "the watch hidden in the tray did not come back" << screenshotNote(*x_.grab(x_.root()), "hidden");
     EXPECT_TRUE(waitForFace(main));
     EXPECT_EQ(dockedIcons(), 1) << "one program, one icon";
+    EXPECT_EQ(shownWatches(), 1) << screenshotNote(*x_.grab(x_.root()), "watches");
     EXPECT_TRUE(app_->running());
 
     // Shown already, a start only raises it: still one watch, still shown.
@@ -170,6 +181,7 @@ TEST_F(OneInstance, ASecondStartBringsBackTheWatchHiddenInTheTrayAndEnds) {
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(x_.isViewable(main));
     EXPECT_EQ(dockedIcons(), 1);
+    EXPECT_EQ(shownWatches(), 1);
 }
 
 TEST_F(OneInstance, AWatchThatCrashedKeepsNoLaterStartOut) {
@@ -192,6 +204,7 @@ TEST_F(OneInstance, WithoutASessionBusEveryStartRunsAWatch) {
     const auto window = x_.waitForTopLevel("Kadrill", second.pid(), {400, 127}, kStartTimeout);
     EXPECT_TRUE(window) << "with no bus to ask, the second start should have shown its own watch";
     EXPECT_TRUE(second.running());
+    EXPECT_EQ(shownWatches(), 2);
 }
 
 // ---------------------------------------------------------------- installed tree
@@ -324,7 +337,8 @@ TEST_F(InstalledTree, NoInstalledFileNamesTheBuildOrTheSource) {
         if (!entry.is_regular_file())
             continue;
         const std::string content = installedFile(fs::relative(entry.path(), prefix_));
-        if (sanitized && content.starts_with("\x7f" "ELF"))
+        if (sanitized && content.starts_with("\x7f"
+                                             "ELF"))
             continue;
         for (const std::string& tree : {build_, source_})
             if (content.find(tree) != std::string::npos)
