@@ -111,7 +111,7 @@ Opened openCollection(const QString& collectionFile) {
 QString QtHelp::collectionBesideProgram() {
     const QDir programDir(QCoreApplication::applicationDirPath());
     for (const QString& relative :
-         {QStringLiteral("help/kadrill.qhc"), QStringLiteral("../share/kadrill/help/kadrill.qhc")}) {
+         {QStringLiteral("help/kadrill.qhc"), QStringLiteral(KADRILL_HELP_FROM_BINDIR "/kadrill.qhc")}) {
         const QString path = QDir::cleanPath(programDir.filePath(relative));
         if (QFileInfo(path).isFile())
             return path;
