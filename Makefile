@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run check-display test test-asan bench format clean
+.PHONY: all deps configure build run check-display test test-asan package bench format clean
 
 all: build
 
@@ -31,6 +31,11 @@ test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+
+# The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
+package: build
+	@cd $(BUILD_DIR) && cpack
+	@ls $(BUILD_DIR)/kadrill_*.deb
 
 bench: build
 	@bash bench/run.sh

@@ -27,6 +27,9 @@ packages=(
   dbus-daemon libcap2-bin tzdata
   # Japanese glyphs and the ♪ mark on the face; Qt's own texts (file dialogs) in Japanese
   fonts-ipafont-gothic fontconfig qt6-translations-l10n
+  # the Debian package: its Depends (dpkg-shlibdeps, which CPack finds with file) and the
+  # checks of the package, the desktop entry and the AppStream metainfo
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

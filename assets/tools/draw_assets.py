@@ -6,7 +6,7 @@ to this script followed by a re-run; the XPM files are its committed output.
 The output depends on nothing but this file, so running it twice gives
 byte-identical files.
 
-    python3 draw_assets.py             # rewrite the XPM files
+    python3 draw_assets.py             # rewrite the XPM files and icons/*.png
     python3 draw_assets.py --png DIR   # also write 4x PNG previews into DIR
 """
 
@@ -447,17 +447,17 @@ SEGMENTS = {  # which of a-g are lit, in the usual order a=top, going clockwise,
 }
 
 
-def seven_segment(c, x, y, w, h, digit, key):
-    """A one-pixel-stroke digit in a w x h box (h odd), corners left open like real segments."""
-    mid = y + h // 2
+def seven_segment(c, x, y, w, h, digit, key, t=1):
+    """A digit of t-pixel strokes in a w x h box ((h - t) even), corners left open like real segments."""
+    mid = y + (h - t) // 2                  # top row of the middle bar
     strokes = {
-        "a": ((x + 1, y), (x + w - 2, y)),
-        "b": ((x + w - 1, y + 1), (x + w - 1, mid - 1)),
-        "c": ((x + w - 1, mid + 1), (x + w - 1, y + h - 2)),
-        "d": ((x + 1, y + h - 1), (x + w - 2, y + h - 1)),
-        "e": ((x, mid + 1), (x, y + h - 2)),
-        "f": ((x, y + 1), (x, mid - 1)),
-        "g": ((x + 1, mid), (x + w - 2, mid)),
+        "a": ((x + t, y), (x + w - 1 - t, y + t - 1)),
+        "b": ((x + w - t, y + t), (x + w - 1, mid - 1)),
+        "c": ((x + w - t, mid + t), (x + w - 1, y + h - 1 - t)),
+        "d": ((x + t, y + h - t), (x + w - 1 - t, y + h - 1)),
+        "e": ((x, mid + t), (x + t - 1, y + h - 1 - t)),
+        "f": ((x, y + t), (x + t - 1, mid - 1)),
+        "g": ((x + t, mid), (x + w - 1 - t, mid + t - 1)),
     }
     for name in SEGMENTS[digit]:
         (ax, ay), (bx, by) = strokes[name]
@@ -803,6 +803,113 @@ def draw_ramen():
     }
 
 
+# The same watch for the other sizes a desktop asks of an icon theme. Each size is drawn
+# for its own grid; only the largest are enlarged, pixel for pixel, from the 64 px one.
+
+MID_DIGITS = {
+    "1": [".#", "##", ".#", ".#", ".#", ".#", ".#"],
+    "2": ["####", "...#", "...#", "####", "#...", "#...", "####"],
+}
+
+
+def strap(c, x0, x1, seams=()):
+    c.rect(x0, 0, x1, c.height - 1, "s")
+    c.vline(x0, 0, c.height - 1, "D")
+    c.vline(x1, 0, c.height - 1, "o")
+    for y in seams:
+        c.hline(x0 + 1, x1 - 1, y, "D")
+
+
+def recess(c, x0, y0, x1, y1):
+    """The black display sunk into the case: shadow above and left, light below and right."""
+    c.rect(x0, y0, x1, y1, ".")
+    c.hline(x0 - 1, x1, y0 - 1, "D")
+    c.vline(x0 - 1, y0 - 1, y1, "D")
+    c.hline(x0 - 1, x1 + 1, y1 + 1, "l")
+    c.vline(x1 + 1, y0 - 1, y1 + 1, "l")
+
+
+def pusher(c, x0, x1, y0, y1):
+    """A side button standing out of the case, lit on top."""
+    c.rect(x0, y0, x1, y1, "n")
+    c.hline(x0, x1, y0, "h")
+    c.hline(x0, x1, y1, "d")
+    c.hline(x0, x1, y0 - 1, "o")
+    c.hline(x0, x1, y1 + 1, "o")
+    c.vline(x0 if x0 < c.width // 2 else x1, y0, y1, "o")
+
+
+def small_watch(size):
+    """16 px design grown to 22 and 24: a plain case and a two-digit "12"."""
+    c = Canvas(size, size, " ")
+    mid = size // 2
+    strap(c, mid - 5, mid + 4)
+    watch_case(c, 1, 3, size - 2, size - 4)
+    c.hline(2, size - 3, 4, "n")
+    x0, y0, x1, y1 = 4, 6, size - 5, size - 7
+    recess(c, x0, y0, x1, y1)
+    one, two = MID_DIGITS["1"], MID_DIGITS["2"]
+    w = len(one[0]) + 2 + len(two[0])
+    x = x0 + (x1 - x0 + 1 - w) // 2
+    y = y0 + (y1 - y0 + 1 - len(one)) // 2
+    c.bitmap(x, y, one, "G")
+    c.bitmap(x + len(one[0]) + 2, y, two, "G")
+    return c
+
+
+def draw_icon_22():
+    return small_watch(22)
+
+
+def draw_icon_24():
+    return small_watch(24)
+
+
+def draw_icon_48():
+    c = Canvas(48, 48, " ")
+    strap(c, 15, 32, seams=(2, 6, 41, 45))
+    for y in (15, 30):
+        pusher(c, 0, 1, y, y + 2)
+        pusher(c, 46, 47, y, y + 2)
+    watch_case(c, 3, 10, 44, 37)
+    c.hline(4, 43, 11, "n")
+    recess(c, 7, 14, 40, 31)
+    for x, d in ((9, "0"), (16, "8"), (27, "3"), (34, "0")):
+        seven_segment(c, x, 16, 5, 13, d, "G")
+    c.rect(23, 19, 24, 20, "G")
+    c.rect(23, 24, 24, 25, "G")
+    c.hline(6, 41, 34, "c")
+    return c
+
+
+def draw_icon_64():
+    c = Canvas(64, 64, " ")
+    strap(c, 20, 43, seams=(2, 7, 56, 61))
+    for y in (20, 39):
+        pusher(c, 0, 1, y, y + 3)
+        pusher(c, 62, 63, y, y + 3)
+    watch_case(c, 3, 13, 60, 50)
+    c.hline(4, 59, 14, "n")
+    recess(c, 8, 17, 55, 40)
+    for x, d in ((11, "0"), (21, "8"), (35, "3"), (45, "0")):
+        seven_segment(c, x, 20, 8, 18, d, "G", t=2)
+    c.rect(31, 24, 32, 25, "G")
+    c.rect(31, 32, 32, 33, "G")
+    c.hline(6, 57, 45, "c")
+    return c
+
+
+def icon_drawings():
+    return {"kadrill-22": draw_icon_22(), "kadrill-24": draw_icon_24(),
+            "kadrill-48": draw_icon_48(), "kadrill-64": draw_icon_64()}
+
+
+# The icon theme's sizes: the drawing each is made from and its whole enlargement.
+THEME_SIZES = {16: (16, 1), 22: (22, 1), 24: (24, 1), 32: (32, 1), 48: (48, 1), 64: (64, 1),
+               128: (64, 2), 256: (64, 4)}
+ICON_DIR = os.path.join(ASSET_DIR, "icons")
+
+
 # --- output ------------------------------------------------------------------
 
 def xpm_text(name, canvas):
@@ -841,6 +948,7 @@ def png_bytes(canvas, scale):
 
 def all_pictures():
     pictures = {"face": draw_face(), "kadrill-32": draw_icon_32(), "kadrill-16": draw_icon_16()}
+    pictures.update(icon_drawings())
     pictures.update(draw_buttons())
     pictures.update(draw_ramen())
     return pictures
@@ -851,7 +959,8 @@ def main():
     parser.add_argument("--png", metavar="DIR", help="also write 4x PNG previews into DIR")
     args = parser.parse_args()
 
-    for name, canvas in all_pictures().items():
+    pictures = all_pictures()
+    for name, canvas in pictures.items():
         with open(os.path.join(ASSET_DIR, name + ".xpm"), "w", encoding="ascii", newline="\n") as f:
             f.write(xpm_text(name, canvas))
         if args.png:
@@ -859,6 +968,12 @@ def main():
             with open(os.path.join(args.png, name + ".png"), "wb") as f:
                 f.write(png_bytes(canvas, 4))
 
+    # The installed icons, as PNG (the theme's format); the build installs them under the
+    # program's desktop id.
+    os.makedirs(ICON_DIR, exist_ok=True)
+    for size, (drawn, scale) in THEME_SIZES.items():
+        with open(os.path.join(ICON_DIR, f"kadrill-{size}.png"), "wb") as f:
+            f.write(png_bytes(pictures[f"kadrill-{drawn}"], scale))
 
 if __name__ == "__main__":
     main()

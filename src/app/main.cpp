@@ -1,18 +1,21 @@
 #include "mainwin/CMain.h"
+#include "platform/dbus/SingleInstance.h"
 #include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/x11/StartupFeedback.h"
 #include "watch/WatchState.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFont>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -26,10 +29,57 @@ bool hasDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+enum class Request { Run, Help, Version };
+
+// The program's own options; anything else is left to QApplication, which takes its own
+// (a session manager's -session, -display and the like) and leaves the rest.
+Request requested(int argc, char* argv[]) {
+    Request request = Request::Run;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            return Request::Help;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            request = Request::Version;
+        }
+    }
+    return request;
+}
+
+int printHelp(int argc, char* argv[]) {
+    // No window: a core application is enough to know where the program lies.
+    QCoreApplication core(argc, argv);
+    const QString help = kadrill::platform::qt::QtHelp::collectionBesideProgram();
+    std::printf("Usage: kadrill [--help | --version]\n"
+                "\n"
+                "Kadrill is a desktop clock in the form of a digital wristwatch: the time of day,\n"
+                "a stopwatch, a daily alarm that plays a sound or types keys into a program,\n"
+                "a ramen timer, and setting the computer's clock. Its texts are Japanese.\n"
+                "\n"
+                "Options:\n"
+                "  -h, --help   print this help and exit\n"
+                "  --version    print the version and exit\n"
+                "\n"
+                "Kadrill runs once per desktop session: started again, it brings the running\n"
+                "watch forward. Its help opens from the menu ﾍﾙﾌﾟ; the help files are\n"
+                "%s.\n",
+                help.isEmpty() ? "missing (they belong in ../share/kadrill/help beside the program)"
+                               : qPrintable(QStringLiteral("in ") + help.left(help.lastIndexOf(u'/'))));
+    return 0;
+}
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    switch (requested(argc, argv)) {
+    case Request::Help:
+        return printHelp(argc, argv);
+    case Request::Version:
+        std::printf("kadrill %s\n", KADRILL_VERSION);
+        return 0;
+    case Request::Run:
+        break;
+    }
     if (!hasDisplay()) {
         std::fputs("kadrill: no display to open a window on (DISPLAY is not set); "
                    "to run without a screen use: xvfb-run make run\n",
@@ -47,8 +97,47 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    // The launcher's startup id, for the running Kadrill if this start is handed to it; Qt
+    // takes it out of the environment when it connects to the display.
+    QVariantMap launch;
+    if (!qEnvironmentVariableIsEmpty("DESKTOP_STARTUP_ID")) {
+        launch.insert(QStringLiteral("desktop-startup-id"), qEnvironmentVariable("DESKTOP_STARTUP_ID"));
+    }
+    if (!qEnvironmentVariableIsEmpty("XDG_ACTIVATION_TOKEN")) {
+        launch.insert(QStringLiteral("activation-token"), qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
+    }
     QApplication qapp(argc, argv);
+    if (argc > 1) {
+        std::fprintf(stderr, "kadrill: unknown option '%s'\nTry 'kadrill --help' for more information.\n", argv[1]);
+        return 2;
+    }
     QApplication::setApplicationName(QStringLiteral("Kadrill"));
+    QApplication::setApplicationVersion(QStringLiteral(KADRILL_VERSION));
+    // The window belongs to the installed desktop entry (its name and icon in task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KADRILL_APP_ID));
+
+    // One clock, one tray icon and one alarm per session: a second start hands over to the
+    // first and ends.
+    kadrill::platform::dbus::SingleInstance instance(QStringLiteral(KADRILL_APP_ID));
+    switch (instance.claim(launch)) {
+    case kadrill::platform::dbus::SingleInstance::Outcome::Forwarded:
+        // No window of ours will end the launcher's busy feedback for this start.
+        (void)kadrill::platform::x11::EndStartupFeedback(
+            launch.value(QStringLiteral("desktop-startup-id")).toString().toStdString());
+        return 0;
+    case kadrill::platform::dbus::SingleInstance::Outcome::NoAnswer:
+        std::fprintf(stderr, "kadrill: Kadrill already runs in this session but does not answer: %s\n",
+                     qPrintable(instance.error()));
+        return 1;
+    case kadrill::platform::dbus::SingleInstance::Outcome::NoBus:
+        if (!instance.error().isEmpty()) {
+            std::fprintf(stderr, "kadrill: %s; starting without checking for a running Kadrill\n",
+                         qPrintable(instance.error()));
+        }
+        break;
+    case kadrill::platform::dbus::SingleInstance::Outcome::First:
+        break;
+    }
     // Tray and dialogs must not end the program when the main window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
     // One Japanese font for menus and marks alike: loading a second font file for the
@@ -75,12 +164,12 @@ int main(int argc, char* argv[]) {
     });
     kadrill::platform::qt::QtPlatform desktop(timeSetter);
     clockOwner = &desktop;
-    QIcon icon;
-    icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-32"));
-    icon.addPixmap(kadrill::platform::qt::assetPixmap("kadrill-16"));
-    desktop.help.setWindowIcon(icon);
+    desktop.help.setWindowIcon(kadrill::platform::qt::assetIcon("kadrill"));
     kadrill::watch::WatchState state;
     kadrill::mainwin::CMain main(desktop.platform, state);
     main.Start();
+    instance.activated = [&desktop, &main](const QVariantMap&) {
+        desktop.dispatcher.run([&main] { main.BringToFront(); });
+    };
     return QApplication::exec();
 }

@@ -307,6 +307,19 @@ void CMain::restoreFromTray() {
     state_.mainwin.HiddenInTray = false;
 }
 
+void CMain::BringToFront() {
+    if (state_.mainwin.HiddenInTray) {
+        restoreFromTray();
+        return;
+    }
+    platform::Window& w = activeWindow();
+    if (w.windowState() == platform::WindowState::Minimized) {
+        w.setWindowState(platform::WindowState::Normal);
+    }
+    w.show();
+    w.activate();
+}
+
 void CMain::TrayAvailabilityChanged() {
     if (state_.mainwin.HiddenInTray && !platform_.tray.isAvailable()) {
         restoreFromTray();

@@ -91,6 +91,10 @@ public:
     /// A press on the notification-area icon, as the mouse message it was: 513 the left
     /// button, 516 the right one; others are ignored.
     void IconMessage(int message);
+    /// Another start of the program while this one runs: the watch window in use comes
+    /// forward, out of the notification area as a left press on the icon brings it, or
+    /// restored and raised where it is.
+    void BringToFront();
 
 private:
     void buildMenus();

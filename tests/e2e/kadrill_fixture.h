@@ -17,6 +17,8 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 
@@ -66,6 +68,16 @@ protected:
     // writes the calls down, and where nothing it starts can hold CAP_SYS_TIME. Otherwise
     // the test fails and nothing is started.
     void startKadrill(EnvChanges extra = {}) {
+        std::vector<std::string> argv = launcher_;
+        argv.push_back(binary_);
+        EnvChanges env = kadrillEnvironment(std::move(extra));
+        if (const std::string why = launchRefusal(env); !why.empty())
+            GTEST_FAIL() << "kadrill not started: " << why;
+        app_.emplace(argv, Process::Options{.env = env});
+    }
+
+    // The environment the program starts in, with `extra` on top.
+    EnvChanges kadrillEnvironment(EnvChanges extra) const {
         const auto& h = home_.path();
         EnvChanges env{
             {"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()},
@@ -76,8 +88,10 @@ protected:
             {"XDG_DATA_HOME", (h / "data").string()},
             {"XDG_CACHE_HOME", (h / "cache").string()},
             {"XDG_RUNTIME_DIR", h.string()},
-            // A session bus would route the tray icon away from the XEmbed host.
-            {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+            // A session bus that leads nowhere, unless a test starts its own: a session bus
+            // would route the tray icon away from the XEmbed host, and (found by
+            // autolaunch) join starts on the same display into one.
+            {"DBUS_SESSION_BUS_ADDRESS", noBus("session")},
             // One device pixel per face pixel, whatever the caller's desktop says.
             {"QT_SCALE_FACTOR", std::nullopt},
             {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
@@ -88,9 +102,12 @@ protected:
             {"SDL_AUDIODRIVER", "dummy"},
         };
         env.insert(env.end(), extra.begin(), extra.end());
-        if (const std::string why = launchRefusal(env); !why.empty())
-            GTEST_FAIL() << "kadrill not started: " << why;
-        app_.emplace(std::vector<std::string>{binary_}, Process::Options{.env = env});
+        return env;
+    }
+
+    // The address of a bus that is not there: a client fails at once to connect.
+    std::string noBus(const std::string& which) const {
+        return "unix:path=" + (home_.path() / ("no-" + which + "-bus")).string();
     }
 
     // Why kadrill must not run with these changes to our environment; empty when it may.
@@ -286,6 +303,8 @@ protected:
     // Outlives kadrill, which may still be talking to it as it ends.
     kadrill::testsupport::PrivateSystemBus bus_;
     std::string binary_;
+    // Runs the program, with its arguments ahead of the program's path; empty: none.
+    std::vector<std::string> launcher_;
     std::optional<Process> windowManager_;
     std::optional<Process> trayHost_;
     std::optional<Process> app_;

@@ -211,33 +211,52 @@ std::filesystem::path saveScreenshot(const Image& image, const std::string& name
     return file;
 }
 
-// ---------------------------------------------------------------- X server
-
-namespace {
-
-// Windows come and go while we walk the tree; a vanished one is not an error.
-int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout) {
+std::string readLine(int fd, std::chrono::milliseconds timeout, const std::string& who) {
     std::string text;
     const auto deadline = Clock::now() + timeout;
     while (text.find('\n') == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left <= 0ms)
-            throw std::runtime_error("Xvfb did not report its display in time");
+            throw std::runtime_error(who + " did not report in time");
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, int(left.count())) <= 0)
             continue;
-        char buffer[32];
+        char buffer[256];
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n == 0)
-            throw std::runtime_error("Xvfb exited before reporting its display");
+            throw std::runtime_error(who + " exited before reporting");
         if (n > 0)
             text.append(buffer, std::size_t(n));
     }
     text.erase(text.find('\n'));
     return text;
 }
+
+PrivateSessionBus::PrivateSessionBus(const std::string& configFile) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe2 failed");
+    try {
+        daemon_.emplace(std::vector<std::string>{"dbus-daemon", "--config-file=" + configFile, "--nofork",
+                                                 "--nopidfile", "--print-address=" + std::to_string(fds[1])},
+                        Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
+        close(std::exchange(fds[1], -1));
+        address_ = readLine(fds[0], 15s, "dbus-daemon");
+        close(fds[0]);
+    } catch (...) {
+        close(fds[0]);
+        if (fds[1] >= 0)
+            close(fds[1]);
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------- X server
+
+namespace {
+
+// Windows come and go while we walk the tree; a vanished one is not an error.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 } // namespace
 
@@ -251,7 +270,7 @@ XServer::XServer() {
                                                "1024x768x24", "-nolisten", "tcp", "-noreset"},
                       Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
         close(std::exchange(fds[1], -1));
-        displayName_ = ":" + readDisplayNumber(fds[0], 15s);
+        displayName_ = ":" + readLine(fds[0], 15s, "Xvfb");
         close(fds[0]);
     } catch (...) {
         close(fds[0]);

@@ -64,6 +64,25 @@ private:
     std::optional<int> exitCode_;
 };
 
+// One line that a child writes to `fd`, without its newline. Throws when none comes within
+// `timeout` or the writer closes first; `who` names the writer in the message.
+std::string readLine(int fd, std::chrono::milliseconds timeout, const std::string& who);
+
+// A dbus-daemon of our own, as the session bus of the programs a test starts; never the
+// user's. Its configuration names no service directories, so nothing of the machine's own
+// is started on it on demand.
+class PrivateSessionBus {
+public:
+    explicit PrivateSessionBus(const std::string& configFile);
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+    const std::string& address() const { return address_; }
+
+private:
+    std::optional<Process> daemon_;
+    std::string address_;
+};
+
 // A scratch directory removed with everything in it when it goes out of scope.
 class TempDir {
 public:

@@ -47,7 +47,7 @@ Look lookOf(MainFixture& f) {
             f.state.mainwin.HiddenInTray};
 }
 
-enum class Action { Swap, TrayLeft, Minimize };
+enum class Action { Swap, TrayLeft, Minimize, SecondStart };
 
 struct StateRow {
     const char* name;
@@ -70,6 +70,9 @@ void perform(MainFixture& f, Action a) {
     case Action::Minimize:
         f.window().setWindowState(WindowState::Minimized); // the minimise button
         break;
+    case Action::SecondStart:
+        f.main.BringToFront();
+        break;
     }
 }
 
@@ -88,17 +91,24 @@ TEST_P(WindowStates, MenuChoicesAndTrayPressesMoveBetweenTheFourStates) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, WindowStates,
-    ::testing::Values(StateRow{"MainShownSwap", {}, Action::Swap, kMainShown, kDigitalShown},
-                      StateRow{"DigitalShownSwap", {Action::Swap}, Action::Swap, kDigitalShown, kMainShown},
-                      StateRow{"MainShownMinimise", {}, Action::Minimize, kMainShown, kMainInTray},
-                      StateRow{"MainShownTrayLeft", {}, Action::TrayLeft, kMainShown, kMainInTray},
-                      StateRow{"MainInTrayTrayLeft", {Action::Minimize}, Action::TrayLeft, kMainInTray, kMainShown},
-                      StateRow{"DigitalShownTrayLeft", {Action::Swap}, Action::TrayLeft, kDigitalShown, kDigitalInTray},
-                      StateRow{"DigitalInTrayTrayLeft",
-                               {Action::Swap, Action::TrayLeft},
-                               Action::TrayLeft,
-                               kDigitalInTray,
-                               kDigitalShown}),
+    ::testing::Values(
+        StateRow{"MainShownSwap", {}, Action::Swap, kMainShown, kDigitalShown},
+        StateRow{"DigitalShownSwap", {Action::Swap}, Action::Swap, kDigitalShown, kMainShown},
+        StateRow{"MainShownMinimise", {}, Action::Minimize, kMainShown, kMainInTray},
+        StateRow{"MainShownTrayLeft", {}, Action::TrayLeft, kMainShown, kMainInTray},
+        StateRow{"MainInTrayTrayLeft", {Action::Minimize}, Action::TrayLeft, kMainInTray, kMainShown},
+        StateRow{"DigitalShownTrayLeft", {Action::Swap}, Action::TrayLeft, kDigitalShown, kDigitalInTray},
+        StateRow{
+            "DigitalInTrayTrayLeft", {Action::Swap, Action::TrayLeft}, Action::TrayLeft, kDigitalInTray, kDigitalShown},
+        // Starting the program again brings the running watch forward.
+        StateRow{"MainShownSecondStart", {}, Action::SecondStart, kMainShown, kMainShown},
+        StateRow{"MainInTraySecondStart", {Action::Minimize}, Action::SecondStart, kMainInTray, kMainShown},
+        StateRow{"DigitalShownSecondStart", {Action::Swap}, Action::SecondStart, kDigitalShown, kDigitalShown},
+        StateRow{"DigitalInTraySecondStart",
+                 {Action::Swap, Action::TrayLeft},
+                 Action::SecondStart,
+                 kDigitalInTray,
+                 kDigitalShown}),
     [](const ::testing::TestParamInfo<StateRow>& p) { return std::string(p.param.name); });
 
 TEST(WindowBehaviour, RestoringFromTheTrayActivatesTheWindowWhereItWas) {
@@ -109,6 +119,38 @@ TEST(WindowBehaviour, RestoringFromTheTrayActivatesTheWindowWhereItWas) {
     EXPECT_TRUE(f.window().isActive());
     EXPECT_EQ(f.window().position(), (Point{3000, 4500}));
     EXPECT_EQ(f.window().windowState(), WindowState::Normal);
+}
+
+TEST(WindowBehaviour, ASecondStartActivatesTheWatchWindowInUseWhereItWas) {
+    for (bool digital : {false, true}) {
+        for (bool inTray : {false, true}) {
+            MainFixture f;
+            if (digital) {
+                ASSERT_TRUE(Choose(f.main.mnuVisibleMenuBar));
+            }
+            MemoryWindow& inUse = digital ? f.digitalWindow() : f.window();
+            inUse.setPosition({3000, 4500});
+            f.desk.windows.setActive(nullptr); // another program has the focus
+            if (inTray) {
+                f.desk.tray.pressLeft();
+            }
+            f.main.BringToFront();
+            SCOPED_TRACE(std::string(digital ? "frameless" : "main") + (inTray ? ", from the tray" : ""));
+            EXPECT_TRUE(inUse.isActive());
+            EXPECT_EQ(inUse.position(), (Point{3000, 4500}));
+            EXPECT_FALSE((digital ? f.window() : f.digitalWindow()).isVisible());
+        }
+    }
+}
+
+TEST(WindowBehaviour, ASecondStartRestoresAWatchMinimisedOnTheTaskBar) {
+    MainFixture f;
+    f.desk.tray.setAvailable(false);
+    f.window().setWindowState(WindowState::Minimized);
+    f.main.BringToFront();
+    EXPECT_EQ(lookOf(f), kMainShown);
+    EXPECT_EQ(f.window().windowState(), WindowState::Normal);
+    EXPECT_TRUE(f.window().isActive());
 }
 
 TEST(WindowBehaviour, TheRightTrayPressAndTheRightPressOnTheFaceOrAmPmPopUpTheDisplayMenu) {

@@ -24,7 +24,7 @@ public:
     /// `clockMoved` runs after the service has set the clock and before `done`, so that
     /// the timers that follow the wall clock are re-armed before anything reads them.
     /// The system bus is first connected at the first request: a clock whose time is
-    /// never set keeps no connection and no bus thread.
+    /// never set keeps no connection to it.
     explicit TimedatedTimeSetter(std::function<void()> clockMoved);
     /// The same on the given bus and with the given reply timeout; for tests.
     TimedatedTimeSetter(std::function<void()> clockMoved, const QDBusConnection& bus,

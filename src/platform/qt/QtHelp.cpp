@@ -20,17 +20,6 @@ namespace {
 const QString kSqlDriver = QStringLiteral("QSQLITE");
 const QString kProbeConnection = QStringLiteral("kadrill-help-probe");
 
-QString findCollectionBesideProgram() {
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString& relative :
-         {QStringLiteral("help/kadrill.qhc"), QStringLiteral("../share/kadrill/help/kadrill.qhc")}) {
-        const QString path = QDir::cleanPath(programDir.filePath(relative));
-        if (QFileInfo(path).isFile())
-            return path;
-    }
-    return {};
-}
-
 HelpResult failure(const QString& reason, const QString& detail) {
     QString text = QStringLiteral("ヘルプを開けません。") + reason;
     if (!detail.isEmpty())
@@ -119,7 +108,18 @@ Opened openCollection(const QString& collectionFile) {
 
 } // namespace
 
-QtHelp::QtHelp() : collectionFile_(findCollectionBesideProgram()) {}
+QString QtHelp::collectionBesideProgram() {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& relative :
+         {QStringLiteral("help/kadrill.qhc"), QStringLiteral(KADRILL_HELP_FROM_BINDIR "/kadrill.qhc")}) {
+        const QString path = QDir::cleanPath(programDir.filePath(relative));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+QtHelp::QtHelp() : collectionFile_(collectionBesideProgram()) {}
 
 QtHelp::QtHelp(QString collectionFile) : collectionFile_(std::move(collectionFile)) {}
 

@@ -32,6 +32,10 @@ public:
     /// The collection file in use; empty when none was found beside the program.
     const QString& collectionFile() const { return collectionFile_; }
 
+    /// Where the default constructor finds the collection; empty when it is in neither
+    /// place. Needs a QCoreApplication, for the program's directory.
+    static QString collectionBesideProgram();
+
 private:
     QString collectionFile_;
     QIcon icon_;

@@ -30,10 +30,7 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
     if (icon_) {
         return false;
     }
-    QIcon icon;
-    icon.addPixmap(assetPixmap(record.icon + "-16"));
-    icon.addPixmap(assetPixmap(record.icon + "-32"));
-    icon_ = std::make_unique<QSystemTrayIcon>(icon);
+    icon_ = std::make_unique<QSystemTrayIcon>(assetIcon(record.icon));
     // The tip is a fixed-width text; what the user sees ends at its NUL.
     const std::string tip = record.tip.substr(0, record.tip.find('\0'));
     icon_->setToolTip(QString::fromStdString(tip));

@@ -90,10 +90,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
     top_->setWindowFlags(flagsOf(props));
     top_->setWindowTitle(QString::fromStdString(props.caption));
     if (!props.icon.empty()) {
-        QIcon icon;
-        icon.addPixmap(assetPixmap(props.icon + "-32"));
-        icon.addPixmap(assetPixmap(props.icon + "-16"));
-        top_->setWindowIcon(icon);
+        top_->setWindowIcon(assetIcon(props.icon));
     }
     surface_->setMouse({&dispatcher_, &mouseDown, &mouseMove, &mouseUp});
     host_ = std::make_unique<QtControlHost>(dispatcher_, controls_, surface_, surface_);
