@@ -134,7 +134,11 @@ void NoodleTimer::Load() {
     ResetButton = &w.addCommandButton(
         {.bounds = {1800, 2400, 1215, 375}, .caption = "リセット(&R)", .tabIndex = 1, .enabled = false});
     EndButton = &w.addCommandButton({.bounds = {3240, 2400, 1215, 375}, .caption = "終了(&E)", .tabIndex = 2});
-    Timer1 = &w.addTimer({.interval = 1000, .enabled = true, .pacing = platform::TimerPacing::Interval});
+    // Stepped at the wall clock's second edges, which wake the watch anyway: the open timer
+    // adds no wake-ups of its own. How much time is left comes from the counter, not from
+    // the edges.
+    Timer1 = &w.addTimer({.interval = 1000, .enabled = true, .pacing = platform::TimerPacing::PollsTimeOfDay});
+    steppedAt_ = platform_.clock.timeText();
 
     StartButton->clicked.setHandler([this] { StartButtonClick(); });
     ResetButton->clicked.setHandler([this] { ResetButtonClick(); });
@@ -179,6 +183,11 @@ void NoodleTimer::ResetButtonClick() {
 }
 
 void NoodleTimer::Timer1Tick() {
+    const std::string now = platform_.clock.timeText();
+    if (now == steppedAt_) {
+        return;
+    }
+    steppedAt_ = now;
     if (fields_.NoodleRunning) {
         countdownTick();
     } else {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 namespace kadrill::ramen {
 
@@ -52,6 +53,9 @@ private:
     platform::Platform& platform_;
     NoodleFields& fields_;
     std::unique_ptr<platform::Window> window_;
+    /// The second the last tick stepped in: ticks come at the clock's own second edges and
+    /// after other handlers, and only a new second moves the timer on.
+    std::string steppedAt_;
 };
 
 } // namespace kadrill::ramen

@@ -354,3 +354,31 @@ TEST(NoodleTimerFromTheMenu, TheTimerMenuOpensOneTimerAndTheWatchRunsOn) {
 
 } // namespace
 } // namespace kadrill::ramen
+
+namespace kadrill::ramen {
+namespace {
+
+TEST_F(NoodleTimerTest, OnlyANewSecondStepsTheTimerAndTheWallClockMovesNothing) {
+    openAndStart();
+    seconds(30);
+    const std::string clock = fields.NoodleClock;
+    const std::string shown = cup(timer);
+    // Ticks that come right after other handlers, within the same second, change nothing.
+    for (int i = 0; i < 5; ++i) {
+        timer.Timer1->tick.raise();
+    }
+    EXPECT_EQ(fields.NoodleClock, clock);
+    EXPECT_EQ(cup(timer), shown);
+
+    // The clock set an hour either way (the set-time dialog, a time sync) moves no second.
+    for (const int hour : {13, 11}) {
+        desk.clock.setTimeOfDay(hour, 0, 0);
+        timer.Timer1->tick.raise();
+        EXPECT_EQ(fields.NoodleClock, clock);
+    }
+    seconds(1);
+    EXPECT_EQ(fields.NoodleClock, "0:02:29");
+}
+
+} // namespace
+} // namespace kadrill::ramen
