@@ -265,14 +265,12 @@ void NoodleTimer::close() {
     }
     Timer1->setEnabled(false);
     window_->hide();
-    // The handler that closes runs inside the window's own event; it goes afterwards.
-    std::shared_ptr<platform::Window> window = std::move(window_);
     Frame1 = nullptr;
     Picture.fill(nullptr);
     Label1 = nullptr;
     StartButton = ResetButton = EndButton = nullptr;
     Timer1 = nullptr;
-    platform_.app.post([window]() mutable { window.reset(); });
+    platform::DestroyLater(platform_.app, std::move(window_));
 }
 
 } // namespace kadrill::ramen
