@@ -2,7 +2,7 @@
 
 #include "ClockDigits.h"
 #include "WindowPlacement.h"
-#include "alarm/SpecialKeyTable.h"
+#include "alarm/KeyTable.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Help.h"

@@ -13,23 +13,6 @@ constexpr std::array<const char*, 36> kNames = {
     "F8",        "F9",      "F10",      "F11",    "F12",         "F13",        "F14", "F15",  "F16",
 };
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 } // namespace
 
@@ -45,7 +28,7 @@ std::string describe(const KeyStroke& stroke) {
         if (modified && c >= U'a' && c <= U'z') {
             c = c - U'a' + U'A';
         }
-        appendUtf8(key, c);
+        AppendUtf8(key, c);
     }
     if (!modified && std::holds_alternative<char32_t>(stroke.key)) {
         return key;
@@ -55,6 +38,24 @@ std::string describe(const KeyStroke& stroke) {
     text += stroke.alt ? "Alt+" : "";
     text += stroke.shift ? "Shift+" : "";
     return text + key + "]";
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 } // namespace kadrill::platform

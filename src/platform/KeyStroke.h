@@ -65,4 +65,7 @@ struct KeyStroke {
 /// (a modified letter is written as its capital).
 std::string describe(const KeyStroke& stroke);
 
+/// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t c);
+
 } // namespace kadrill::platform

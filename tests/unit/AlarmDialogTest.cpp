@@ -1,6 +1,6 @@
 #include "alarm/AlarmDialog.h"
 
-#include "alarm/SpecialKeyTable.h"
+#include "alarm/KeyTable.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "timeset/DialMath.h"
 

@@ -1,5 +1,5 @@
 #include "alarm/KeyCode.h"
-#include "alarm/SpecialKeyTable.h"
+#include "alarm/KeyTable.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,8 @@
 // "[Ctrl+Alt+Shift+Name]" ("[Enter]", "[Shift+F1]", "[Ctrl+C]"). A focus loss shows as
 // "[FocusOut]", so a test sees it if something disturbed the focus.
 
+#include "platform/KeyStroke.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -43,23 +45,6 @@ constexpr std::pair<KeySym, const char*> kNamedKeys[] = {
     {XK_Up, "Up"},
 };
 
-void appendUtf8(std::string& out, unsigned long c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The character of a Latin-1 or Unicode keysym; 0 for anything else.
 unsigned long characterOf(KeySym sym) {
@@ -96,13 +81,13 @@ std::string describeKey(XKeyEvent& event) {
     if (name.empty() && character != 0) {
         if (!ctrl && !alt) {
             std::string text;
-            appendUtf8(text, character);
+            kadrill::platform::AppendUtf8(text, static_cast<char32_t>(character));
             return text;
         }
         KeySym lower = NoSymbol;
         KeySym upper = NoSymbol;
         XConvertCase(sym, &lower, &upper);
-        appendUtf8(name, characterOf(upper));
+        kadrill::platform::AppendUtf8(name, static_cast<char32_t>(characterOf(upper)));
     }
     if (name.empty()) {
         if (IsModifierKey(sym)) {

@@ -124,9 +124,9 @@ std::optional<Window> focusedClientWindow(Display* display) {
 }
 
 std::optional<std::int64_t> windowOwnerPid(Display* display, Window window) {
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec wanted{window, XRES_CLIENT_ID_PID_MASK};
     ClientIds result;
-    if (XResQueryClientIds(display, 1, &spec, &result.count, &result.ids) != Success) {
+    if (XResQueryClientIds(display, 1, &wanted, &result.count, &result.ids) != Success) {
         return std::nullopt;
     }
     for (long i = 0; i < result.count; ++i) {

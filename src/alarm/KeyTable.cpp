@@ -1,4 +1,4 @@
-#include "SpecialKeyTable.h"
+#include "KeyTable.h"
 
 #include <array>
 #include <string>
