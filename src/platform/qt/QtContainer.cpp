@@ -154,6 +154,7 @@ QtPicture::QtPicture(QtDispatcher& dispatcher, QtWindowControls& window, const P
     background.color = props.backColor;
     background.sunkenBorder = props.border;
     background.directLines = false;
+    background.directPicture = true;
     const QRect bounds = toPixels(props.bounds);
     surface_ = new Surface(bounds.size(), std::move(background), parent);
     surface_->move(bounds.topLeft());
@@ -165,7 +166,7 @@ QtPicture::QtPicture(QtDispatcher& dispatcher, QtWindowControls& window, const P
 QtPicture::~QtPicture() = default;
 
 void QtPicture::setVisible(bool visible) {
-    surface_->setVisible(visible);
+    surface_->setShown(visible);
     if (!visible) {
         dropFocusWithin(surface_);
     }

@@ -128,7 +128,7 @@ public:
     QtPicture(QtDispatcher& dispatcher, QtWindowControls& window, const PictureProperties& props, QWidget* parent);
     ~QtPicture() override;
     void setVisible(bool visible) override;
-    bool isVisible() const override { return !surface_->isHidden(); }
+    bool isVisible() const override { return surface_->isShown(); }
     void drawPoint(PointF at, Color color) override;
     void drawCircle(PointF centre, float radius, Color color) override;
     void clearDrawing() override { surface_->clearDrawing(); }

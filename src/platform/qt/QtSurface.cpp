@@ -4,6 +4,7 @@
 #include "QtDispatcher.h"
 #include "platform/x11/DirectLineLayer.h"
 
+#include <QChildEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QShowEvent>
@@ -73,6 +74,32 @@ void QtLineShape::setColor(Color color) {
     }
 }
 
+namespace {
+
+// Settles a window's still pictures each time the program shows it.
+class DirectPictureSettler final : public QObject {
+public:
+    // Found by name: without a meta-object of its own, a cast would take any QObject.
+    static constexpr QLatin1StringView kName{"kadrill-direct-pictures"};
+
+    explicit DirectPictureSettler(QWidget* window) : QObject(window), window_(window) {
+        setObjectName(kName);
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) {
+            Surface::settleDirectPictures(window_);
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+} // namespace
+
 Surface::Surface(QSize size, Background background, QWidget* parent)
     : QWidget(parent), background_(std::move(background)) {
     setFixedSize(size);
@@ -82,11 +109,19 @@ Surface::Surface(QSize size, Background background, QWidget* parent)
     } else {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
+    if (background_.directPicture && !background_.sunkenBorder) {
+        // Settled when the window is shown: by then all that lies over the picture is made.
+        QWidget* w = window();
+        if (w->findChild<QObject*>(DirectPictureSettler::kName, Qt::FindDirectChildrenOnly) == nullptr) {
+            new DirectPictureSettler(w);
+        }
+    }
 }
 
 Surface::~Surface() = default;
 
 QtLineShape& Surface::addLine(const LineProperties& props) {
+    stopDirectPicture();
     lines_.push_back(std::make_unique<QtLineShape>(*this, props));
     update(lines_.back()->bounds());
     return *lines_.back();
@@ -133,6 +168,7 @@ QRect Surface::boundsOf(const DrawnMark& mark) const {
 }
 
 void Surface::drawMark(const DrawnMark& mark) {
+    stopDirectPicture();
     marks_.push_back(mark);
     update(boundsOf(mark));
 }
@@ -175,10 +211,184 @@ void Surface::paintDrawing(QPainter& p, const QRegion& dirty) {
 }
 
 void Surface::showEvent(QShowEvent*) {
+    if (directPicture_) {
+        placeDirectPicture(shown_);
+    }
     if (!layerTried_) {
         layerTried_ = true;
         startDirectLayer();
     }
+}
+
+void Surface::hideEvent(QHideEvent*) {
+    if (directPicture_) {
+        placeDirectPicture(false);
+    }
+}
+
+void Surface::childEvent(QChildEvent* event) {
+    if (event->added() && event->child()->isWidgetType()) {
+        stopDirectPicture();
+    }
+    QWidget::childEvent(event);
+}
+
+bool Surface::mayShowDirect() const {
+    return background_.directPicture && !background_.sunkenBorder &&
+           (!background_.picture.isNull() || background_.color) && lines_.empty() && marks_.empty() &&
+           findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty();
+}
+
+namespace {
+
+// Surface has no meta-object of its own, so findChildren<Surface*> would take any widget.
+std::vector<Surface*> surfacesIn(QWidget* window) {
+    std::vector<Surface*> found;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (auto* s = dynamic_cast<Surface*>(w)) {
+            found.push_back(s);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+void Surface::settleDirectPictures(QWidget* window) {
+    // In stacking order: a parent before its children, a child before the siblings made
+    // after it.
+    const std::vector<Surface*> surfaces = surfacesIn(window);
+    std::vector<const QWidget*> direct;
+    for (Surface* s : surfaces) {
+        if (s->mayShowDirect()) {
+            direct.push_back(s);
+        }
+    }
+    auto isDirect = [&](const QWidget* w) { return std::find(direct.begin(), direct.end(), w) != direct.end(); };
+    auto inWindow = [window](const QWidget* w) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); };
+    // The server's windows lie over everything Qt draws in the window: a picture may go
+    // to the server only if whatever lies over it there goes too. Hidden controls count,
+    // as they may be shown at any time.
+    auto coveredByQt = [&](const QWidget* s) {
+        const QRect area = inWindow(s);
+        for (const QWidget* c = s; c != window && c->parentWidget() != nullptr; c = c->parentWidget()) {
+            bool above = false;
+            for (QObject* o : c->parentWidget()->children()) {
+                if (o == c) {
+                    above = true;
+                    continue;
+                }
+                if (!above || !o->isWidgetType() || static_cast<QWidget*>(o)->isWindow()) {
+                    continue;
+                }
+                auto* sibling = static_cast<QWidget*>(o);
+                QList<QWidget*> drawn = sibling->findChildren<QWidget*>();
+                drawn.prepend(sibling);
+                for (const QWidget* d : drawn) {
+                    if (!d->isWindow() && !isDirect(d) && inWindow(d).intersects(area)) {
+                        return true;
+                    }
+                }
+            }
+        }
+        return false;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (auto it = direct.begin(); it != direct.end();) {
+            if (coveredByQt(*it)) {
+                it = direct.erase(it);
+                changed = true;
+            } else {
+                ++it;
+            }
+        }
+    }
+    bool started = false;
+    for (Surface* s : surfaces) {
+        if (!isDirect(s)) {
+            s->stopDirectPicture();
+        } else if (!s->directPicture_) {
+            started = s->startDirectPicture() || started;
+        }
+    }
+    if (started) {
+        restackDirectPictures(window);
+    }
+    x11::DirectLineLayer::flushAll();
+}
+
+void Surface::restackDirectPictures(QWidget* window) {
+    // Newer windows lie over older ones: raised one by one in the widgets' order.
+    for (Surface* s : surfacesIn(window)) {
+        if (s->directPicture_) {
+            s->layer_->raise();
+        }
+    }
+}
+
+bool Surface::startDirectPicture() {
+    if (directPicture_) {
+        return true;
+    }
+    shown_ = !isHidden();
+    makeDirectPicture();
+    if (!layer_) {
+        return false;
+    }
+    directPicture_ = true;
+    // Qt draws nothing here now; the widget stays for the mouse and the geometry, and
+    // what lies beneath is painted as if the picture were not there.
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAttribute(Qt::WA_TransparentForMouseEvents, !shown_);
+    QWidget::setVisible(true);
+    placeDirectPicture(shown_ && isVisible());
+    return true;
+}
+
+void Surface::makeDirectPicture() {
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    {
+        QPainter p(&image);
+        paintBackground(p, rect());
+    }
+    mapped_ = false;
+    layer_ = x11::DirectLineLayer::create(this, rect(), image, false);
+}
+
+void Surface::stopDirectPicture() {
+    if (!directPicture_) {
+        return;
+    }
+    directPicture_ = false;
+    layer_.reset();
+    mapped_ = false;
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    QWidget::setVisible(shown_);
+    update();
+}
+
+void Surface::placeDirectPicture(bool onScreen) {
+    if (onScreen != mapped_) {
+        mapped_ = onScreen;
+        layer_->setShown(onScreen);
+    }
+}
+
+void Surface::setShown(bool shown) {
+    if (!directPicture_) {
+        QWidget::setVisible(shown);
+        return;
+    }
+    if (shown == shown_) {
+        return;
+    }
+    shown_ = shown;
+    setAttribute(Qt::WA_TransparentForMouseEvents, !shown);
+    placeDirectPicture(shown && isVisible());
 }
 
 void Surface::moveEvent(QMoveEvent*) {
@@ -195,6 +405,16 @@ void Surface::changeEvent(QEvent* event) {
     case QEvent::EnabledChange:
         composed_ = QPixmap();
         update();
+        if (directPicture_) {
+            // The ground under its transparent pixels changed: upload it anew.
+            makeDirectPicture();
+            if (layer_) {
+                placeDirectPicture(shown_ && isVisible());
+                restackDirectPictures(window());
+            } else {
+                stopDirectPicture();
+            }
+        }
         break;
     default:
         break;
@@ -327,6 +547,9 @@ const QPixmap& Surface::pictureOnGround() {
 }
 
 void Surface::paintEvent(QPaintEvent* event) {
+    if (directPicture_) {
+        return; // the server's window shows it
+    }
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.setRenderHint(QPainter::Antialiasing, false);

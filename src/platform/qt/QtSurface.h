@@ -79,6 +79,9 @@ public:
         /// Lines may go to a layer of their own over the background. Not where the
         /// program draws beneath them: the layer would cover that drawing.
         bool directLines = true;
+        /// A still picture with nothing drawn on it may be shown by the X server itself,
+        /// so that showing and hiding it costs Qt no repaint. Not with a border.
+        bool directPicture = false;
     };
 
     Surface(QSize size, Background background, QWidget* parent);
@@ -100,7 +103,20 @@ public:
     bool takeFlipPending();
     void setMouse(SurfaceMouse mouse) { mouse_ = mouse; }
 
+    /// Shows or hides the surface. One the server shows by itself only goes on or off the
+    /// screen, and lets the mouse through while off.
+    void setShown(bool shown);
+    bool isShown() const { return directPicture_ ? shown_ : !isHidden(); }
+    /// True while the X server shows this picture by itself.
+    bool showsDirect() const { return directPicture_; }
+
+    /// Which still pictures of `window` the server may show: those that nothing Qt draws
+    /// lies over. Settled each time the program shows the window.
+    static void settleDirectPictures(QWidget* window);
+
 protected:
+    void childEvent(QChildEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -116,6 +132,15 @@ private:
     const QPixmap& pictureOnGround();
     void paintDrawing(QPainter& p, const QRegion& dirty);
     void startDirectLayer();
+    static void restackDirectPictures(QWidget* window);
+    bool mayShowDirect() const;
+    /// Hands the picture to the server; false where it cannot take it.
+    bool startDirectPicture();
+    /// Gives the picture back to Qt: something is to be drawn on it.
+    void stopDirectPicture();
+    void makeDirectPicture();
+    /// The server's window on the screen while the picture and all it lies in are shown.
+    void placeDirectPicture(bool onScreen);
     QColor toQColorHere(Color c) const;
     /// The logical pixels a mark touches, with a pixel to spare for rounding.
     QRect boundsOf(const DrawnMark& mark) const;
@@ -123,6 +148,9 @@ private:
     Background background_;
     std::unique_ptr<x11::DirectLineLayer> layer_;
     bool layerTried_ = false;
+    bool directPicture_ = false;
+    bool shown_ = true; // while the server shows the picture
+    bool mapped_ = false;
     std::vector<std::unique_ptr<QtLineShape>> lines_;
     std::vector<DrawnMark> marks_;
     /// A picture with transparent pixels over the container's ground; made when first needed.

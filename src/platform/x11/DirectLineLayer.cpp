@@ -116,7 +116,8 @@ struct DirectLineLayer::Connection {
     }
 };
 
-std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect area, const QImage& background) {
+std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect area, const QImage& background,
+                                                         bool shown) {
     if (QGuiApplication::platformName() != QLatin1String("xcb") || area.isEmpty()) {
         return nullptr;
     }
@@ -170,23 +171,32 @@ std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect ar
 
     const QPoint at = conn->devicePosition();
     conn->window = xcb_generate_id(c);
-    const std::uint32_t windowValues[] = {conn->background, XCB_EVENT_MASK_EXPOSURE};
+    // No exposures until there are lines to draw again: the server repaints the background.
+    const std::uint32_t windowValues[] = {conn->background};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, conn->window, parent, static_cast<std::int16_t>(at.x()),
                       static_cast<std::int16_t>(at.y()), width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, windowValues);
-    xcb_map_window(c, conn->window);
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP, windowValues);
+    if (shown) {
+        xcb_map_window(c, conn->window);
+    }
     xcb_flush(c);
 
-    std::unique_ptr<DirectLineLayer> layer(new DirectLineLayer(std::move(conn)));
-    Connection& cn = *layer->connection_;
-    DirectLineLayer* self = layer.get();
+    return std::unique_ptr<DirectLineLayer>(new DirectLineLayer(std::move(conn)));
+}
+
+void DirectLineLayer::watchExposures() {
+    Connection& c = *connection_;
+    if (c.filter) {
+        return;
+    }
     // Exposures come between the program's handlers: drawn and sent at once.
-    cn.filter = std::make_unique<ExposeFilter>(cn.window, [self](QRect rect) {
-        self->redraw(rect);
-        self->flush();
+    c.filter = std::make_unique<ExposeFilter>(c.window, [this](QRect rect) {
+        redraw(rect);
+        flush();
     });
-    QCoreApplication::instance()->installNativeEventFilter(cn.filter.get());
-    return layer;
+    QCoreApplication::instance()->installNativeEventFilter(c.filter.get());
+    const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
+    xcb_change_window_attributes(c.xcb, c.window, XCB_CW_EVENT_MASK, &mask);
 }
 
 DirectLineLayer::DirectLineLayer(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {
@@ -228,6 +238,7 @@ void DirectLineLayer::place(Line& line, const QPolygonF& outline) const {
 }
 
 int DirectLineLayer::addLine(const QPolygonF& outline, QRgb colour, bool visible) {
+    watchExposures();
     Line line;
     place(line, outline);
     line.colour = colour;
@@ -293,6 +304,23 @@ void DirectLineLayer::redraw(QRect rect) {
             fill(line);
         }
     }
+    c.unflushed = true;
+}
+
+void DirectLineLayer::setShown(bool shown) {
+    Connection& c = *connection_;
+    if (shown) {
+        xcb_map_window(c.xcb, c.window);
+    } else {
+        xcb_unmap_window(c.xcb, c.window);
+    }
+    c.unflushed = true;
+}
+
+void DirectLineLayer::raise() {
+    Connection& c = *connection_;
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c.xcb, c.window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     c.unflushed = true;
 }
 

@@ -24,14 +24,19 @@ namespace kadrill::platform::x11 {
 /// under the lines) as the window's background pixmap and repaints it on exposure; the
 /// layer then draws the lines again.
 ///
+/// A layer without lines is a still picture the server shows and hides by itself: no
+/// exposure ever reaches the program for it.
+///
 /// The layer takes no input: presses over it go to the Qt window beneath.
 class DirectLineLayer {
 public:
     /// A layer over `area` of `host` (logical pixels of the host widget), showing
     /// `background` (the area without lines, at the host's device pixel ratio) under the
-    /// lines. Null where Qt does not draw on X11, or the screen's format is not the usual
-    /// 24-bit TrueColor that the background is uploaded in.
-    static std::unique_ptr<DirectLineLayer> create(QWidget* host, QRect area, const QImage& background);
+    /// lines; on the screen at once when `shown`. Null where Qt does not draw on X11, or
+    /// the screen's format is not the usual 24-bit TrueColor that the background is
+    /// uploaded in.
+    static std::unique_ptr<DirectLineLayer> create(QWidget* host, QRect area, const QImage& background,
+                                                   bool shown = true);
     ~DirectLineLayer();
     DirectLineLayer(const DirectLineLayer&) = delete;
     DirectLineLayer& operator=(const DirectLineLayer&) = delete;
@@ -44,6 +49,10 @@ public:
     void moveLine(int index, const QPolygonF& outline);
     /// Moves the layer to follow its area within the host (the host moved in its window).
     void follow();
+    /// Puts the layer on the screen or takes it off; what lies beneath shows through.
+    void setShown(bool shown);
+    /// Lays the layer over every other window within its host's window.
+    void raise();
     /// Sends what was drawn since the last flush to the server.
     void flush();
     /// Flushes every layer that has drawn something; run after each of the program's
@@ -67,6 +76,7 @@ private:
     void place(Line& line, const QPolygonF& outline) const;
     void fill(const Line& line);
     void redraw(QRect rect);
+    void watchExposures();
 
     std::unique_ptr<Connection> connection_;
     std::vector<Line> lines_;
