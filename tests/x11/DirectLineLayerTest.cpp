@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include "x_harness.h"
+#include "DirectLayerTests.h"
 
 #include <cstdlib>
 #include <memory>
@@ -19,9 +19,6 @@
 using kadrill::platform::x11::DirectLineLayer;
 
 namespace {
-
-// The Xvfb and the application live for the whole run: Qt connects to one display once.
-e2e::XServer* server = nullptr;
 
 constexpr QRgb kGreen = qRgb(0, 192, 0);
 constexpr QRgb kGrey = qRgb(64, 64, 64);
@@ -127,6 +124,9 @@ TEST_F(DirectLineLayerTest, PressesGoThroughToTheWindowBeneath) {
 }
 
 } // namespace
+
+// The Xvfb and the application live for the whole run: Qt connects to one display once.
+e2e::XServer* server = nullptr;
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

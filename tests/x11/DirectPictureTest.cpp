@@ -12,9 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "x_harness.h"
+#include "DirectLayerTests.h"
 
-#include <cstdlib>
 #include <memory>
 
 namespace platform = kadrill::platform;
@@ -28,8 +27,6 @@ using platform::Rect;
 using platform::rgb;
 
 namespace {
-
-e2e::XServer* server = nullptr;
 
 constexpr Color kRed = rgb(255, 0, 0);
 constexpr Color kBlue = rgb(0, 0, 255);
@@ -207,14 +204,3 @@ TEST_F(DirectPictureTest, PressesReachAShownPictureAndPassAHiddenOne) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    e2e::XServer x;
-    server = &x;
-    setenv("DISPLAY", x.displayName().c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
