@@ -237,19 +237,27 @@ updates_between() { # file from-us to-us
         }' "$1"
 }
 
+# Prints a window's position and height on the screen: "X Y HEIGHT", or why not.
+window_geometry() { # window-id
+    local shell
+    if ! shell=$(xdotool getwindowgeometry --shell "$1" 2>&1); then
+        echo "xdotool cannot see window $1: $shell"
+        return 1
+    fi
+    awk -F= '$1 == "X" { x = $2 } $1 == "Y" { y = $2 } $1 == "HEIGHT" { h = $2 } END { print x, y, h }' <<<"$shell"
+}
+
 # Puts a freshly started Kadrill into stopwatch mode and starts the stopwatch
 # with real clicks on its buttons, as a user would, then checks that it runs.
 # Prints why when it does not.
 start_stopwatch() { # window-id watcher-output
     local wid=$1 dmg=$2 geometry x y h face_top away_x=1279 away_y=1023 n
     # The face is the bottom 400x126 of the client area, below the menu bar.
-    if ! geometry=$(xdotool getwindowgeometry --shell "$wid" 2>&1); then
-        echo "xdotool cannot see window $wid: $geometry"
+    if ! geometry=$(window_geometry "$wid"); then
+        echo "$geometry"
         return 1
     fi
-    x=$(awk -F= '$1 == "X" { print $2 }' <<<"$geometry")
-    y=$(awk -F= '$1 == "Y" { print $2 }' <<<"$geometry")
-    h=$(awk -F= '$1 == "HEIGHT" { print $2 }' <<<"$geometry")
+    read -r x y h <<<"$geometry"
     face_top=$((h - 126))
     # The mode button, then the start button that takes the place of another.
     if ! xdotool mousemove --window "$wid" 118 $((face_top + 109)) click 1; then
@@ -282,13 +290,11 @@ start_stopwatch() { # window-id watcher-output
 # changes. Prints why when it does not.
 start_ramen() { # window-id
     local wid=$1 geometry h rid rdmg=$work/ramen.damage rwatch n away_x=1279 away_y=1023 x y
-    if ! geometry=$(xdotool getwindowgeometry --shell "$wid" 2>&1); then
-        echo "xdotool cannot see window $wid: $geometry"
+    if ! geometry=$(window_geometry "$wid"); then
+        echo "$geometry"
         return 1
     fi
-    x=$(awk -F= '$1 == "X" { print $2 }' <<<"$geometry")
-    y=$(awk -F= '$1 == "Y" { print $2 }' <<<"$geometry")
-    h=$(awk -F= '$1 == "HEIGHT" { print $2 }' <<<"$geometry")
+    read -r x y h <<<"$geometry"
     # No window manager here: the keys go to the window under the pointer, so a click
     # on the bare face (right of the digits) first. Then ﾀｲﾏｰ(&T), ﾗｰﾒﾝﾀｲﾏｰ(&N).
     if ! xdotool mousemove --window "$wid" 385 $((h - 126 + 60)) click 1; then

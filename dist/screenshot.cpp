@@ -30,24 +30,13 @@ int take(const std::string& program, const std::string& output, const std::strin
     XServer x;
     TempDir home;
     const auto& h = home.path();
-    EnvChanges env{
-        {"DISPLAY", x.displayName()},
-        {"QT_QPA_PLATFORM", "xcb"},
-        {"HOME", h.string()},
-        {"XDG_CONFIG_HOME", (h / "config").string()},
-        {"XDG_DATA_HOME", (h / "data").string()},
-        {"XDG_CACHE_HOME", (h / "cache").string()},
-        {"XDG_RUNTIME_DIR", h.string()},
-        // Buses that lead nowhere: the picture needs neither, and the clock is not to be set.
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (h / "no-session-bus").string()},
-        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (h / "no-system-bus").string()},
-        {"TZ", "UTC"},
-        {"QT_SCALE_FACTOR", std::nullopt},
-        {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
-        {"QT_AUTO_SCREEN_SCALE_FACTOR", std::nullopt},
-        {"QT_ENABLE_HIGHDPI_SCALING", std::nullopt},
-        {"QT_FONT_DPI", std::nullopt},
-    };
+    EnvChanges env = privateDesktop(x, h);
+    env.insert(env.end(), {
+                              // Buses that lead nowhere: the picture needs neither, and the clock is not to be set.
+                              {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (h / "no-session-bus").string()},
+                              {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (h / "no-system-bus").string()},
+                              {"TZ", "UTC"},
+                          });
     if (!fakeTime.empty()) {
         env.insert(env.end(), {{"LD_PRELOAD", fakeTime},
                                {"FAKETIME", std::string("@") + kShownTime},

@@ -312,12 +312,7 @@ void CMain::BringToFront() {
         restoreFromTray();
         return;
     }
-    platform::Window& w = activeWindow();
-    if (w.windowState() == platform::WindowState::Minimized) {
-        w.setWindowState(platform::WindowState::Normal);
-    }
-    w.show();
-    w.activate();
+    platform::BringForward(activeWindow());
 }
 
 void CMain::TrayAvailabilityChanged() {

@@ -13,7 +13,6 @@ constexpr std::array<const char*, 36> kNames = {
     "F8",        "F9",      "F10",      "F11",    "F12",         "F13",        "F14", "F15",  "F16",
 };
 
-
 } // namespace
 
 std::string describe(const KeyStroke& stroke) {

@@ -112,4 +112,14 @@ public:
     virtual std::unique_ptr<Window> createWindow(const WindowProperties& props) = 0;
 };
 
+/// Brings a window forward as the user asked for it: out of the task bar if minimised,
+/// shown, and active.
+inline void BringForward(Window& window) {
+    if (window.windowState() == WindowState::Minimized) {
+        window.setWindowState(WindowState::Normal);
+    }
+    window.show();
+    window.activate();
+}
+
 } // namespace kadrill::platform

@@ -81,11 +81,7 @@ void NoodleTimer::Show() {
         Load();
     }
     // Brought forward means seen: a minimised timer comes back too.
-    if (window_->windowState() == platform::WindowState::Minimized) {
-        window_->setWindowState(platform::WindowState::Normal);
-    }
-    window_->show();
-    window_->activate();
+    platform::BringForward(*window_);
 }
 
 void NoodleTimer::Load() {
@@ -150,14 +146,18 @@ void NoodleTimer::Load() {
     fields_.NoodleClock = kZero;
 }
 
-void NoodleTimer::StartButtonClick() {
+void NoodleTimer::passTurn(platform::CommandButton* from, platform::CommandButton* to) {
     // The keyboard stays on the button row instead of falling off the disabled one.
-    const bool hadFocus = StartButton->hasFocus();
-    StartButton->setEnabled(false);
-    ResetButton->setEnabled(true);
+    const bool hadFocus = from->hasFocus();
+    from->setEnabled(false);
+    to->setEnabled(true);
     if (hadFocus) {
-        ResetButton->setFocus();
+        to->setFocus();
     }
+}
+
+void NoodleTimer::StartButtonClick() {
+    passTurn(StartButton, ResetButton);
     fields_.NoodleClock = kThreeMinutes;
     fields_.NoodleRunning = true;
     fields_.NoodleStartTick = platform_.clock.tickCount();
@@ -168,12 +168,7 @@ void NoodleTimer::StartButtonClick() {
 }
 
 void NoodleTimer::ResetButtonClick() {
-    const bool hadFocus = ResetButton->hasFocus();
-    StartButton->setEnabled(true);
-    ResetButton->setEnabled(false);
-    if (hadFocus) {
-        StartButton->setFocus();
-    }
+    passTurn(ResetButton, StartButton);
     fields_.NoodleRunning = false;
     fields_.NoodleClock = kZero;
     for (int i = 1; i <= 4; ++i) {

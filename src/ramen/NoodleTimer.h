@@ -48,6 +48,8 @@ private:
     void idleTick();
     void Say(int left, int top, const char* text);
     void Hush();
+    /// Disables `from` and enables `to`, which takes the focus if `from` had it.
+    static void passTurn(platform::CommandButton* from, platform::CommandButton* to);
     void close();
 
     platform::Platform& platform_;

@@ -17,6 +17,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -78,29 +79,16 @@ protected:
 
     // The environment the program starts in, with `extra` on top.
     EnvChanges kadrillEnvironment(EnvChanges extra) const {
-        const auto& h = home_.path();
-        EnvChanges env{
-            {"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()},
-            {"DISPLAY", x_.displayName()},
-            {"QT_QPA_PLATFORM", "xcb"},
-            {"HOME", h.string()},
-            {"XDG_CONFIG_HOME", (h / "config").string()},
-            {"XDG_DATA_HOME", (h / "data").string()},
-            {"XDG_CACHE_HOME", (h / "cache").string()},
-            {"XDG_RUNTIME_DIR", h.string()},
-            // A session bus that leads nowhere, unless a test starts its own: a session bus
-            // would route the tray icon away from the XEmbed host, and (found by
-            // autolaunch) join starts on the same display into one.
-            {"DBUS_SESSION_BUS_ADDRESS", noBus("session")},
-            // One device pixel per face pixel, whatever the caller's desktop says.
-            {"QT_SCALE_FACTOR", std::nullopt},
-            {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
-            {"QT_AUTO_SCREEN_SCALE_FACTOR", std::nullopt},
-            {"QT_ENABLE_HIGHDPI_SCALING", std::nullopt},
-            {"QT_FONT_DPI", std::nullopt},
-            // An alarm sound goes nowhere: never to the machine's own speakers.
-            {"SDL_AUDIODRIVER", "dummy"},
-        };
+        EnvChanges env = privateDesktop(x_, home_.path());
+        env.insert(env.end(), {
+                                  {"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()},
+                                  // A session bus that leads nowhere, unless a test starts its own: a session bus
+                                  // would route the tray icon away from the XEmbed host, and (found by
+                                  // autolaunch) join starts on the same display into one.
+                                  {"DBUS_SESSION_BUS_ADDRESS", noBus("session")},
+                                  // An alarm sound goes nowhere: never to the machine's own speakers.
+                                  {"SDL_AUDIODRIVER", "dummy"},
+                              });
         env.insert(env.end(), extra.begin(), extra.end());
         return env;
     }
@@ -296,6 +284,22 @@ protected:
     // Clicks a point of the face, given in face pixels, on the face found on the screen.
     void clickFace(face::Point faceOnScreenAt, face::Point at, unsigned button = 1) {
         x_.click(faceOnScreenAt.x + at.x, faceOnScreenAt.y + at.y, button);
+    }
+
+    // Opens the help by the menu's access keys (the watch window has the keyboard) and
+    // checks that a window with something in it comes up.
+    void expectHelpWindowOpens() {
+        x_.keyChord({"Alt_L", "h"});
+        std::this_thread::sleep_for(200ms);
+        x_.keyChord({"h"});
+        const auto help = x_.waitForTopLevel("Kadrill ﾍﾙﾌﾟ", app_->pid(), {200, 200}, kStartTimeout);
+        ASSERT_TRUE(help) << "no help window appeared" << screenshotNote(*x_.grab(x_.root()), "no-help");
+        const auto image = x_.grab(*help);
+        ASSERT_TRUE(image);
+        int distinct = 0;
+        for (int y = 0; y < image->height(); y += 7)
+            distinct += image->at(image->width() / 2, y) != image->at(image->width() / 2, 0);
+        EXPECT_GT(distinct, 5) << "the help window is blank" << screenshotNote(*image, "help");
     }
 
     XServer x_;

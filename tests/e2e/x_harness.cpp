@@ -197,6 +197,23 @@ bool Image::savePpm(const std::filesystem::path& file) const {
     return bool(out);
 }
 
+EnvChanges privateDesktop(const XServer& x, const std::filesystem::path& home) {
+    return {
+        {"DISPLAY", x.displayName()},
+        {"QT_QPA_PLATFORM", "xcb"},
+        {"HOME", home.string()},
+        {"XDG_CONFIG_HOME", (home / "config").string()},
+        {"XDG_DATA_HOME", (home / "data").string()},
+        {"XDG_CACHE_HOME", (home / "cache").string()},
+        {"XDG_RUNTIME_DIR", home.string()},
+        {"QT_SCALE_FACTOR", std::nullopt},
+        {"QT_SCREEN_SCALE_FACTORS", std::nullopt},
+        {"QT_AUTO_SCREEN_SCALE_FACTOR", std::nullopt},
+        {"QT_ENABLE_HIGHDPI_SCALING", std::nullopt},
+        {"QT_FONT_DPI", std::nullopt},
+    };
+}
+
 std::filesystem::path saveScreenshot(const Image& image, const std::string& name) {
     std::filesystem::path dir = std::filesystem::temp_directory_path();
     if (const char* configured = std::getenv("KADRILL_E2E_SCREENSHOTS"); configured && *configured)
@@ -232,23 +249,39 @@ std::string readLine(int fd, std::chrono::milliseconds timeout, const std::strin
     return text;
 }
 
-PrivateSessionBus::PrivateSessionBus(const std::string& configFile) {
+namespace {
+
+// Starts a daemon that writes one line (its address or display) to a descriptor it is
+// given; `argv` makes its command line for that descriptor. Returns the line.
+std::string startReporting(std::optional<Process>& daemon, const std::function<std::vector<std::string>(int)>& argv,
+                           const std::string& who) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe2 failed");
     try {
-        daemon_.emplace(std::vector<std::string>{"dbus-daemon", "--config-file=" + configFile, "--nofork",
-                                                 "--nopidfile", "--print-address=" + std::to_string(fds[1])},
-                        Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
+        daemon.emplace(argv(fds[1]), Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
         close(std::exchange(fds[1], -1));
-        address_ = readLine(fds[0], 15s, "dbus-daemon");
+        std::string line = readLine(fds[0], 15s, who);
         close(fds[0]);
+        return line;
     } catch (...) {
         close(fds[0]);
         if (fds[1] >= 0)
             close(fds[1]);
         throw;
     }
+}
+
+} // namespace
+
+PrivateSessionBus::PrivateSessionBus(const std::string& configFile) {
+    address_ = startReporting(
+        daemon_,
+        [&](int fd) {
+            return std::vector<std::string>{"dbus-daemon", "--config-file=" + configFile, "--nofork", "--nopidfile",
+                                            "--print-address=" + std::to_string(fd)};
+        },
+        "dbus-daemon");
 }
 
 // ---------------------------------------------------------------- X server
@@ -261,23 +294,15 @@ int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 } // namespace
 
 XServer::XServer() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe2 failed");
-    try {
-        // -displayfd lets Xvfb pick a free display, so tests can run in parallel.
-        xvfb_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                               "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                      Process::Options{.env = {}, .quiet = true, .inheritFd = fds[1]});
-        close(std::exchange(fds[1], -1));
-        displayName_ = ":" + readLine(fds[0], 15s, "Xvfb");
-        close(fds[0]);
-    } catch (...) {
-        close(fds[0]);
-        if (fds[1] >= 0)
-            close(fds[1]);
-        throw;
-    }
+    // -displayfd lets Xvfb pick a free display, so tests can run in parallel.
+    displayName_ = ":" + startReporting(
+                             xvfb_,
+                             [](int fd) {
+                                 return std::vector<std::string>{"Xvfb",      "-displayfd", std::to_string(fd),
+                                                                 "-screen",   "0",          "1024x768x24",
+                                                                 "-nolisten", "tcp",        "-noreset"};
+                             },
+                             "Xvfb");
     XSetErrorHandler(ignoreXErrors);
     dpy_ = XOpenDisplay(displayName_.c_str());
     if (!dpy_)

@@ -182,6 +182,10 @@ private:
     Display* dpy_ = nullptr;
 };
 
+// A program's environment on `x` with `home` as its whole home (settings, data, cache,
+// runtime files), drawn at one device pixel per pixel whatever the caller's desktop says.
+EnvChanges privateDesktop(const XServer& x, const std::filesystem::path& home);
+
 template <typename T>
 std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<std::optional<T>()>& probe) {
     const auto deadline = Clock::now() + timeout;
