@@ -66,6 +66,10 @@ public:
     void press(Key key);
     void pressAccessKey(char letter);
     void answerNextFileDialog(const std::string& path) { desk_.fileDialogs.setNextFileName(path); }
+    std::string fileDialogStart() const {
+        const auto& start = desk_.fileDialogs.started();
+        return start.empty() ? std::string() : start.back().folder + "/" + start.back().name;
+    }
 
 private:
     platform::memory::MemoryPlatform desk_;

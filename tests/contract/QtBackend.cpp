@@ -373,7 +373,10 @@ void QtBackend::pressAccessKey(char letter) {
 
 void QtBackend::answerNextFileDialog(const std::string& path) {
     const QString typed = QString::fromStdString(path);
-    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [typed](QWidget* dialog) {
+    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [this, typed](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        fileDialogStart_ = (dialog->directory().absolutePath() + u'/' + (name ? name->text() : QString())).toStdString();
         if (typed.isEmpty()) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             return;

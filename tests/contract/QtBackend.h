@@ -77,6 +77,7 @@ public:
     void press(Key key);
     void pressAccessKey(char letter);
     void answerNextFileDialog(const std::string& path);
+    std::string fileDialogStart() const { return fileDialogStart_; }
 
 private:
     enum class MouseAction { Press, Move, Release, Click };
@@ -97,6 +98,7 @@ private:
     platform::posix::SystemClock clock_;
     platform::qt::QtApplication app_{dispatcher_};
     platform::qt::QtFileDialogs fileDialogs_;
+    std::string fileDialogStart_;
     platform::qt::QtFileSystem files_;
     platform::qt::QtProgramStarter programs_;
     QTemporaryDir scratch_;
