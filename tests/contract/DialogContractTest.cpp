@@ -647,6 +647,7 @@ TYPED_TEST(DialogContract, APictureFollowsTheMouseOutsideItWhileAButtonIsHeld) {
 TYPED_TEST(DialogContract, AFileDialogGivesThePathTheUserChoseOrNothing) {
     const platform::FileDialogOptions options{
         .title = "設定の読込み",
+        .purpose = "settings",
         .initialPath = this->backend.folder() + "/*.alm",
         .filters = {{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}}, {.caption = "すべてのﾌｧｲﾙ", .patterns = {"*"}}}};
     const std::string file = this->backend.readableFile();

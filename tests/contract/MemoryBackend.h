@@ -30,6 +30,13 @@ public:
         return "/home/user/alarm.alm";
     }
     std::string folder() { return "/home/user"; }
+    std::string specialFile() {
+        desk_.files.addSpecialFile("/home/user/pipe.alm");
+        return "/home/user/pipe.alm";
+    }
+    void makeReadOnly(const std::string& path) {
+        desk_.files.addFile(path, {.bytes = desk_.files.contents(path).value_or(""), .writable = false});
+    }
     std::string missingPath() { return "/home/user/gone.alm"; }
     std::string program() {
         desk_.files.addReadableFile("/usr/bin/editor");

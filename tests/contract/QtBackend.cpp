@@ -10,6 +10,8 @@
 
 #include <cctype>
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -73,6 +75,14 @@ std::string QtBackend::readableFile() {
     file.write("#07:30:00#\r\n");
     return path.toStdString();
 }
+
+std::string QtBackend::specialFile() {
+    const std::string pipe = scratch_.filePath(QStringLiteral("pipe.alm")).toStdString();
+    ::mkfifo(pipe.c_str(), 0600);
+    return pipe;
+}
+
+void QtBackend::makeReadOnly(const std::string& path) { ::chmod(path.c_str(), 0444); }
 
 std::string QtBackend::folder() { return scratch_.path().toStdString(); }
 

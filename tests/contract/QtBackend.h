@@ -46,6 +46,9 @@ public:
     std::string folder();
     std::string missingPath();
     std::string program() { return "/bin/true"; }
+    // A named pipe; and the file at `path` made read-only for everyone.
+    std::string specialFile();
+    void makeReadOnly(const std::string& path);
 
     void show(platform::Window& w);
     bool activate(platform::Window& w);

@@ -117,6 +117,7 @@ private slots:
         QVERIFY(QDir(folder()).mkdir(QStringLiteral("sub")));
         const FileDialogOptions options{
             .title = "ｻｳﾝﾄﾞの選択",
+            .purpose = "sound",
             .initialPath = path("a.wav").toStdString(),
             .filters = {{.caption = "ｻｳﾝﾄﾞﾌｧｲﾙ (*.wav;*.mid)", .patterns = {"*.wav", "*.mid"}},
                         {.caption = "ﾌﾟﾛｸﾞﾗﾑ", .patterns = {}, .executablesOnly = true},
@@ -156,7 +157,7 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Return);
         });
         const std::string chosen = desk->fileDialogs.saveFileName(
-            {.title = "設定の保存", .initialPath = folder().toStdString(), .filters = {}});
+            {.title = "設定の保存", .purpose = "settings", .initialPath = folder().toStdString(), .filters = {}});
         QCOMPARE(QString::fromStdString(chosen), path("old.alm"));
         QVERIFY2(!watch.askedInBetween, "the program asks about overwriting, not the dialog");
     }

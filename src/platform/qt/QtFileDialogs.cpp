@@ -86,9 +86,9 @@ std::string QtFileDialogs::run(const FileDialogOptions& options, bool save) {
             initialName = isPattern(start.fileName()) ? QString() : start.fileName();
         }
     }
-    const auto known = remembered_.find(options.purpose);
+    const bool firstOfPurpose = remembered_.count(options.purpose) == 0;
     Remembered& memory = remembered_[options.purpose];
-    if (known == remembered_.end()) {
+    if (firstOfPurpose) {
         memory.folder = initialFolder;
     }
     const QString folder = memory.folder;
