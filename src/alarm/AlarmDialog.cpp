@@ -3,6 +3,7 @@
 #include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/FileDialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "timeset/DialMath.h"
 
@@ -203,6 +204,10 @@ void AlarmDialog::browse() {
     const bool program = programSelected();
     platform::FileDialogOptions options;
     options.title = "参照";
+    // Sounds and programs live in different places: each browse keeps its own folder and
+    // name, and neither offers the name of a settings file just saved.
+    options.purpose = program ? "program" : "sound";
+    options.initialPath = platform_.files.documentsFolder();
     if (program) {
         options.filters = {{"ﾌﾟﾛｸﾞﾗﾑ (*.com;*.exe;*.bat;)", {}, true}, {"すべてのﾌｧｲﾙ", {"*"}, false}};
     } else {

@@ -1,27 +1,63 @@
 #include "AlarmFileCommands.h"
 
 #include "AlmFile.h"
+#include "KeyCode.h"
 #include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <string>
+#include <variant>
 
 namespace kadrill::alarm {
 
 namespace {
 
+using platform::FileKind;
 using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
 constexpr const char* kTitle = "Kadrill";
+constexpr const char* kSettingsPurpose = "settings";
 
 platform::FileDialogOptions dialogOptions(const platform::FileSystem& files, const char* title, const char* fileName) {
     // The documents folder, not the program's: an installed program's folder is not the
     // user's to write in.
-    return {title, files.documentsFolder() + "/" + fileName, {{"ｱﾗｰﾑ設定ﾌｧｲﾙ ", {"*.alm"}}}};
+    return {title, kSettingsPurpose, files.documentsFolder() + "/" + fileName, {{"ｱﾗｰﾑ設定ﾌｧｲﾙ ", {"*.alm"}}}};
+}
+
+/// Why a save failed, in the words the user reads under the failure message.
+const char* saveFailureReason(SaveOutcome outcome) {
+    switch (outcome) {
+    case SaveOutcome::Saved:
+        break;
+    case SaveOutcome::Unencodable:
+        return "ｼﾌﾄJISで保存できない文字が含まれています。";
+    case SaveOutcome::FolderNotWritable:
+        return "保存先のﾌｫﾙﾀﾞに書き込む権限がありません。";
+    case SaveOutcome::NoFolder:
+        return "保存先のﾌｫﾙﾀﾞが見つかりません。";
+    case SaveOutcome::DiskFull:
+        return "ﾃﾞｨｽｸの空き容量が足りません。";
+    case SaveOutcome::FileReadOnly:
+        return "ﾌｧｲﾙが読み取り専用です。";
+    case SaveOutcome::NotAFile:
+        return "指定された名前はﾌｧｲﾙではありません。";
+    case SaveOutcome::WriteFailed:
+        break;
+    }
+    return "ﾌｧｲﾙを書き込めませんでした。";
+}
+
+bool holdsSessionChord(const AlarmSettings& settings) {
+    return std::any_of(settings.keys.begin(), settings.keys.end(), [](const KeyEntry& key) {
+        const auto parsed = ParseKeyCode(key.code);
+        const auto* stroke = std::get_if<platform::KeyStroke>(&parsed);
+        return stroke != nullptr && IsSessionChord(*stroke);
+    });
 }
 
 } // namespace
@@ -35,7 +71,7 @@ bool AlarmFileCommands::Save(AlarmSettings workingCopy) {
         return false;
     }
     // Also a file the user may not read is worth a question before it is replaced.
-    if (platform_.files.isReadableFile(path) || IsOccupiedPath(path)) {
+    if (platform_.files.status(path).kind == FileKind::Regular) {
         const MessageAnswer answer = platform_.messages.show("指定されたﾌｧｲﾙは既に存在します。上書きしますか。", kTitle,
                                                              MessageIcon::Exclamation, MessageButtons::YesNo);
         if (answer != MessageAnswer::Yes) {
@@ -43,17 +79,14 @@ bool AlarmFileCommands::Save(AlarmSettings workingCopy) {
             return false;
         }
     }
-    switch (SaveAlmFile(path, workingCopy)) {
-    case SaveOutcome::Saved:
+    const SaveOutcome outcome = SaveAlmFile(platform_.files, path, workingCopy);
+    if (outcome == SaveOutcome::Saved) {
         platform_.messages.show("ｱﾗｰﾑの設定を保存しました。", kTitle, MessageIcon::Information);
         return true;
-    case SaveOutcome::Unencodable:
-        platform_.messages.show("ｼﾌﾄJISで保存できない文字が含まれているため、ｱﾗｰﾑの設定を保存できませんでした。",
-                                kTitle, MessageIcon::Critical);
-        return false;
-    case SaveOutcome::WriteFailed:
-        break; // file errors end the operation without a word, as everywhere in the program
     }
+    // Never unseen: the user asked for these settings to be kept and must know they were not.
+    platform_.messages.show(std::string("ｱﾗｰﾑの設定を保存できませんでした。\n") + saveFailureReason(outcome), kTitle,
+                            MessageIcon::Exclamation);
     return false;
 }
 
@@ -63,19 +96,40 @@ std::optional<AlarmSettings> AlarmFileCommands::Load() {
     if (path.empty()) {
         return std::nullopt;
     }
-    if (!platform_.files.isReadableFile(path)) {
+    return loadFrom(path);
+}
+
+std::optional<AlarmSettings> AlarmFileCommands::loadFrom(const std::string& path) {
+    const platform::FileStatus status = platform_.files.status(path);
+    if (status.kind == FileKind::Folder || status.kind == FileKind::Other) {
+        // There is something at the path, so "does not exist" would be untrue.
+        platform_.messages.show("指定されたﾌｧｲﾙは通常のﾌｧｲﾙではないため、読込めません。", kTitle,
+                                MessageIcon::Exclamation);
+        platform_.messages.show("ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。", kTitle, MessageIcon::Information);
+        return std::nullopt;
+    }
+    if (!status.readable) {
         platform_.messages.show("指定されたﾌｧｲﾙは存在しません。", kTitle, MessageIcon::Exclamation);
         platform_.messages.show("ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。", kTitle, MessageIcon::Information);
         return std::nullopt;
     }
     // The whole file is checked before anything changes: a bad file leaves the alarm as it was.
-    std::optional<AlarmSettings> loaded = LoadAlmFile(path);
+    std::optional<AlmContents> loaded = LoadAlmFile(platform_.files, path);
     if (!loaded) {
         return std::nullopt;
     }
-    ApplySettings(live_, *loaded);
-    platform_.messages.show("ｱﾗｰﾑの設定を読込みました。", kTitle, MessageIcon::Information);
-    return loaded;
+    ApplySettings(live_, loaded->settings);
+    std::string told = "ｱﾗｰﾑの設定を読込みました。";
+    if (loaded->keysLeftOut) {
+        // A later save would drop them for good, so the user hears of them now.
+        told += "\n登録ｷｰが500個を超えているため、501個目以降のｷｰは読込んでいません。"
+                "このまま保存すると、それらのｷｰは失われます。";
+    }
+    if (holdsSessionChord(loaded->settings)) {
+        told += "\nｼｽﾃﾑ全体に作用するｷｰが含まれています。ｱﾗｰﾑはこのｷｰを送信しません。";
+    }
+    platform_.messages.show(told, kTitle, MessageIcon::Information);
+    return std::move(loaded->settings);
 }
 
 } // namespace kadrill::alarm

@@ -4,6 +4,7 @@
 #include "AlarmSettings.h"
 
 #include <optional>
+#include <string>
 
 namespace kadrill::platform {
 struct Platform;
@@ -26,6 +27,9 @@ public:
     /// at once and returns them for the dialog to show. nullopt when cancelled, missing
     /// or malformed; the live settings are then unchanged.
     std::optional<AlarmSettings> Load();
+
+    /// Load without the file dialog: the file at `path`, with the same messages.
+    std::optional<AlarmSettings> loadFrom(const std::string& path);
 
 private:
     platform::Platform& platform_;

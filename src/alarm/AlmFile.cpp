@@ -3,17 +3,12 @@
 #include "KeyCode.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 #include <variant>
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kadrill::alarm {
 
@@ -280,8 +275,9 @@ class AlmParser {
 public:
     explicit AlmParser(std::string_view bytes) : lines_(bytes) {}
 
-    std::optional<AlarmSettings> parse() {
-        AlarmSettings s;
+    std::optional<AlmContents> parse() {
+        AlmContents contents;
+        AlarmSettings& s = contents.settings;
         const std::optional<std::string_view> timeLiteral = literal();
         const std::optional<std::int32_t> time = timeLiteral ? parseTimeOfDay(*timeLiteral) : std::nullopt;
         const std::optional<std::string_view> enabledLiteral = time ? literal() : std::nullopt;
@@ -308,7 +304,7 @@ public:
                 return std::nullopt;
             }
             if (*name == kEndMarker) {
-                return s;
+                return contents;
             }
             std::optional<std::string> code = text();
             if (!code) {
@@ -323,8 +319,13 @@ public:
             }
             s.keys.push_back({std::move(*name), std::move(*code)});
         }
-        // A full sequence has no room for a marker to be looked for.
-        return s;
+        // A full sequence has no room for a marker to be looked for; a key after it is one
+        // the file holds and the alarm cannot, which the user must hear of.
+        if (!sequenceEnded) {
+            const std::optional<std::string> next = text();
+            contents.keysLeftOut = next && !next->empty() && *next != kEndMarker;
+        }
+        return contents;
     }
 
 private:
@@ -342,150 +343,6 @@ private:
     LineReader lines_;
     Cp932 cp932_;
 };
-
-// ---------------------------------------------------------------------------------------
-// Files
-
-/// A file descriptor, closed with its owner.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { close(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-    /// Takes over `fd`, closing what it held.
-    void reset(int fd) {
-        close();
-        fd_ = fd;
-    }
-
-    /// Closes now; false when the close reported an error (a write that did not make it).
-    bool close() {
-        if (fd_ < 0) {
-            return true;
-        }
-        const int result = ::close(std::exchange(fd_, -1));
-        return result == 0;
-    }
-
-private:
-    int fd_;
-};
-
-/// A new file beside the target, removed again unless it was renamed over the target.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& folder) {
-        static unsigned counter = 0;
-        for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
-            std::string candidate =
-                folder + "/.kadrill-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
-            // 0666 under the user's umask: the file gets the permissions a new file would.
-            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-            if (fd >= 0) {
-                fd_.reset(fd);
-                path_ = std::move(candidate);
-            } else if (errno != EEXIST) {
-                break;
-            }
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        fd_.close();
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    explicit operator bool() const { return !path_.empty(); }
-    FileDescriptor& fd() { return fd_; }
-
-    /// Renames the (closed) file over `target`; from then on it is no longer removed.
-    bool renameTo(const std::string& target) {
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        path_.clear();
-        return true;
-    }
-
-private:
-    FileDescriptor fd_;
-    std::string path_;
-};
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-/// The file a path stands for: a link is followed, so saving replaces the file it points
-/// to and the link stays.
-std::string resolveLink(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            std::string target(resolved);
-            ::free(resolved);
-            return target;
-        }
-    }
-    return path;
-}
-
-bool replaceFile(const std::string& path, std::string_view bytes) {
-    if (path.empty()) {
-        return false;
-    }
-    const std::string target = resolveLink(path);
-    struct stat old {};
-    const bool hadOld = ::stat(target.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode)) {
-        return false; // a folder or a device is never replaced by a file
-    }
-    const std::string folder = folderOf(target);
-    TemporaryFile temp(folder);
-    if (!temp) {
-        return false;
-    }
-    if (hadOld) {
-        ::fchmod(temp.fd().get(), old.st_mode & 07777); // keep the file's permissions
-    }
-    // Everything on disk before the rename, so a crash leaves either the old or the new file.
-    if (!writeAll(temp.fd().get(), bytes) || ::fsync(temp.fd().get()) != 0 || !temp.fd().close() ||
-        !temp.renameTo(target)) {
-        return false;
-    }
-    // Makes the rename itself durable; the file is in place either way.
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) {
-        ::fsync(dir.get());
-    }
-    return true;
-}
 
 void appendTwoDigits(std::string& out, std::int32_t value) {
     out += static_cast<char>('0' + value / 10);
@@ -539,55 +396,44 @@ std::optional<std::string> EncodeAlm(const AlarmSettings& settings) {
     return out;
 }
 
-std::optional<AlarmSettings> DecodeAlm(std::string_view bytes) {
+std::optional<AlmContents> DecodeAlm(std::string_view bytes) {
     if (bytes.size() > kMaxAlmFileSize) {
         return std::nullopt;
     }
     return AlmParser(bytes).parse();
 }
 
-SaveOutcome SaveAlmFile(const std::string& path, const AlarmSettings& settings) {
+SaveOutcome SaveAlmFile(platform::FileSystem& files, const std::string& path, const AlarmSettings& settings) {
     const std::optional<std::string> bytes = EncodeAlm(settings);
     if (!bytes) {
         return SaveOutcome::Unencodable;
     }
-    return replaceFile(path, *bytes) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+    using Status = platform::WriteResult::Status;
+    switch (files.replaceFile(path, *bytes).status) {
+    case Status::Written:
+        return SaveOutcome::Saved;
+    case Status::FolderNotWritable:
+        return SaveOutcome::FolderNotWritable;
+    case Status::NoFolder:
+        return SaveOutcome::NoFolder;
+    case Status::DiskFull:
+        return SaveOutcome::DiskFull;
+    case Status::ReadOnly:
+        return SaveOutcome::FileReadOnly;
+    case Status::NotAFile:
+        return SaveOutcome::NotAFile;
+    case Status::Failed:
+        break;
+    }
+    return SaveOutcome::WriteFailed;
 }
 
-std::optional<AlarmSettings> LoadAlmFile(const std::string& path) {
-    // Non-blocking, so that a named pipe given as the path cannot hang the clock.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat info {};
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uintmax_t>(info.st_size) > kMaxAlmFileSize) {
+std::optional<AlmContents> LoadAlmFile(const platform::FileSystem& files, const std::string& path) {
+    const platform::ReadResult read = files.readFile(path, kMaxAlmFileSize);
+    if (read.status != platform::ReadResult::Status::Read) {
         return std::nullopt;
     }
-    // One byte more than allowed tells a file that grew meanwhile from one that fits.
-    std::string bytes(kMaxAlmFileSize + 1, '\0');
-    std::size_t size = 0;
-    while (size < bytes.size()) {
-        const ssize_t got = ::read(fd.get(), bytes.data() + size, bytes.size() - size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        size += static_cast<std::size_t>(got);
-    }
-    fd.close();
-    bytes.resize(size);
-    return DecodeAlm(bytes);
-}
-
-bool IsOccupiedPath(const std::string& path) {
-    struct stat link {};
-    struct stat info {};
-    // A link that leads nowhere still occupies its name.
-    return ::lstat(path.c_str(), &link) == 0 && (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode));
+    return DecodeAlm(read.bytes);
 }
 
 } // namespace kadrill::alarm

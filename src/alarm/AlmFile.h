@@ -16,6 +16,7 @@
 // double quotes itself (the typed key " is the name " with the code {"}).
 
 #include "AlarmSettings.h"
+#include "platform/FileSystem.h"
 
 #include <cstddef>
 #include <optional>
@@ -27,34 +28,47 @@ namespace kadrill::alarm {
 /// Files larger than this are not settings files and are not read.
 inline constexpr std::size_t kMaxAlmFileSize = std::size_t{1} << 20;
 
+/// What a settings file holds.
+struct AlmContents {
+    AlarmSettings settings;
+    /// The file holds keys beyond the kMaxKeys the sequence can take; they were left out.
+    bool keysLeftOut = false;
+
+    friend bool operator==(const AlmContents&, const AlmContents&) = default;
+};
+
 /// The file's bytes for the settings; nullopt when a text holds a character the file
 /// cannot carry (one that CP932 cannot encode, or a line break). The time is taken
 /// modulo one day; the keys are written as given, an empty name included.
 std::optional<std::string> EncodeAlm(const AlarmSettings& settings);
 
-/// The settings a file's bytes hold, or nullopt when the file is malformed: a value
-/// missing or of the wrong form, text that is not CP932, an action other than 0 or 1, a
-/// key code that does not parse, the end marker missing, or more than kMaxAlmFileSize
-/// bytes. The key sequence ends at the first empty name; after kMaxKeys pairs the rest of
-/// the file is not looked at.
-std::optional<AlarmSettings> DecodeAlm(std::string_view bytes);
+/// What a file's bytes hold, or nullopt when the file is malformed: a value missing or of
+/// the wrong form, text that is not CP932, an action other than 0 or 1, a key code that
+/// does not parse, the end marker missing, or more than kMaxAlmFileSize bytes. The key
+/// sequence ends at the first empty name; after kMaxKeys pairs only the next value is
+/// looked at, to tell whether keys were left out.
+std::optional<AlmContents> DecodeAlm(std::string_view bytes);
 
 enum class SaveOutcome {
     Saved,
     /// A text cannot be written in the file's code page; nothing was touched.
     Unencodable,
-    /// The file could not be written; whatever was at the path before is still there.
+    // The file could not be written, for the reason named; whatever was at the path
+    // before is still there.
+    FolderNotWritable,
+    NoFolder,
+    DiskFull,
+    FileReadOnly,
+    NotAFile,
     WriteFailed,
 };
 
 /// Writes the settings to `path`, replacing any file there only once the new one is
-/// completely on disk (written beside it, flushed, then renamed over it).
-[[nodiscard]] SaveOutcome SaveAlmFile(const std::string& path, const AlarmSettings& settings);
+/// completely on disk.
+[[nodiscard]] SaveOutcome SaveAlmFile(platform::FileSystem& files, const std::string& path,
+                                      const AlarmSettings& settings);
 
 /// Reads the settings file at `path`; nullopt when it cannot be read or is malformed.
-[[nodiscard]] std::optional<AlarmSettings> LoadAlmFile(const std::string& path);
-
-/// Whether something other than a folder is at `path`, readable or not.
-bool IsOccupiedPath(const std::string& path);
+[[nodiscard]] std::optional<AlmContents> LoadAlmFile(const platform::FileSystem& files, const std::string& path);
 
 } // namespace kadrill::alarm

@@ -75,7 +75,12 @@ int main(int argc, char* argv[]) {
     case Request::Help:
         return printHelp(argc, argv);
     case Request::Version:
-        std::printf("kadrill %s\n", KADRILL_VERSION);
+        std::printf("kadrill %s\n"
+                    "Copyright (C) 2026 the Kadrill developers\n"
+                    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>\n"
+                    "This is free software: you are free to change and redistribute it.\n"
+                    "There is NO WARRANTY, to the extent permitted by law.\n",
+                    KADRILL_VERSION);
         return 0;
     case Request::Run:
         break;

@@ -18,8 +18,12 @@ struct FileFilter {
 
 struct FileDialogOptions {
     std::string title;
-    /// The folder and file name the dialog starts with; empty to keep what the dialog
-    /// showed last.
+    /// What the dialog is for ("sound", "settings"): each purpose starts where its own last
+    /// dialog was left, in that folder with that file name, whatever the others showed.
+    std::string purpose;
+    /// Where the first dialog of the purpose starts: a folder, a folder and a file name,
+    /// or a pattern such as "*.alm" that fills in no name. While the purpose has no name
+    /// of its own yet, the name comes from here. Empty: the current folder, no name.
     std::string initialPath;
     /// The first is selected when the dialog opens.
     std::vector<FileFilter> filters;

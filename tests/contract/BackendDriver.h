@@ -88,6 +88,8 @@ concept BackendDriver = requires(B b, platform::Window& w, platform::PictureButt
     // The next file dialog shown gets this path typed in and accepted; an empty path
     // cancels it instead.
     b.answerNextFileDialog(text);
+    // Where the last file dialog so answered started: its folder, "/", and the name filled in.
+    { b.fileDialogStart() } -> std::same_as<std::string>;
 };
 
 } // namespace kadrill::contract

@@ -647,6 +647,7 @@ TYPED_TEST(DialogContract, APictureFollowsTheMouseOutsideItWhileAButtonIsHeld) {
 TYPED_TEST(DialogContract, AFileDialogGivesThePathTheUserChoseOrNothing) {
     const platform::FileDialogOptions options{
         .title = "設定の読込み",
+        .purpose = "settings",
         .initialPath = this->backend.folder() + "/*.alm",
         .filters = {{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}}, {.caption = "すべてのﾌｧｲﾙ", .patterns = {"*"}}}};
     const std::string file = this->backend.readableFile();
@@ -658,6 +659,31 @@ TYPED_TEST(DialogContract, AFileDialogGivesThePathTheUserChoseOrNothing) {
     const std::string fresh = this->backend.folder() + "/新規.alm";
     this->backend.answerNextFileDialog(fresh);
     EXPECT_EQ(this->backend.fileDialogs().saveFileName(options), fresh);
+}
+
+TYPED_TEST(DialogContract, EachPurposeStartsWhereItsOwnLastDialogWasLeft) {
+    TypeParam& b = this->backend;
+    const std::string folder = b.folder();
+    const std::string file = b.readableFile();
+    const std::string name = file.substr(file.rfind('/') + 1);
+    const platform::FileDialogOptions sound{.title = "参照", .purpose = "sound", .initialPath = folder, .filters = {}};
+    const platform::FileDialogOptions save{
+        .title = "設定の保存", .purpose = "settings", .initialPath = folder + "/無題", .filters = {}};
+    const platform::FileDialogOptions load{
+        .title = "設定の読込み", .purpose = "settings", .initialPath = folder + "/*.alm", .filters = {}};
+
+    b.answerNextFileDialog("");
+    (void)b.fileDialogs().openFileName(load);
+    EXPECT_EQ(b.fileDialogStart(), folder + "/") << "a pattern fills in no name";
+    b.answerNextFileDialog(file);
+    EXPECT_EQ(b.fileDialogs().saveFileName(save), file);
+    EXPECT_EQ(b.fileDialogStart(), folder + "/無題");
+    b.answerNextFileDialog("");
+    (void)b.fileDialogs().openFileName(sound);
+    EXPECT_EQ(b.fileDialogStart(), folder + "/") << "another purpose's name is not offered";
+    b.answerNextFileDialog("");
+    (void)b.fileDialogs().openFileName(load);
+    EXPECT_EQ(b.fileDialogStart(), folder + "/" + name);
 }
 
 } // namespace

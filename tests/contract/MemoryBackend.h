@@ -30,6 +30,13 @@ public:
         return "/home/user/alarm.alm";
     }
     std::string folder() { return "/home/user"; }
+    std::string specialFile() {
+        desk_.files.addSpecialFile("/home/user/pipe.alm");
+        return "/home/user/pipe.alm";
+    }
+    void makeReadOnly(const std::string& path) {
+        desk_.files.addFile(path, {.bytes = desk_.files.contents(path).value_or(""), .writable = false});
+    }
     std::string missingPath() { return "/home/user/gone.alm"; }
     std::string program() {
         desk_.files.addReadableFile("/usr/bin/editor");
@@ -66,6 +73,10 @@ public:
     void press(Key key);
     void pressAccessKey(char letter);
     void answerNextFileDialog(const std::string& path) { desk_.fileDialogs.setNextFileName(path); }
+    std::string fileDialogStart() const {
+        const auto& start = desk_.fileDialogs.started();
+        return start.empty() ? std::string() : start.back().folder + "/" + start.back().name;
+    }
 
 private:
     platform::memory::MemoryPlatform desk_;

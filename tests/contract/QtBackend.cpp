@@ -10,6 +10,8 @@
 
 #include <cctype>
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -73,6 +75,14 @@ std::string QtBackend::readableFile() {
     file.write("#07:30:00#\r\n");
     return path.toStdString();
 }
+
+std::string QtBackend::specialFile() {
+    const std::string pipe = scratch_.filePath(QStringLiteral("pipe.alm")).toStdString();
+    ::mkfifo(pipe.c_str(), 0600);
+    return pipe;
+}
+
+void QtBackend::makeReadOnly(const std::string& path) { ::chmod(path.c_str(), 0444); }
 
 std::string QtBackend::folder() { return scratch_.path().toStdString(); }
 
@@ -373,7 +383,10 @@ void QtBackend::pressAccessKey(char letter) {
 
 void QtBackend::answerNextFileDialog(const std::string& path) {
     const QString typed = QString::fromStdString(path);
-    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [typed](QWidget* dialog) {
+    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [this, typed](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        fileDialogStart_ = (dialog->directory().absolutePath() + u'/' + (name ? name->text() : QString())).toStdString();
         if (typed.isEmpty()) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             return;

@@ -46,6 +46,9 @@ public:
     std::string folder();
     std::string missingPath();
     std::string program() { return "/bin/true"; }
+    // A named pipe; and the file at `path` made read-only for everyone.
+    std::string specialFile();
+    void makeReadOnly(const std::string& path);
 
     void show(platform::Window& w);
     bool activate(platform::Window& w);
@@ -77,6 +80,7 @@ public:
     void press(Key key);
     void pressAccessKey(char letter);
     void answerNextFileDialog(const std::string& path);
+    std::string fileDialogStart() const { return fileDialogStart_; }
 
 private:
     enum class MouseAction { Press, Move, Release, Click };
@@ -97,6 +101,7 @@ private:
     platform::posix::SystemClock clock_;
     platform::qt::QtApplication app_{dispatcher_};
     platform::qt::QtFileDialogs fileDialogs_;
+    std::string fileDialogStart_;
     platform::qt::QtFileSystem files_;
     platform::qt::QtProgramStarter programs_;
     QTemporaryDir scratch_;

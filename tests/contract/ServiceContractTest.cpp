@@ -112,6 +112,37 @@ TYPED_TEST(ServiceContract, OnlyAnExistingReadableRegularFileCounts) {
     EXPECT_FALSE(b.files().documentsFolder().empty());
 }
 
+TYPED_TEST(ServiceContract, AFileIsWrittenAndReadWholeAndOnlyARegularWritableOneIsReplaced) {
+    using platform::FileKind;
+    using Read = platform::ReadResult::Status;
+    using Written = platform::WriteResult::Status;
+    TypeParam b;
+    platform::FileSystem& files = b.files();
+    const std::string file = b.readableFile();
+    ASSERT_EQ(files.replaceFile(file, "new").status, Written::Written);
+    const platform::ReadResult read = files.readFile(file, 3);
+    EXPECT_EQ(read.status, Read::Read);
+    EXPECT_EQ(read.bytes, "new");
+    EXPECT_EQ(files.readFile(file, 2).status, Read::TooLarge);
+    EXPECT_EQ(files.readFile(b.missingPath(), 100).status, Read::Missing);
+    EXPECT_EQ(files.status(b.folder()).kind, FileKind::Folder);
+    EXPECT_EQ(files.readFile(b.folder(), 100).status, Read::NotAFile);
+    EXPECT_EQ(files.replaceFile(b.folder(), "x").status, Written::NotAFile);
+
+    // A pipe neither blocks the reader nor is replaced by a file.
+    const std::string pipe = b.specialFile();
+    EXPECT_EQ(files.status(pipe).kind, FileKind::Other);
+    EXPECT_EQ(files.readFile(pipe, 100).status, Read::NotAFile);
+    EXPECT_EQ(files.replaceFile(pipe, "x").status, Written::NotAFile);
+    EXPECT_EQ(files.status(pipe).kind, FileKind::Other);
+
+    EXPECT_TRUE(files.status(file).writable);
+    b.makeReadOnly(file);
+    EXPECT_FALSE(files.status(file).writable);
+    EXPECT_EQ(files.replaceFile(file, "newer").status, Written::ReadOnly);
+    EXPECT_EQ(files.readFile(file, 100).bytes, "new");
+}
+
 TYPED_TEST(ServiceContract, AProgramStartsByItsPathAndAMissingOneIsNotFound) {
     TypeParam b;
     const platform::StartResult started = b.programs().start(b.program());

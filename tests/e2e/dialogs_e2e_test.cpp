@@ -7,12 +7,16 @@
 
 #include <gtest/gtest-spi.h>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/types.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -77,6 +81,7 @@ constexpr face::Point kArmed{40, 300};       // 有効
 constexpr face::Point kRunsProgram{249, 89}; // ｱﾌﾟﾘｹｰｼｮﾝの起動
 constexpr face::Point kProgramFile{405, 110};
 constexpr face::Point kOk{457, 344};
+constexpr face::Point kSave{173, 344}; // 設定の保存(&S)
 } // namespace alarm
 
 // The dial's radius to the picture's edge is 88 pixels: this stays well inside it.
@@ -356,6 +361,98 @@ TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) 
     std::this_thread::sleep_for(2s);
     EXPECT_EQ(runs(), 1) << "the program was started more than once";
     EXPECT_FALSE(messageBox()) << "the alarm reported a failure" << screenNote("fired");
+}
+
+// A tmpfs of `bytes` on `where`, seen by this test process and what it starts from now on
+// (a mount namespace of its own, so nobody else sees it); unmounted again at the end.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const std::filesystem::path& where, const std::string& bytes) : where_(where) {
+        mounted_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                   ::mount("tmpfs", where.c_str(), "tmpfs", 0, ("size=" + bytes).c_str()) == 0;
+        if (!mounted_)
+            error_ = std::strerror(errno);
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    ~SmallFileSystem() {
+        if (mounted_)
+            ::umount2(where_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    const std::string& error() const { return error_; }
+
+private:
+    std::filesystem::path where_;
+    bool mounted_ = false;
+    std::string error_;
+};
+
+TEST_F(AlarmSettingsDialog, SavingOntoAFullDiskIsToldAndLeavesTheOldFileByteForByte) {
+    const TempDir scratch;
+    const SmallFileSystem disk(scratch.path(), "256k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "no file system of our own can be mounted here (" << disk.error() << ")";
+    const auto file = scratch.path() / "old.alm";
+    const std::string old = "#07:30:00#\r\n#TRUE#\r\n0\r\n\"/bell.wav\"\r\n\"\"\r\n\"EOF\"\r\n";
+    std::ofstream(file, std::ios::binary) << old;
+    {
+        // Every block taken: not even a page is left for a new file.
+        std::ofstream filler(scratch.path() / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()))
+            ;
+    }
+    auto contents = [&] {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_EQ(contents(), old);
+
+    ASSERT_NO_FATAL_FAILURE(startWindowManager());
+    const auto watch = startWatch();
+    ASSERT_TRUE(watch) << "the face is not on the screen" << screenNote("no-face");
+    clickFace(watch->origin, face::kAlarmButton);
+    const auto dialog = waitForDialog("ｱﾗｰﾑの設定");
+    ASSERT_TRUE(dialog) << "the alarm button opened no alarm dialog" << screenNote("no-dialog");
+    std::this_thread::sleep_for(300ms);
+    click(*dialog, alarm::kSave);
+    ASSERT_TRUE(x_.waitForTopLevel("設定の保存", app_->pid(), {100, 100}, kStartTimeout))
+        << "Save opened no file dialog" << screenNote("no-file-dialog");
+    std::this_thread::sleep_for(500ms);
+    // The name box has the focus, its name selected: typed over.
+    x_.keyChord({"Control_L", "a"});
+    x_.typeText(file.string());
+    x_.keyChord({"Return"});
+
+    const auto question = pollFor<Window>(kStartTimeout, [&] { return messageBox(); });
+    ASSERT_TRUE(question) << "no question about the file in the way" << screenNote("no-question");
+    std::this_thread::sleep_for(300ms);
+    x_.keyChord({"Alt_L", "y"});
+    const auto told = pollFor<Window>(kStartTimeout, [&]() -> std::optional<Window> {
+        const auto box = messageBox();
+        return box && *box != *question ? box : std::nullopt;
+    });
+    ASSERT_TRUE(told) << "the failed save was not told" << screenNote("untold");
+    std::this_thread::sleep_for(300ms);
+    const std::string shot = shoot(*told, "save-failed");
+    std::cout << "failed save: " << shot << "\n";
+    // The exclamation icon is a yellow triangle (the "saved" message bears a blue one).
+    const auto image = x_.grab(*told);
+    ASSERT_TRUE(image);
+    int yellow = 0;
+    for (int y = 0; y < image->height(); ++y)
+        for (int x = 0; x < image->width(); ++x) {
+            const Rgb c = image->at(x, y);
+            yellow += c.r > 200 && c.g > 150 && c.b < 100;
+        }
+    EXPECT_GT(yellow, 20) << "not the exclamation icon: " << shot;
+    EXPECT_EQ(contents(), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "old.alm"})) << "a temporary file was left behind";
 }
 
 // ---------------------------------------------------------------- the fixture's guard

@@ -11,13 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kadrill::alarm;
-    const std::optional<AlarmSettings> settings =
-        DecodeAlm(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!settings) {
+    const std::optional<AlmContents> read = DecodeAlm(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!read) {
         return 0;
     }
-    const std::optional<std::string> written = EncodeAlm(*settings);
-    if (!written || DecodeAlm(*written) != settings) {
+    const std::optional<std::string> written = EncodeAlm(read->settings);
+    if (!written || DecodeAlm(*written) != AlmContents{read->settings, false}) {
         std::abort();
     }
     return 0;

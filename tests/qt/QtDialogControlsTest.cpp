@@ -117,6 +117,7 @@ private slots:
         QVERIFY(QDir(folder()).mkdir(QStringLiteral("sub")));
         const FileDialogOptions options{
             .title = "ｻｳﾝﾄﾞの選択",
+            .purpose = "sound",
             .initialPath = path("a.wav").toStdString(),
             .filters = {{.caption = "ｻｳﾝﾄﾞﾌｧｲﾙ (*.wav;*.mid)", .patterns = {"*.wav", "*.mid"}},
                         {.caption = "ﾌﾟﾛｸﾞﾗﾑ", .patterns = {}, .executablesOnly = true},
@@ -148,46 +149,6 @@ private slots:
         QCOMPARE(byFilter[2], (QStringList{"a.wav", "b.MID", "c.txt", "prog", "sub"}));
     }
 
-    void aDialogWithoutAnInitialPathStartsWhereTheLastOneWasLeft() {
-        QVERIFY(QDir(folder()).mkpath(QStringLiteral("sub")));
-        const std::vector<FileFilter> filters{{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}}};
-        struct Seen {
-            QString folder;
-            QString name;
-        };
-        auto look = [](Seen& seen) {
-            return [&seen](QFileDialog* dialog) {
-                seen.folder = dialog->directory().absolutePath();
-                seen.name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-                dialog->reject();
-            };
-        };
-        Seen first;
-        Seen second;
-        Seen pattern;
-        {
-            DialogWatch watch(look(first));
-            (void)desk->fileDialogs.saveFileName(
-                {.title = "設定の保存", .initialPath = path("sub/無題").toStdString(), .filters = filters});
-        }
-        {
-            DialogWatch watch(look(second));
-            (void)desk->fileDialogs.saveFileName({.title = "設定の保存", .initialPath = "", .filters = filters});
-        }
-        {
-            // A pattern in place of a name lists those files; no file has that name.
-            DialogWatch watch(look(pattern));
-            (void)desk->fileDialogs.openFileName(
-                {.title = "設定の読込み", .initialPath = path("*.alm").toStdString(), .filters = filters});
-        }
-        QCOMPARE(first.folder, QDir(path("sub")).absolutePath());
-        QCOMPARE(first.name, QStringLiteral("無題"));
-        QCOMPARE(second.folder, first.folder);
-        QCOMPARE(second.name, first.name);
-        QCOMPARE(pattern.folder, QDir(folder()).absolutePath());
-        QCOMPARE(pattern.name, QString());
-    }
-
     void savingOverAFileAsksNothing() {
         makeFile(path("old.alm"));
         DialogWatch watch([&](QFileDialog* dialog) {
@@ -196,7 +157,7 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Return);
         });
         const std::string chosen = desk->fileDialogs.saveFileName(
-            {.title = "設定の保存", .initialPath = folder().toStdString(), .filters = {}});
+            {.title = "設定の保存", .purpose = "settings", .initialPath = folder().toStdString(), .filters = {}});
         QCOMPARE(QString::fromStdString(chosen), path("old.alm"));
         QVERIFY2(!watch.askedInBetween, "the program asks about overwriting, not the dialog");
     }

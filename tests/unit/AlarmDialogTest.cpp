@@ -8,15 +8,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace kadrill::alarm {
 namespace {
 
-namespace fs = std::filesystem;
 using platform::MessageIcon;
 using platform::MouseButton;
 using platform::memory::MemoryCommandButton;
@@ -128,25 +125,30 @@ TEST_F(AlarmDialogTest, SwitchingActionsClearsTheSelectionsButKeepsTheKeys) {
 }
 
 TEST_F(AlarmDialogTest, BrowseFillsTheBoxOfTheSelectedAction) {
+    using Start = platform::memory::MemoryFileDialogs::Start;
     open();
+    desk.fileDialogs.setNextFileName("/home/user/Documents/x.alm");
+    button(dialog.AlarmSaveButton).click();
     desk.fileDialogs.setNextFileName("/home/user/bell.wav");
     button(dialog.ReferenceButton).click();
+    EXPECT_EQ(desk.fileDialogs.started().back(), (Start{"/home/user/Documents", ""})) << "not the saved file's name";
     EXPECT_EQ(dialog.FileName[0]->text(), "/home/user/bell.wav");
     EXPECT_EQ(dialog.FileName[1]->text(), "");
-    ASSERT_EQ(desk.fileDialogs.shown().size(), 1U);
-    const auto& sound = desk.fileDialogs.shown()[0];
+    ASSERT_EQ(desk.fileDialogs.shown().size(), 2U);
+    const auto& sound = desk.fileDialogs.shown()[1];
     EXPECT_EQ(sound.title, "参照");
-    EXPECT_EQ(sound.initialPath, "");
     ASSERT_EQ(sound.filters.size(), 2U);
     EXPECT_EQ(sound.filters[0].caption, "ｻｳﾝﾄﾞﾌｧｲﾙ (*.wav;*.mid)");
     EXPECT_EQ(sound.filters[1].caption, "すべてのﾌｧｲﾙ");
 
     button(dialog.ReferenceButton).click(); // cancelled
+    EXPECT_EQ(desk.fileDialogs.started().back(), (Start{"/home/user", "bell.wav"})) << "where it was left";
     EXPECT_EQ(dialog.FileName[0]->text(), "/home/user/bell.wav");
 
     option(dialog.AlarmAction[1]).click();
     desk.fileDialogs.setNextFileName("/usr/bin/xterm");
     button(dialog.ReferenceButton).click();
+    EXPECT_EQ(desk.fileDialogs.started().back(), (Start{"/home/user/Documents", ""})) << "programs apart from sounds";
     EXPECT_EQ(dialog.FileName[1]->text(), "/usr/bin/xterm");
     const auto& program = desk.fileDialogs.shown().back();
     EXPECT_EQ(program.filters[0].caption, "ﾌﾟﾛｸﾞﾗﾑ (*.com;*.exe;*.bat;)");
@@ -366,17 +368,7 @@ TEST_F(AlarmDialogTest, ADragEndsWhenTheDialogCloses) {
 
 class AlarmDialogFiles : public AlarmDialogTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kadrill-dlg-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        desk.files.setDocumentsFolder(dir.string());
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    fs::path dir;
+    const std::string dir = "/home/user/Documents";
 };
 
 TEST_F(AlarmDialogFiles, SaveThenLoadRoundTripsTheDialog) {
@@ -389,13 +381,12 @@ TEST_F(AlarmDialogFiles, SaveThenLoadRoundTripsTheDialog) {
     box(dialog.KeyInputBox).type("a\"");
     button(dialog.AddKeyButton).click();
     const AlarmSettings edited = dialog.WorkingCopy();
-    const std::string file = (dir / "wake.alm").string();
+    const std::string file = dir + "/wake.alm";
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmSaveButton).click();
     EXPECT_FALSE(alarm.AlarmEnabled) << "Save commits nothing";
 
     button(dialog.AlarmClearButton).click();
-    desk.files.addReadableFile(file);
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmLoadButton).click();
     EXPECT_EQ(dialog.WorkingCopy(), edited);
@@ -409,9 +400,8 @@ TEST_F(AlarmDialogFiles, AFailedLoadChangesNeitherTheSettingsNorTheDialog) {
     list(dialog.AprActionList).clickLine(1);
     const AlarmSettings settings = SettingsOf(alarm);
     const AlarmSettings shown = dialog.WorkingCopy();
-    const std::string file = (dir / "broken.alm").string();
-    std::ofstream(file, std::ios::binary) << "#07:30:00#\r\n#TRUE#\r\n1\r\n\"\"\r\n";
-    desk.files.addReadableFile(file);
+    const std::string file = dir + "/broken.alm";
+    desk.files.addFile(file, {.bytes = "#07:30:00#\r\n#TRUE#\r\n1\r\n\"\"\r\n"});
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmLoadButton).click();
     EXPECT_EQ(SettingsOf(alarm), settings);

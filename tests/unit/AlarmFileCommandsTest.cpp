@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,7 +14,7 @@
 namespace kadrill::alarm {
 namespace {
 
-namespace fs = std::filesystem;
+using platform::FileKind;
 using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
@@ -25,10 +23,11 @@ using Shown = platform::memory::MemoryMessageBoxes::Shown;
 constexpr const char* kOverwrite = "指定されたﾌｧｲﾙは既に存在します。上書きしますか。";
 constexpr const char* kSaveCancelled = "ｱﾗｰﾑの設定の保存はｷｬﾝｾﾙされました。";
 constexpr const char* kSaved = "ｱﾗｰﾑの設定を保存しました。";
-constexpr const char* kUnencodable = "ｼﾌﾄJISで保存できない文字が含まれているため、ｱﾗｰﾑの設定を保存できませんでした。";
+constexpr const char* kNotSaved = "ｱﾗｰﾑの設定を保存できませんでした。\n";
 constexpr const char* kMissing = "指定されたﾌｧｲﾙは存在しません。";
 constexpr const char* kLoadCancelled = "ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。";
 constexpr const char* kLoaded = "ｱﾗｰﾑの設定を読込みました。";
+constexpr const char* kDocuments = "/home/user/Documents";
 
 AlarmSettings Edited() {
     AlarmSettings s;
@@ -55,39 +54,29 @@ std::tuple<std::string, MessageIcon, MessageButtons> Info(const char* text) {
     return {text, MessageIcon::Information, MessageButtons::Ok};
 }
 
+using Said3 = std::tuple<std::string, MessageIcon, MessageButtons>;
+const Said3 kQuestion{kOverwrite, MessageIcon::Exclamation, MessageButtons::YesNo};
+
 class AlarmFileCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kadrill-cmd-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        desk.files.setDocumentsFolder(dir_.string());
         live.AlarmTime = 3600;
         live.AlarmKeyNames[0] = "x";
         live.AlarmKeyCodes[0] = "{x}";
         before = SettingsOf(live);
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    /// A file on disk that the desktop also reports as readable.
-    void existing(const std::string& file, std::string_view bytes) {
-        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        desk.files.addReadableFile(file);
-    }
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    static std::string path(const std::string& name) { return std::string(kDocuments) + "/" + name; }
+    void existing(const std::string& file, std::string_view bytes) { desk.files.addFile(file, {.bytes = std::string(bytes)}); }
+    std::optional<AlarmSettings> saved(const std::string& file) const {
+        std::optional<AlmContents> read = LoadAlmFile(desk.files, file);
+        return read ? std::optional(read->settings) : std::nullopt;
     }
 
     platform::memory::MemoryPlatform desk;
     AlarmFields live;
     AlarmSettings before;
     AlarmFileCommands commands{desk.platform, live};
-    fs::path dir_;
 };
 
 TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCopy) {
@@ -97,12 +86,12 @@ TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCop
     ASSERT_EQ(desk.fileDialogs.shown().size(), 1U);
     const platform::FileDialogOptions& dialog = desk.fileDialogs.shown()[0];
     EXPECT_EQ(dialog.title, "設定の保存");
-    EXPECT_EQ(dialog.initialPath, dir_.string() + "/無題");
+    EXPECT_EQ(dialog.initialPath, path("無題"));
     ASSERT_EQ(dialog.filters.size(), 1U);
     EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
     EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
 
-    EXPECT_EQ(LoadAlmFile(path("morning.alm")), Edited());
+    EXPECT_EQ(saved(path("morning.alm")), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kSaved)}));
     EXPECT_EQ(SettingsOf(live), before) << "saving commits nothing";
 }
@@ -111,59 +100,117 @@ TEST_F(AlarmFileCommandsTest, SaveCancelledInTheDialogSaysNothing) {
     desk.fileDialogs.setNextFileName("");
     EXPECT_FALSE(commands.Save(Edited()));
     EXPECT_TRUE(desk.messages.shown().empty());
-    EXPECT_TRUE(fs::is_empty(dir_));
+    EXPECT_EQ(desk.files.status(path("無題")).kind, FileKind::Missing);
 }
 
 TEST_F(AlarmFileCommandsTest, SaveOverAnExistingFileAsksFirst) {
     const std::string file = path("old.alm");
-    const std::tuple<std::string, MessageIcon, MessageButtons> question{kOverwrite, MessageIcon::Exclamation,
-                                                                        MessageButtons::YesNo};
+    const Said3 question = kQuestion;
     existing(file, "old contents");
 
     desk.fileDialogs.setNextFileName(file);
     desk.messages.setNextAnswer(MessageAnswer::No);
     EXPECT_FALSE(commands.Save(Edited()));
-    EXPECT_EQ(read(file), "old contents");
+    EXPECT_EQ(desk.files.contents(file), "old contents");
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{question, Info(kSaveCancelled)}));
 
     desk.fileDialogs.setNextFileName(file);
     desk.messages.setNextAnswer(MessageAnswer::Yes);
     EXPECT_TRUE(commands.Save(Edited()));
-    EXPECT_EQ(LoadAlmFile(file), Edited());
+    EXPECT_EQ(saved(file), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{question, Info(kSaveCancelled), question, Info(kSaved)}));
 }
 
 TEST_F(AlarmFileCommandsTest, AnUnreadableFileInTheWayIsAlsoAskedAbout) {
     const std::string file = path("locked.alm");
-    std::ofstream(file) << "old contents"; // on disk, but the desktop does not call it readable
+    desk.files.addFile(file, {.bytes = "old contents", .readable = false});
     desk.fileDialogs.setNextFileName(file);
     desk.messages.setNextClosed();
     EXPECT_FALSE(commands.Save(Edited()));
-    EXPECT_EQ(read(file), "old contents");
+    EXPECT_EQ(desk.files.contents(file), "old contents");
     ASSERT_EQ(desk.messages.shown().size(), 2U);
     EXPECT_EQ(desk.messages.shown()[0].text, kOverwrite);
 }
 
-TEST_F(AlarmFileCommandsTest, TextShiftJisCannotHoldIsReportedAndNothingIsWritten) {
+struct FailedSave {
+    const char* what;
+    std::function<void(platform::memory::MemoryFileSystem&, const std::string& file)> setUp;
+    bool asked; // a file was in the way
+    const char* reason;
+    friend void PrintTo(const FailedSave& c, std::ostream* os) { *os << c.what; }
+};
+
+class SaveFailures : public AlarmFileCommandsTest, public ::testing::WithParamInterface<FailedSave> {};
+
+TEST_P(SaveFailures, AreToldAndLeaveWhatWasThere) {
+    const FailedSave& c = GetParam();
+    const std::string file = path("old.alm");
+    c.setUp(desk.files, file);
+    const platform::FileStatus was = desk.files.status(file);
+    const std::optional<std::string> old = desk.files.contents(file);
     AlarmSettings s = Edited();
-    s.programFile = "/opt/🕰/clock";
-    desk.fileDialogs.setNextFileName(path("emoji.alm"));
+    if (std::string(c.what) == "unencodable") {
+        s.programFile = "/opt/🕰/clock";
+    }
+    desk.fileDialogs.setNextFileName(file);
+    desk.messages.setNextAnswer(MessageAnswer::Yes);
     EXPECT_FALSE(commands.Save(s));
-    EXPECT_EQ(Said(desk.messages.shown()), (std::vector<std::tuple<std::string, MessageIcon, MessageButtons>>{
-                                               {kUnencodable, MessageIcon::Critical, MessageButtons::Ok}}));
-    EXPECT_TRUE(fs::is_empty(dir_));
+
+    std::vector<Said3> expected;
+    if (c.asked) {
+        expected.push_back(kQuestion);
+    }
+    expected.emplace_back(std::string(kNotSaved) + c.reason, MessageIcon::Exclamation, MessageButtons::Ok);
+    EXPECT_EQ(Said(desk.messages.shown()), expected);
+    EXPECT_EQ(desk.files.status(file).kind, was.kind);
+    EXPECT_EQ(desk.files.contents(file), old);
 }
 
-TEST_F(AlarmFileCommandsTest, AFailedWriteEndsWithoutAMessage) {
-    desk.fileDialogs.setNextFileName(path("no such folder/a.alm"));
-    EXPECT_FALSE(commands.Save(Edited()));
-    EXPECT_TRUE(desk.messages.shown().empty());
+using Files = platform::memory::MemoryFileSystem;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SaveFailures,
+    ::testing::Values(
+        FailedSave{"folder not writable", [](Files& f, const std::string&) { f.setFolderReadOnly(kDocuments); },
+                   false, "保存先のﾌｫﾙﾀﾞに書き込む権限がありません。"},
+        FailedSave{"disk full",
+                   [](Files& f, const std::string& file) {
+                       f.addFile(file, {.bytes = "old"});
+                       f.setFreeSpace(10);
+                   },
+                   true, "ﾃﾞｨｽｸの空き容量が足りません。"},
+        FailedSave{"disk full for the growth of a file rewritten in place",
+                   [](Files& f, const std::string& file) {
+                       f.addFile(file, {.bytes = "old"});
+                       f.setFolderReadOnly(kDocuments);
+                       f.setFreeSpace(10);
+                   },
+                   true, "ﾃﾞｨｽｸの空き容量が足りません。"},
+        FailedSave{"read-only file",
+                   [](Files& f, const std::string& file) { f.addFile(file, {.bytes = "old", .writable = false}); },
+                   true, "ﾌｧｲﾙが読み取り専用です。"},
+        FailedSave{"a pipe in the way",
+                   [](Files& f, const std::string& file) { f.addSpecialFile(file); }, false,
+                   "指定された名前はﾌｧｲﾙではありません。"},
+        FailedSave{"unencodable", [](Files& f, const std::string& file) { f.addFile(file, {.bytes = "old"}); }, true,
+                   "ｼﾌﾄJISで保存できない文字が含まれています。"}),
+    [](const ::testing::TestParamInfo<FailedSave>& row) { return "case" + std::to_string(row.index); });
+
+TEST_F(AlarmFileCommandsTest, AWritableFileInAFolderClosedToNewFilesIsStillSaved) {
+    const std::string file = path("old.alm");
+    existing(file, "old contents that are longer than nothing");
+    desk.files.setFolderReadOnly(kDocuments);
+    desk.fileDialogs.setNextFileName(file);
+    desk.messages.setNextAnswer(MessageAnswer::Yes);
+    EXPECT_TRUE(commands.Save(Edited()));
+    EXPECT_EQ(saved(file), Edited());
+    EXPECT_EQ(desk.files.inPlaceWrites(), 1);
+    EXPECT_EQ(std::get<0>(Said(desk.messages.shown()).back()), kSaved);
 }
 
 TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
     const std::string file = path("morning.alm");
-    ASSERT_EQ(SaveAlmFile(file, Edited()), SaveOutcome::Saved);
-    desk.files.addReadableFile(file);
+    ASSERT_EQ(SaveAlmFile(desk.files, file, Edited()), SaveOutcome::Saved);
     live.AlarmKeyNames[1] = "stale";
     live.AlarmInProgress = true;
 
@@ -175,7 +222,7 @@ TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
     ASSERT_EQ(desk.fileDialogs.shown().size(), 1U);
     const platform::FileDialogOptions& dialog = desk.fileDialogs.shown()[0];
     EXPECT_EQ(dialog.title, "設定の読込み");
-    EXPECT_EQ(dialog.initialPath, dir_.string() + "/*.alm");
+    EXPECT_EQ(dialog.initialPath, path("*.alm"));
     ASSERT_EQ(dialog.filters.size(), 1U);
     EXPECT_EQ(dialog.filters[0].caption, "ｱﾗｰﾑ設定ﾌｧｲﾙ ");
     EXPECT_EQ(dialog.filters[0].patterns, std::vector<std::string>{"*.alm"});
@@ -195,9 +242,51 @@ TEST_F(AlarmFileCommandsTest, LoadCancelledOrOfAMissingFileChangesNothing) {
     desk.fileDialogs.setNextFileName(path("gone.alm"));
     EXPECT_EQ(commands.Load(), std::nullopt);
     EXPECT_EQ(Said(desk.messages.shown()),
-              (std::vector<std::tuple<std::string, MessageIcon, MessageButtons>>{
-                  {kMissing, MessageIcon::Exclamation, MessageButtons::Ok}, Info(kLoadCancelled)}));
+              (std::vector<Said3>{{kMissing, MessageIcon::Exclamation, MessageButtons::Ok}, Info(kLoadCancelled)}));
     EXPECT_EQ(SettingsOf(live), before);
+}
+
+TEST_F(AlarmFileCommandsTest, APipeIsRefusedWithoutBeingCalledMissing) {
+    desk.files.addSpecialFile(path("pipe.alm"));
+    desk.fileDialogs.setNextFileName(path("pipe.alm"));
+    EXPECT_EQ(commands.Load(), std::nullopt);
+    EXPECT_EQ(Said(desk.messages.shown()),
+              (std::vector<Said3>{
+                  {"指定されたﾌｧｲﾙは通常のﾌｧｲﾙではないため、読込めません。", MessageIcon::Exclamation, MessageButtons::Ok},
+                  Info(kLoadCancelled)}));
+    EXPECT_EQ(SettingsOf(live), before);
+}
+
+TEST_F(AlarmFileCommandsTest, KeysTheAlarmCannotHoldOrSendAreToldOfOnLoad) {
+    const std::string head = "#06:45:00#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"/usr/bin/x\"\r\n";
+    std::string many = head;
+    for (int i = 0; i < 600; ++i) {
+        many += "\"a\"\r\n\"{a}\"\r\n";
+    }
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::size_t keys;
+        const char* note;
+    } cases[] = {
+        {"600 keys", many + "\"EOF\"\r\n", kMaxKeys,
+         "\n登録ｷｰが500個を超えているため、501個目以降のｷｰは読込んでいません。"
+         "このまま保存すると、それらのｷｰは失われます。"},
+        {"a console switch", head + "\"Ctrl+Alt+F1\"\r\n\"^%{F1}\"\r\n\"EOF\"\r\n", 1,
+         "\nｼｽﾃﾑ全体に作用するｷｰが含まれています。ｱﾗｰﾑはこのｷｰを送信しません。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        existing(path("keys.alm"), c.bytes);
+        desk.fileDialogs.setNextFileName(path("keys.alm"));
+        const std::optional<AlarmSettings> loaded = commands.Load();
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->keys.size(), c.keys);
+        EXPECT_EQ(SettingsOf(live), *loaded);
+        ASSERT_FALSE(desk.messages.shown().empty());
+        EXPECT_EQ(Said({desk.messages.shown().back()}),
+                  (std::vector{Info((std::string(kLoaded) + c.note).c_str())}));
+    }
 }
 
 TEST_F(AlarmFileCommandsTest, AMalformedFileChangesNothingAndSaysNothing) {

@@ -1,5 +1,7 @@
 #include "alarm/AlmFile.h"
 
+#include "platform/posix/PosixFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kadrill::alarm {
 namespace {
@@ -52,9 +56,34 @@ std::string Pairs(std::size_t count) {
     return out;
 }
 
+/// The settings a file's bytes hold, whatever else the reader says about them.
+std::optional<AlarmSettings> Settings(std::string_view bytes) {
+    std::optional<AlmContents> read = DecodeAlm(bytes);
+    return read ? std::optional(std::move(read->settings)) : std::nullopt;
+}
+
+/// The real backend's files, on the real disk.
+class DiskFiles final : public platform::FileSystem {
+public:
+    platform::FileStatus status(const std::string& path) const override { return platform::posix::fileStatus(path); }
+    platform::ReadResult readFile(const std::string& path, std::size_t maxBytes) const override {
+        return platform::posix::readFile(path, maxBytes);
+    }
+    platform::WriteResult replaceFile(const std::string& path, std::string_view bytes) override {
+        return platform::posix::replaceFile(path, bytes);
+    }
+    std::string documentsFolder() const override { return "/"; }
+};
+
 /// A fresh folder for each test, removed afterwards.
 class AlmFileOnDisk : public ::testing::Test {
 protected:
+    SaveOutcome save(const std::string& file, const AlarmSettings& s) { return SaveAlmFile(disk_, file, s); }
+    std::optional<AlarmSettings> load(const std::string& file) const {
+        std::optional<AlmContents> read = LoadAlmFile(disk_, file);
+        return read ? std::optional(std::move(read->settings)) : std::nullopt;
+    }
+
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "kadrill-alm-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -86,11 +115,12 @@ protected:
     }
 
     fs::path dir_;
+    DiskFiles disk_;
 };
 
 TEST(AlmEncode, SampleIsWrittenByteForByteAndReadBack) {
     EXPECT_EQ(EncodeAlm(SampleSettings()), std::string(kSampleFile));
-    EXPECT_EQ(DecodeAlm(kSampleFile), SampleSettings());
+    EXPECT_EQ(Settings(kSampleFile), SampleSettings());
 }
 
 TEST(AlmEncode, InitialAlarmIsMidnightDisarmedWithEmptyPathsAndNoKeys) {
@@ -105,7 +135,7 @@ TEST(AlmEncode, JapaneseTextIsCp932) {
     ASSERT_TRUE(bytes);
     EXPECT_NE(bytes->find("\"\xB1\xD7\xB0\xD1\x81\x60.wav\"\r\n"), std::string::npos);
     EXPECT_NE(bytes->find("\"{\x82\xA0}\"\r\n"), std::string::npos);
-    EXPECT_EQ(DecodeAlm(*bytes), s);
+    EXPECT_EQ(Settings(*bytes), s);
 }
 
 TEST(AlmEncode, ValuesWithCommasQuotesAndBlanksSurviveARoundTrip) {
@@ -117,7 +147,7 @@ TEST(AlmEncode, ValuesWithCommasQuotesAndBlanksSurviveARoundTrip) {
     const std::optional<std::string> bytes = EncodeAlm(s);
     ASSERT_TRUE(bytes);
     EXPECT_NE(bytes->find("\r\n\"\"\"\r\n\"{\"}\"\r\n"), std::string::npos) << "the quote key, unescaped";
-    EXPECT_EQ(DecodeAlm(*bytes), s);
+    EXPECT_EQ(Settings(*bytes), s);
 }
 
 TEST(AlmEncode, TextTheFileCannotCarryIsRefused) {
@@ -136,6 +166,7 @@ struct DecodeCase {
     std::string bytes;
     std::int32_t time;
     std::size_t keys;
+    bool keysLeftOut = false;
     // Only the description: the bytes run to megabytes.
     friend void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.what; }
 };
@@ -143,10 +174,11 @@ struct DecodeCase {
 class AlmDecodeAccepts : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(AlmDecodeAccepts, ReadsTimeAndKeys) {
-    const std::optional<AlarmSettings> s = DecodeAlm(GetParam().bytes);
-    ASSERT_TRUE(s) << GetParam().what;
-    EXPECT_EQ(s->time, GetParam().time);
-    EXPECT_EQ(s->keys.size(), GetParam().keys);
+    const std::optional<AlmContents> read = DecodeAlm(GetParam().bytes);
+    ASSERT_TRUE(read) << GetParam().what;
+    EXPECT_EQ(read->settings.time, GetParam().time);
+    EXPECT_EQ(read->settings.keys.size(), GetParam().keys);
+    EXPECT_EQ(read->keysLeftOut, GetParam().keysLeftOut);
 }
 
 constexpr std::string_view kRest = "#TRUE#\r\n1\r\n\"\"\r\n\"\"\r\n\"EOF\"\r\n";
@@ -165,8 +197,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"LF line ends, none after the last line", "#00:00:01#\n#TRUE#\n1\n\"\"\n\"\"\n\"EOF\"", 1, 0},
         DecodeCase{"anything after the end marker", std::string(kHead) + "\"EOF\"\r\nrubbish\xFF\r\n", 0, 0},
         DecodeCase{"500 pairs without an end marker", std::string(kHead) + Pairs(500), 0, 500},
-        DecodeCase{"more than 500 pairs: the first 500",
-                   std::string(kHead) + Pairs(500) + "\"Enter\"\r\n\"{ENTER}\"\r\n\"EOF\"\r\n", 0, 500},
+        DecodeCase{"more than 500 pairs: the first 500, and word of the rest",
+                   std::string(kHead) + Pairs(500) + "\"Enter\"\r\n\"{ENTER}\"\r\n\"EOF\"\r\n", 0, 500, true},
+        DecodeCase{"500 pairs and the end marker: nothing left out", std::string(kHead) + Pairs(500) + "\"EOF\"\r\n",
+                   0, 500},
         DecodeCase{"anything after 500 pairs", std::string(kHead) + Pairs(500) + "\xFF\"", 0, 500},
         DecodeCase{"the sequence ends at an empty name; what follows is not checked",
                    std::string(kHead) + "\"a\"\r\n\"{a}\"\r\n\"\"\r\n\"\"\r\n\"b\"\r\n\"nonsense\"\r\n\"EOF\"\r\n", 0,
@@ -215,9 +249,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AlmFileOnDisk, SaveWritesTheSampleAndLoadReadsItBack) {
     const std::string file = path("sample.alm");
-    ASSERT_EQ(SaveAlmFile(file, SampleSettings()), SaveOutcome::Saved);
+    ASSERT_EQ(save(file, SampleSettings()), SaveOutcome::Saved);
     EXPECT_EQ(read(file), kSampleFile);
-    EXPECT_EQ(LoadAlmFile(file), SampleSettings());
+    EXPECT_EQ(load(file), SampleSettings());
     EXPECT_EQ(entries(), std::vector<std::string>{"sample.alm"});
 }
 
@@ -225,18 +259,26 @@ TEST_F(AlmFileOnDisk, SaveReplacesAnOlderFileKeepingItsPermissions) {
     const std::string file = path("old.alm");
     write(file, std::string(kMaxAlmFileSize / 2, 'x'));
     ::chmod(file.c_str(), 0640);
-    ASSERT_EQ(SaveAlmFile(file, SampleSettings()), SaveOutcome::Saved);
+    const bool root = ::geteuid() == 0; // only root may give a file away
+    if (root) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(save(file, SampleSettings()), SaveOutcome::Saved);
     EXPECT_EQ(read(file), kSampleFile) << "truncated, not overwritten in place";
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640U);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534U);
+        EXPECT_EQ(info.st_gid, 65534U);
+    }
     EXPECT_EQ(entries(), std::vector<std::string>{"old.alm"});
 }
 
 TEST_F(AlmFileOnDisk, SaveThroughALinkReplacesTheFileItPointsTo) {
     write(path("real.alm"), "old");
     fs::create_symlink(path("real.alm"), path("link.alm"));
-    ASSERT_EQ(SaveAlmFile(path("link.alm"), SampleSettings()), SaveOutcome::Saved);
+    ASSERT_EQ(save(path("link.alm"), SampleSettings()), SaveOutcome::Saved);
     EXPECT_TRUE(fs::is_symlink(path("link.alm")));
     EXPECT_EQ(read(path("real.alm")), kSampleFile);
 }
@@ -246,7 +288,7 @@ TEST_F(AlmFileOnDisk, UnencodableSettingsLeaveTheOldFileAlone) {
     write(file, kSampleFile);
     AlarmSettings s = SampleSettings();
     s.keys.push_back({"😀", "{😀}"});
-    EXPECT_EQ(SaveAlmFile(file, s), SaveOutcome::Unencodable);
+    EXPECT_EQ(save(file, s), SaveOutcome::Unencodable);
     EXPECT_EQ(read(file), kSampleFile);
     EXPECT_EQ(entries(), std::vector<std::string>{"old.alm"});
 }
@@ -254,13 +296,48 @@ TEST_F(AlmFileOnDisk, UnencodableSettingsLeaveTheOldFileAlone) {
 TEST_F(AlmFileOnDisk, WhereNothingCanBeWrittenTheSaveFails) {
     fs::create_directory(path("folder.alm"));
     write(path("folder.alm/inside"), "kept");
+    write(path("locked.alm"), "kept");
+    ::chmod(path("locked.alm").c_str(), 0444);
+    // Read-only for every user: the superuser's right to write it is no reason to.
+    EXPECT_EQ(save(path("locked.alm"), SampleSettings()), SaveOutcome::FileReadOnly);
     // Also for root: neither a missing folder nor a folder in the target's place can be written.
-    EXPECT_EQ(SaveAlmFile(path("missing/a.alm"), SampleSettings()), SaveOutcome::WriteFailed);
-    EXPECT_EQ(SaveAlmFile(path("folder.alm"), SampleSettings()), SaveOutcome::WriteFailed);
-    EXPECT_EQ(SaveAlmFile("/proc/kadrill-test.alm", SampleSettings()), SaveOutcome::WriteFailed);
-    EXPECT_EQ(SaveAlmFile("", SampleSettings()), SaveOutcome::WriteFailed);
+    EXPECT_EQ(save(path("missing/a.alm"), SampleSettings()), SaveOutcome::NoFolder);
+    EXPECT_EQ(save(path("folder.alm"), SampleSettings()), SaveOutcome::NotAFile);
+    EXPECT_NE(save("/proc/kadrill-test.alm", SampleSettings()), SaveOutcome::Saved);
+    EXPECT_EQ(save("", SampleSettings()), SaveOutcome::WriteFailed);
     EXPECT_EQ(read(path("folder.alm/inside")), "kept");
-    EXPECT_EQ(entries(), std::vector<std::string>{"folder.alm"});
+    EXPECT_EQ(read(path("locked.alm")), "kept");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"folder.alm", "locked.alm"}));
+}
+
+TEST_F(AlmFileOnDisk, AWritableFileInAFolderClosedToNewFilesIsRewrittenInPlace) {
+    const std::string file = path("kept.alm");
+    write(file, std::string(4000, 'x'));
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    // Root may make files in any folder, so the save runs as a user who owns only the file.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(100);
+        }
+        ::_exit(static_cast<int>(save(file, SampleSettings())));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(SaveOutcome::Saved));
+    EXPECT_EQ(read(file), kSampleFile) << "rewritten whole, the old tail cut off";
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file itself, not a new one";
+    EXPECT_EQ(entries(), std::vector<std::string>{"kept.alm"});
 }
 
 /// Caps the size of files this process writes, so a write fails half-way whoever runs it.
@@ -292,7 +369,7 @@ TEST_F(AlmFileOnDisk, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
     longer.soundFile = std::string(200, 'x');
     {
         FileSizeCap cap(kSampleFile.size());
-        EXPECT_EQ(SaveAlmFile(file, longer), SaveOutcome::WriteFailed);
+        EXPECT_EQ(save(file, longer), SaveOutcome::WriteFailed);
     }
     EXPECT_EQ(read(file), kSampleFile);
     EXPECT_EQ(entries(), std::vector<std::string>{"old.alm"});
@@ -304,7 +381,7 @@ TEST_F(AlmFileOnDisk, LoadRefusesWhatIsNotASettingsFile) {
     fs::create_directory(path("folder.alm"));
     ASSERT_EQ(::mkfifo(path("pipe.alm").c_str(), 0600), 0);
     for (const char* name : {"missing.alm", "big.alm", "bad.alm", "folder.alm", "pipe.alm"}) {
-        EXPECT_EQ(LoadAlmFile(path(name)), std::nullopt) << name;
+        EXPECT_EQ(load(path(name)), std::nullopt) << name;
     }
 }
 
@@ -312,14 +389,14 @@ TEST_F(AlmFileOnDisk, NoFileStaysOpen) {
     const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
     write(path("bad.alm"), kHead);
     const auto before = openFiles();
-    (void)SaveAlmFile(path("a.alm"), SampleSettings());
-    (void)SaveAlmFile(path("a.alm/b"), SampleSettings());
-    (void)LoadAlmFile(path("a.alm"));
-    (void)LoadAlmFile(path("bad.alm"));
+    (void)save(path("a.alm"), SampleSettings());
+    (void)save(path("a.alm/b"), SampleSettings());
+    (void)load(path("a.alm"));
+    (void)load(path("bad.alm"));
     EXPECT_EQ(openFiles(), before);
     {
         FileSizeCap cap(8);
-        (void)SaveAlmFile(path("a.alm"), SampleSettings());
+        (void)save(path("a.alm"), SampleSettings());
     }
     EXPECT_EQ(openFiles(), before);
 }

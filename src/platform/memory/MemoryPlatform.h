@@ -17,7 +17,7 @@ namespace kadrill::platform::memory {
 /// All in-memory services together, with one fake clock driving them.
 class MemoryPlatform {
 public:
-    MemoryPlatform() : loop(clock), windows(loop), app(loop), programs(files), keys(loop) {}
+    MemoryPlatform() : loop(clock), windows(loop), app(loop), fileDialogs(files), programs(files), keys(loop) {}
 
     FakeClock clock;
     MemoryEventLoop loop;

@@ -118,11 +118,28 @@ void MemoryApplication::post(std::function<void()> function) { loop_.post(std::m
 
 std::string MemoryFileDialogs::answer(const FileDialogOptions& options) {
     shown_.push_back(options);
+    Start initial;
+    if (files_.status(options.initialPath).kind == FileKind::Folder) {
+        initial.folder = options.initialPath;
+    } else if (!options.initialPath.empty()) {
+        const std::size_t slash = options.initialPath.rfind('/');
+        initial.folder = slash == std::string::npos ? "." : options.initialPath.substr(0, slash);
+        initial.name = options.initialPath.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (initial.name.find_first_of("*?") != std::string::npos) {
+            initial.name.clear(); // a pattern lists files, it names none
+        }
+    }
+    const auto [memory, first] = remembered_.try_emplace(options.purpose, Start{initial.folder, {}});
+    started_.push_back({memory->second.folder, memory->second.name.empty() ? initial.name : memory->second.name});
     if (names_.empty()) {
         return {};
     }
     std::string name = std::move(names_.front());
     names_.pop_front();
+    if (!name.empty()) {
+        const std::size_t slash = name.rfind('/');
+        memory->second = {name.substr(0, slash == std::string::npos ? 0 : slash), name.substr(slash + 1)};
+    }
     return name;
 }
 
@@ -150,6 +167,98 @@ KeySendResult MemoryKeySender::send(const KeyStroke& stroke) {
         afterKey(stroke);
     }
     return {};
+}
+
+} // namespace kadrill::platform::memory
+
+namespace kadrill::platform::memory {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+FileStatus MemoryFileSystem::status(const std::string& path) const {
+    if (path.empty()) {
+        return {};
+    }
+    if (const auto it = entries_.find(path); it != entries_.end()) {
+        const Entry& e = it->second;
+        return {e.kind, e.readable, e.kind == FileKind::Regular && e.writable};
+    }
+    // A folder is whatever holds something, besides the folders the test named.
+    const std::string inside = path + "/";
+    const auto next = entries_.lower_bound(inside);
+    if (path == documents_ || readOnlyFolders_.count(path) > 0 ||
+        (next != entries_.end() && next->first.starts_with(inside))) {
+        return {FileKind::Folder, true, false};
+    }
+    return {};
+}
+
+ReadResult MemoryFileSystem::readFile(const std::string& path, std::size_t maxBytes) const {
+    const FileStatus s = status(path);
+    if (s.kind == FileKind::Missing) {
+        return {ReadResult::Status::Missing, {}, "no such file"};
+    }
+    if (s.kind != FileKind::Regular) {
+        return {ReadResult::Status::NotAFile, {}, "not a regular file"};
+    }
+    if (!s.readable) {
+        return {ReadResult::Status::Unreadable, {}, "permission denied"};
+    }
+    const std::string& bytes = entries_.at(path).bytes;
+    if (bytes.size() > maxBytes) {
+        return {ReadResult::Status::TooLarge, {}, "too large"};
+    }
+    return {ReadResult::Status::Read, bytes, {}};
+}
+
+WriteResult MemoryFileSystem::replaceFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) {
+        return {WriteResult::Status::Failed, "no path"};
+    }
+    const FileStatus s = status(path);
+    if (s.kind == FileKind::Folder || s.kind == FileKind::Other) {
+        return {WriteResult::Status::NotAFile, "not a regular file"};
+    }
+    const bool hadOld = s.kind == FileKind::Regular;
+    if (hadOld && !s.writable) {
+        return {WriteResult::Status::ReadOnly, "read-only"};
+    }
+    const bool inPlace = readOnlyFolders_.count(folderOf(path)) > 0;
+    if (inPlace && !hadOld) {
+        return {WriteResult::Status::FolderNotWritable, "permission denied"};
+    }
+    // A new file needs all its bytes while the old one still stands; a file rewritten in
+    // place only what it grows by.
+    const std::size_t oldSize = hadOld ? entries_.at(path).bytes.size() : 0;
+    const std::size_t needed = inPlace ? (bytes.size() > oldSize ? bytes.size() - oldSize : 0) : bytes.size();
+    if (free_ && needed > *free_) {
+        return {WriteResult::Status::DiskFull, "no space left on device"};
+    }
+    if (free_) {
+        *free_ = *free_ + oldSize - bytes.size();
+    }
+    inPlaceWrites_ += inPlace ? 1 : 0;
+    Entry& entry = entries_[path];
+    entry.bytes = std::string(bytes);
+    return {WriteResult::Status::Written, {}};
+}
+
+std::optional<std::string> MemoryFileSystem::contents(const std::string& path) const {
+    const auto it = entries_.find(path);
+    if (it == entries_.end() || it->second.kind != FileKind::Regular) {
+        return std::nullopt;
+    }
+    return it->second.bytes;
 }
 
 } // namespace kadrill::platform::memory

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -140,34 +141,72 @@ private:
     int processed_ = 0;
 };
 
-/// Readable files by their paths; nothing else exists.
+/// Files by their paths, with what the real one reports: kinds, rights, a folder where
+/// nothing new may be made, and a disk that fills up. Every folder exists.
 class MemoryFileSystem final : public FileSystem {
 public:
-    bool isReadableFile(const std::string& path) const override { return readable_.count(path) > 0; }
+    struct Entry {
+        FileKind kind = FileKind::Regular;
+        std::string bytes;
+        bool readable = true;
+        bool writable = true;
+    };
+
+    FileStatus status(const std::string& path) const override;
+    ReadResult readFile(const std::string& path, std::size_t maxBytes) const override;
+    WriteResult replaceFile(const std::string& path, std::string_view bytes) override;
     std::string documentsFolder() const override { return documents_; }
 
-    void addReadableFile(const std::string& path) { readable_.insert(path); }
+    void addReadableFile(const std::string& path) { entries_.try_emplace(path); }
+    void addFile(const std::string& path, Entry entry) { entries_[path] = std::move(entry); }
+    /// A pipe or a device.
+    void addSpecialFile(const std::string& path) { entries_[path] = {FileKind::Other, {}, true, false}; }
+    /// The file's bytes; nullopt where there is no regular file.
+    std::optional<std::string> contents(const std::string& path) const;
+    /// No new file may be made in `folder`; files already there may still be written.
+    void setFolderReadOnly(const std::string& folder) { readOnlyFolders_.insert(folder); }
+    /// Bytes the disk can still take; unlimited until set.
+    void setFreeSpace(std::size_t bytes) { free_ = bytes; }
     void setDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
+    /// How many files were rewritten in place instead of replaced.
+    int inPlaceWrites() const { return inPlaceWrites_; }
 
 private:
-    std::set<std::string> readable_;
+    std::map<std::string, Entry> entries_;
+    std::set<std::string> readOnlyFolders_;
+    std::optional<std::size_t> free_;
     std::string documents_ = "/home/user/Documents";
+    int inPlaceWrites_ = 0;
 };
 
 /// File dialogs answered from a script: each call takes the next name (empty = cancelled).
+/// Each purpose starts where its last dialog was left, as on the desktop.
 class MemoryFileDialogs final : public FileDialogs {
 public:
+    /// Where a dialog started: its folder, and the file name filled in.
+    struct Start {
+        std::string folder;
+        std::string name;
+        friend bool operator==(const Start&, const Start&) = default;
+    };
+
+    explicit MemoryFileDialogs(const MemoryFileSystem& files) : files_(files) {}
+
     std::string saveFileName(const FileDialogOptions& options) override { return answer(options); }
     std::string openFileName(const FileDialogOptions& options) override { return answer(options); }
 
     void setNextFileName(std::string name) { names_.push_back(std::move(name)); }
     const std::vector<FileDialogOptions>& shown() const { return shown_; }
+    const std::vector<Start>& started() const { return started_; }
 
 private:
     std::string answer(const FileDialogOptions& options);
 
+    const MemoryFileSystem& files_;
     std::deque<std::string> names_;
     std::vector<FileDialogOptions> shown_;
+    std::vector<Start> started_;
+    std::map<std::string, Start> remembered_;
 };
 
 /// Programs "started" by path: each start takes the next scripted result, else succeeds

@@ -74,19 +74,25 @@ std::string QtFileDialogs::saveFileName(const FileDialogOptions& options) { retu
 std::string QtFileDialogs::openFileName(const FileDialogOptions& options) { return run(options, false); }
 
 std::string QtFileDialogs::run(const FileDialogOptions& options, bool save) {
-    QString folder = lastFolder_;
-    QString name = lastName_;
+    QString initialFolder;
+    QString initialName;
     if (!options.initialPath.empty()) {
         const QFileInfo start(QString::fromStdString(options.initialPath));
         if (start.isDir()) {
-            folder = start.absoluteFilePath();
-            name.clear();
+            initialFolder = start.absoluteFilePath();
         } else {
-            folder = start.absolutePath();
+            initialFolder = start.absolutePath();
             // "*.alm" names what to list, which the filter already does; no file is called that.
-            name = isPattern(start.fileName()) ? QString() : start.fileName();
+            initialName = isPattern(start.fileName()) ? QString() : start.fileName();
         }
     }
+    const bool firstOfPurpose = remembered_.count(options.purpose) == 0;
+    Remembered& memory = remembered_[options.purpose];
+    if (firstOfPurpose) {
+        memory.folder = initialFolder;
+    }
+    const QString folder = memory.folder;
+    const QString name = memory.name.isEmpty() ? initialName : memory.name;
 
     QFileDialog dialog(nullptr, QString::fromStdString(options.title));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -130,14 +136,13 @@ std::string QtFileDialogs::run(const FileDialogOptions& options, bool save) {
     }
 
     const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    lastFolder_ = dialog.directory().absolutePath();
+    memory.folder = dialog.directory().absolutePath();
     if (!chosen) {
-        lastName_ = name;
         return {};
     }
     const QFileInfo picked(dialog.selectedFiles().constFirst());
-    lastFolder_ = picked.absolutePath();
-    lastName_ = picked.fileName();
+    memory.folder = picked.absolutePath();
+    memory.name = picked.fileName();
     return picked.absoluteFilePath().toStdString();
 }
 

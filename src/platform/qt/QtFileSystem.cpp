@@ -1,18 +1,33 @@
 #include "QtFileSystem.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "platform/posix/PosixFiles.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QStandardPaths>
 
 namespace kadrill::platform::qt {
 
-bool QtFileSystem::isReadableFile(const std::string& path) const {
-    // stat, not open: opening a named pipe would wait for a writer, with the clock.
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), R_OK) == 0;
+namespace {
+Q_LOGGING_CATEGORY(lcFiles, "kadrill.files", QtWarningMsg)
+} // namespace
+
+FileStatus QtFileSystem::status(const std::string& path) const { return posix::fileStatus(path); }
+
+ReadResult QtFileSystem::readFile(const std::string& path, std::size_t maxBytes) const {
+    ReadResult result = posix::readFile(path, maxBytes);
+    if (result.status != ReadResult::Status::Read) {
+        qCInfo(lcFiles, "not read: %s", result.reason.c_str());
+    }
+    return result;
+}
+
+WriteResult QtFileSystem::replaceFile(const std::string& path, std::string_view bytes) {
+    WriteResult result = posix::replaceFile(path, bytes);
+    if (result.status != WriteResult::Status::Written) {
+        qCInfo(lcFiles, "not written: %s", result.reason.c_str());
+    }
+    return result;
 }
 
 std::string QtFileSystem::documentsFolder() const {
