@@ -32,7 +32,7 @@ public:
     std::string folder() { return "/home/user"; }
     std::string missingPath() { return "/home/user/gone.alm"; }
     std::string program() {
-        desk_.files.addReadableFile("/usr/bin/editor");
+        desk_.files.addProgramFile("/usr/bin/editor");
         return "/usr/bin/editor";
     }
 

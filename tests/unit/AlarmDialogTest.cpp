@@ -252,6 +252,17 @@ TEST_F(AlarmDialogTest, TheEmptyTableRowIsShownButAddsNothing) {
     EXPECT_EQ(names(), (std::vector<std::string>{"k", ""}));
 }
 
+TEST_F(AlarmDialogTest, ASessionWideChordIsRefusedWhenAdded) {
+    programWithKeys(1);
+    list(dialog.AprActionList).clickLine(1);
+    list(dialog.KeyList).clickLine(row("Ctrl+Alt+Delete"));
+    ASSERT_TRUE(dialog.AddKeyButton->isEnabled());
+    button(dialog.AddKeyButton).click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"k", ""}));
+    ASSERT_EQ(desk.messages.shown().size(), 1U);
+    EXPECT_EQ(desk.messages.shown().back().text, "ｼｽﾃﾑ全体に作用するｷｰは送信できません。");
+}
+
 TEST_F(AlarmDialogTest, DeleteWorksOnlyOnKeyLines) {
     programWithKeys(2);
     list(dialog.AprActionList).clickLine(2);

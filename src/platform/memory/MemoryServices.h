@@ -147,10 +147,17 @@ public:
     std::string documentsFolder() const override { return documents_; }
 
     void addReadableFile(const std::string& path) { readable_.insert(path); }
+    /// A readable file the user may also execute.
+    void addProgramFile(const std::string& path) {
+        readable_.insert(path);
+        executable_.insert(path);
+    }
+    bool isExecutable(const std::string& path) const { return executable_.count(path) > 0; }
     void setDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
 
 private:
     std::set<std::string> readable_;
+    std::set<std::string> executable_;
     std::string documents_ = "/home/user/Documents";
 };
 
@@ -171,7 +178,8 @@ private:
 };
 
 /// Programs "started" by path: each start takes the next scripted result, else succeeds
-/// with a new process id where the file system holds the path, and finds nothing elsewhere.
+/// with a new process id where the file system holds a program file at the path, cannot
+/// run a mere readable file, and finds nothing elsewhere.
 class MemoryProgramStarter final : public ProgramStarter {
 public:
     explicit MemoryProgramStarter(const MemoryFileSystem& files) : files_(files) {}
@@ -196,11 +204,14 @@ public:
 
     bool isAvailable() const override { return available_; }
     bool targetHasFocus(std::int64_t pid) const override { return hasFocus ? hasFocus(pid) : true; }
-    KeySendResult send(const KeyStroke& stroke) override;
+    KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) override;
 
     void setAvailable(bool available) { available_ = available; }
-    /// Which processes own the focused window; every one when unset.
+    /// Which processes own the focused window; every one when unset. Asked again by every
+    /// send, as the real sender looks right before each press.
     std::function<bool(std::int64_t pid)> hasFocus;
+    /// While set, every key fails with this reason, as a refused X request would.
+    std::optional<std::string> failure;
     /// Runs after each key is typed, as the typed key's effects would.
     std::function<void(const KeyStroke&)> afterKey;
     /// Milliseconds each key takes (default 5).
