@@ -323,6 +323,7 @@ TEST_F(AlarmFixture, AStopStaysWithItsActionWhenAnotherFiresInTheSameBatchOfEven
             state.alarm.AlarmActionType = 0;
             state.alarm.AlarmTime = kSevenThirty + 5;
             desk.clock.setTimeOfDay(7, 30, 5);
+            desk.loop.advance(1);
         }
     };
     reachAlarmSecond();
