@@ -87,16 +87,12 @@ void AlarmDialog::buildControls() {
     AlarmSwitch[1] = &Frame3->addOptionButton({.bounds = {1560, 255, 1200, 270}, .caption = "無効", .tabIndex = 4});
 
     Frame4 = &w.addFrame({.bounds = {3375, 240, 5415, 1680}, .caption = "ｱﾗｰﾑ動作"});
-    AlarmAction[0] =
-        &Frame4->addOptionButton({.bounds = {240, 270, 3000, 270}, .caption = "音を鳴らす", .tabIndex = 5});
-    Label3 = &Frame4->addLabel(
-        {.bounds = {480, 615, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
-    FileName[0] =
-        &Frame4->addTextBox({.bounds = {1380, 570, 3795, 300}, .tabIndex = 6, .accessibleName = "音のﾌｧｲﾙ名"});
+    AlarmAction[0] = &Frame4->addOptionButton({.bounds = {240, 270, 3000, 270}, .caption = "音を鳴らす", .tabIndex = 5});
+    Label3 = &Frame4->addLabel({.bounds = {480, 615, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
+    FileName[0] = &Frame4->addTextBox({.bounds = {1380, 570, 3795, 300}, .tabIndex = 6, .accessibleName = "音のﾌｧｲﾙ名"});
     AlarmAction[1] =
         &Frame4->addOptionButton({.bounds = {240, 960, 3000, 270}, .caption = "ｱﾌﾟﾘｹｰｼｮﾝの起動", .tabIndex = 7});
-    Label4 = &Frame4->addLabel(
-        {.bounds = {480, 1305, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
+    Label4 = &Frame4->addLabel({.bounds = {480, 1305, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
     FileName[1] =
         &Frame4->addTextBox({.bounds = {1380, 1260, 2655, 300}, .tabIndex = 8, .accessibleName = "ｱﾌﾟﾘｹｰｼｮﾝのﾌｧｲﾙ名"});
     ReferenceButton =
@@ -104,20 +100,16 @@ void AlarmDialog::buildControls() {
 
     Frame5 = &w.addFrame({.bounds = {3375, 2040, 5415, 2805}, .caption = ""});
     Frame6 = &Frame5->addFrame({.bounds = {120, 120, 5175, 2565}, .caption = "ｱﾌﾟﾘｹｰｼｮﾝの動作"});
-    Label5 = &Frame6->addLabel(
-        {.bounds = {240, 300, 2300, 240}, .text = "ｷｰの入力：", .foreColor = platform::kSystemWindowTextColor});
+    Label5 = &Frame6->addLabel({.bounds = {240, 300, 2300, 240}, .text = "ｷｰの入力：", .foreColor = platform::kSystemWindowTextColor});
     KeyInputBox = &Frame6->addTextBox({.bounds = {240, 570, 2300, 300},
                                        .maxLength = static_cast<int>(kMaxKeys),
                                        .tabIndex = 10,
                                        .accessibleName = "ｷｰの入力",
                                        // Enter here is a key being thought about, not OK.
                                        .keepsEnter = true});
-    Label6 = &Frame6->addLabel(
-        {.bounds = {240, 960, 2300, 240}, .text = "特殊なｷｰの選択：", .foreColor = platform::kSystemWindowTextColor});
-    KeyList =
-        &Frame6->addListBox({.bounds = {240, 1230, 2300, 1155}, .tabIndex = 11, .accessibleName = "特殊なｷｰの選択"});
-    Label7 = &Frame6->addLabel(
-        {.bounds = {2760, 300, 2175, 240}, .text = "登録ｷｰﾘｽﾄ：", .foreColor = platform::kSystemWindowTextColor});
+    Label6 = &Frame6->addLabel({.bounds = {240, 960, 2300, 240}, .text = "特殊なｷｰの選択：", .foreColor = platform::kSystemWindowTextColor});
+    KeyList = &Frame6->addListBox({.bounds = {240, 1230, 2300, 1155}, .tabIndex = 11, .accessibleName = "特殊なｷｰの選択"});
+    Label7 = &Frame6->addLabel({.bounds = {2760, 300, 2175, 240}, .text = "登録ｷｰﾘｽﾄ：", .foreColor = platform::kSystemWindowTextColor});
     AprActionList =
         &Frame6->addListBox({.bounds = {2760, 570, 2175, 1350}, .tabIndex = 12, .accessibleName = "登録ｷｰﾘｽﾄ"});
     AddKeyButton = &Frame6->addCommandButton(
@@ -367,8 +359,8 @@ void AlarmDialog::addKey() {
         insertKey(AprActionList->currentIndex(), key.name, key.code);
     }
     if (isFull()) {
-        platform_.messages.show("登録ｷｰは、登録できる最大個数の" + std::to_string(kMaxKeys) + "個になりました。",
-                                kTitle, MessageIcon::None, MessageButtons::Ok);
+        platform_.messages.show("登録ｷｰは、登録できる最大個数の" + std::to_string(kMaxKeys) + "個になりました。", kTitle,
+                                MessageIcon::None, MessageButtons::Ok);
         if (window_ == nullptr) {
             return;
         }

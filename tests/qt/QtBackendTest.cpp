@@ -1,6 +1,6 @@
-#include "NoTimeSetter.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
+#include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
