@@ -221,7 +221,7 @@ XTestKeySender::~XTestKeySender() = default;
 bool XTestKeySender::isAvailable() const { return connection_ != nullptr; }
 
 bool XTestKeySender::targetHasFocus(std::int64_t pid) const {
-    if (!connection_ || !connection_->hasClientIds) {
+    if (!connection_) {
         return false;
     }
     ErrorTrap trap(connection_->display.get());
