@@ -1,5 +1,6 @@
 #include "AlarmDialog.h"
 
+#include "KeyCode.h"
 #include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/FileDialogs.h"
@@ -20,6 +21,7 @@ using platform::MessageIcon;
 
 constexpr const char* kTitle = "Kadrill";
 constexpr const char* kNoFileName = "ﾌｧｲﾙ名を入力してください。";
+constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
 constexpr int kMaxLines = static_cast<int>(kMaxKeys) + 1; // the keys and the closing line
 
 // The characters of a UTF-8 text, each as its own string: every typed character is a key.
@@ -353,6 +355,12 @@ void AlarmDialog::addKey() {
         KeyInputBox->setText("");
     } else {
         const SpecialKey& key = alarm_.SpecialKeyTable[static_cast<std::size_t>(KeyList->currentIndex())];
+        // The alarm would refuse to send the whole sequence for it: say so now, not at
+        // the alarm's second.
+        if (IsSessionChordCode(key.code)) {
+            platform_.messages.show(kSessionChord, kTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+            return;
+        }
         insertKey(AprActionList->currentIndex(), key.name, key.code);
     }
     if (isFull()) {

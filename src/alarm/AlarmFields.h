@@ -33,8 +33,12 @@ struct AlarmFields {
 
     /// An alarm action runs; no second one starts meanwhile.
     bool AlarmInProgress = false;
-    /// The user asked a running action to stop.
-    bool AlarmStopRequested = false;
+    /// The number of the action that runs or ran last; each firing takes the next.
+    std::uint64_t AlarmRun = 0;
+    /// The user asked to stop: every action up to this number ends (0: none). A number
+    /// rather than a flag, so that an action fired while a stopped one winds down cannot
+    /// take the stop back.
+    std::uint64_t AlarmStopRequested = 0;
     /// The second (time text) in which the user stopped an action: the alarm does not fire
     /// again until that second has passed.
     std::string AlarmStoppedTimeText;

@@ -77,9 +77,13 @@ void AlarmRunner::CheckAlarm(const std::string& timeText) {
         if (sinceAlarm < gap) {
             if (gap <= kCatchUpSeconds) {
                 due = true;
-            } else if (missedTold_ != a.AlarmTime) {
-                missedTold_ = a.AlarmTime;
-                tellMissed(a.AlarmTime);
+            } else {
+                const std::uint32_t tick = platform_.clock.tickCount();
+                if (!missedTold_ || missedTold_->alarmTime != a.AlarmTime ||
+                    platform::TicksBetween(missedTold_->tick, tick) >= kMissedNoticeSpanMs) {
+                    missedTold_ = MissedNotice{a.AlarmTime, tick};
+                    tellMissed(a.AlarmTime);
+                }
             }
         }
     }
@@ -103,25 +107,29 @@ void AlarmRunner::CheckAlarm(const std::string& timeText) {
 
 void AlarmRunner::fire() {
     AlarmFields& a = state_.alarm;
-    a.AlarmStopRequested = false;
+    // A stop asked for an earlier action stays with it: that one may still be winding
+    // down in a loop of events beneath this firing.
+    const std::uint64_t run = ++a.AlarmRun;
     a.AlarmInProgress = true;
     controls_.OneSec->setEnabled(true);
     if (a.AlarmActionType == 0) {
-        soundAction();
+        soundAction(run);
     } else if (a.AlarmActionType == 1) {
-        programAction();
+        programAction(run);
     }
     // Any other action type only blinks until the alarm button ends it.
 }
 
-void AlarmRunner::soundAction() {
+bool AlarmRunner::stopped(std::uint64_t run) const { return state_.alarm.AlarmStopRequested >= run; }
+
+void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
     mm.setFileName(state_.alarm.AlarmSoundFile);
     mm.sendCommand("Open");
     mm.setNotify(true);
     mm.sendCommand("play");
     if (mm.error() != 0) {
-        errorPath(Failure::PlaybackFailed);
+        errorPath(run, Failure::PlaybackFailed);
         return;
     }
     soundPlaying_ = true;
@@ -136,21 +144,20 @@ void AlarmRunner::SoundCompleted() {
     soundPlaying_ = false;
     state_.watch.LastTimeText.clear();
     state_.alarm.AlarmInProgress = false;
-    state_.alarm.AlarmStopRequested = false;
     controls_.OneSec->setEnabled(false);
     restoreMarks();
     controls_.MMControl->sendCommand("Close");
     controls_.MMControl->setNotify(false);
 }
 
-void AlarmRunner::programAction() {
+void AlarmRunner::programAction(std::uint64_t run) {
     // A copy: the key loop lets handlers run, and Load or OK may change the settings meanwhile.
     const std::string program = state_.alarm.AlarmProgramFile;
     std::vector<platform::KeyStroke> keys;
     for (std::size_t i = 0; i < kMaxKeys && !state_.alarm.AlarmKeyNames[i].empty(); ++i) {
         const auto parsed = ParseKeyCode(state_.alarm.AlarmKeyCodes[i]);
         if (!std::holds_alternative<platform::KeyStroke>(parsed)) {
-            errorPath(Failure::Other);
+            errorPath(run, Failure::Other);
             return;
         }
         keys.push_back(std::get<platform::KeyStroke>(parsed));
@@ -158,13 +165,13 @@ void AlarmRunner::programAction() {
 
     if (!FileExists(program)) {
         tell(kProgramMissing, platform::MessageIcon::Critical);
-        endAction();
+        endAction(run);
         return;
     }
     for (const platform::KeyStroke& key : keys) {
         if (IsSessionChord(key)) {
             tell(kSessionChord, platform::MessageIcon::Critical);
-            endAction();
+            endAction(run);
             return;
         }
     }
@@ -174,79 +181,89 @@ void AlarmRunner::programAction() {
     case platform::StartResult::Status::Started:
         break;
     case platform::StartResult::Status::NotFound:
-        errorPath(Failure::ProgramNotFound);
+    case platform::StartResult::Status::NotExecutable:
+        errorPath(run, Failure::CannotRun);
         return;
     case platform::StartResult::Status::Failed:
-        errorPath(Failure::Other);
+        errorPath(run, Failure::Other);
         return;
     }
     if (!keys.empty()) {
-        if (platform_.keys.isAvailable()) {
-            sendKeys(started.pid, keys);
-        } else {
+        if (!platform_.keys.isAvailable()) {
             tell(kNoKeySending, platform::MessageIcon::Critical);
+        } else if (sendKeys(run, started.pid, keys) == KeysOutcome::Failed) {
+            errorPath(run, Failure::Other);
+            return;
         }
     }
-    endAction();
+    endAction(run);
 }
 
-void AlarmRunner::sendKeys(std::int64_t pid, const std::vector<platform::KeyStroke>& keys) {
-    const AlarmFields& a = state_.alarm;
+AlarmRunner::KeysOutcome AlarmRunner::sendKeys(std::uint64_t run, std::int64_t pid,
+                                               const std::vector<platform::KeyStroke>& keys) {
     // Keys typed before the program's window has the focus would go to whatever window
     // has it, another program's perhaps: wait for the program, but not for ever.
     const std::uint32_t waitStart = platform_.clock.tickCount();
     while (!platform_.keys.targetHasFocus(pid)) {
-        if (a.AlarmStopRequested) {
-            return;
+        if (stopped(run)) {
+            return KeysOutcome::Done;
         }
         if (platform::TicksBetween(waitStart, platform_.clock.tickCount()) >=
             static_cast<std::uint32_t>(kFocusWaitMs)) {
             tell(kNoWindow, platform::MessageIcon::Critical);
-            return;
+            return KeysOutcome::Done;
         }
         platform_.app.waitForEvents(kFocusPollMs);
     }
     for (const platform::KeyStroke& key : keys) {
-        if (a.AlarmStopRequested) {
-            return;
+        if (stopped(run)) {
+            return KeysOutcome::Done;
         }
-        if (!platform_.keys.targetHasFocus(pid)) {
+        // The sender looks at the focus itself, right before the press.
+        const platform::KeySendResult sent = platform_.keys.send(key, pid);
+        switch (sent.status) {
+        case platform::KeySendResult::Status::Sent:
+            break;
+        case platform::KeySendResult::Status::FocusLost:
             tell(kFocusLost, platform::MessageIcon::Critical);
-            return;
-        }
-        const platform::KeySendResult sent = platform_.keys.send(key);
-        if (sent.status == platform::KeySendResult::Status::Unavailable) {
+            return KeysOutcome::Done;
+        case platform::KeySendResult::Status::Unavailable:
             tell(kNoKeySending, platform::MessageIcon::Critical);
-            return;
-        }
-        if (sent.status == platform::KeySendResult::Status::Failed) {
-            platform_.messages.show("Error", kTitle, platform::MessageIcon::None);
-            return;
+            return KeysOutcome::Done;
+        case platform::KeySendResult::Status::Failed:
+            return KeysOutcome::Failed;
         }
         platform_.app.processEvents();
     }
+    return KeysOutcome::Done;
 }
 
-void AlarmRunner::endAction() {
+void AlarmRunner::endAction(std::uint64_t run) {
+    // An action fired since (this one was stopped and a handler ran meanwhile) owns the
+    // run state now.
+    if (run != state_.alarm.AlarmRun) {
+        return;
+    }
     state_.alarm.AlarmInProgress = false;
-    state_.alarm.AlarmStopRequested = false;
     controls_.OneSec->setEnabled(false);
     restoreMarks();
 }
 
-void AlarmRunner::errorPath(Failure failure) {
+void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
     platform::MediaControl& mm = *controls_.MMControl;
     if (mm.error() != 0 || failure == Failure::PlaybackFailed) {
         tell(kCannotPlay, platform::MessageIcon::Critical);
     }
-    if (failure == Failure::ProgramNotFound) {
+    if (failure == Failure::CannotRun) {
         tell(kCannotRun, platform::MessageIcon::Critical);
     }
     // A failed play leaves no device open, so the next alarm's Open works.
     soundPlaying_ = false;
     mm.sendCommand("Close");
     mm.setNotify(false);
-    endAction();
+    // Idle before "Error" waits for its OK: the marks stop blinking, and a tick meanwhile
+    // finds no action to call busy.
+    endAction(run);
     platform_.messages.show("Error", kTitle, platform::MessageIcon::None);
 }
 

@@ -39,15 +39,22 @@ public:
     /// The widest gap between two checked seconds that still counts every second between.
     static constexpr int kCatchUpSeconds = 5;
 
+    /// How long a missed alarm keeps its notice from being given again, milliseconds: a
+    /// gap is told within half a day of the second it passed over, so notices further
+    /// apart are of different days.
+    static constexpr std::uint32_t kMissedNoticeSpanMs = 12U * 60 * 60 * 1000;
+
 private:
-    enum class Failure { Other, PlaybackFailed, ProgramNotFound };
+    enum class Failure { Other, PlaybackFailed, CannotRun };
+    enum class KeysOutcome { Done, Failed };
 
     void fire();
-    void soundAction();
-    void programAction();
-    void sendKeys(std::int64_t pid, const std::vector<platform::KeyStroke>& keys);
-    void endAction();
-    void errorPath(Failure failure);
+    void soundAction(std::uint64_t run);
+    void programAction(std::uint64_t run);
+    KeysOutcome sendKeys(std::uint64_t run, std::int64_t pid, const std::vector<platform::KeyStroke>& keys);
+    bool stopped(std::uint64_t run) const;
+    void endAction(std::uint64_t run);
+    void errorPath(std::uint64_t run, Failure failure);
     void restoreMarks();
     void tell(const std::string& text, platform::MessageIcon icon);
     void tellMissed(int second);
@@ -59,8 +66,12 @@ private:
     std::optional<int> lastChecked_;
     /// A sound action is playing; its completion ends it.
     bool soundPlaying_ = false;
-    /// The alarm second last reported as missed, so a gap is told once.
-    std::optional<int> missedTold_;
+    /// The missed alarm last told of, and when: each missed day is told once.
+    struct MissedNotice {
+        int alarmTime;
+        std::uint32_t tick;
+    };
+    std::optional<MissedNotice> missedTold_;
 };
 
 /// The second of the day of a time text ("7:05:03" → 25503); empty when it is no time text.

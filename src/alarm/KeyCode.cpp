@@ -225,4 +225,10 @@ bool IsSessionChord(const KeyStroke& stroke) {
            (*named >= NamedKey::F1 && *named <= NamedKey::F16);
 }
 
+bool IsSessionChordCode(std::string_view code) {
+    const auto parsed = ParseKeyCode(code);
+    const auto* stroke = std::get_if<KeyStroke>(&parsed);
+    return stroke != nullptr && IsSessionChord(*stroke);
+}
+
 } // namespace kadrill::alarm

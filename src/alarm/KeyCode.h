@@ -37,4 +37,8 @@ std::variant<platform::KeyStroke, KeyCodeError> ParseKeyCode(std::string_view co
 /// Delete, Shift held or not. The alarm refuses a sequence that holds one.
 bool IsSessionChord(const platform::KeyStroke& stroke);
 
+/// IsSessionChord for a stored key code, for the places that take codes in (the dialog's
+/// key list, settings files); false for a code that is no key at all.
+bool IsSessionChordCode(std::string_view code);
+
 } // namespace kadrill::alarm

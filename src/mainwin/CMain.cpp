@@ -14,6 +14,9 @@
 #include "watch/WatchButtons.h"
 #include "watch/WatchFaceLayout.h"
 
+#include <cstdint>
+#include <limits>
+
 namespace kadrill::mainwin {
 
 namespace {
@@ -144,7 +147,7 @@ void CMain::Load() {
     state_.alarm.AlarmTime = 0;
     state_.alarm.AlarmActionType = 0;
     state_.alarm.AlarmInProgress = false;
-    state_.alarm.AlarmStopRequested = false;
+    state_.alarm.AlarmStopRequested = 0;
     state_.mainwin.HiddenInTray = false;
 
     state_.watch.SegmentColors[0] = watch::kUnlitBlack;
@@ -176,7 +179,7 @@ void CMain::Unload() {
     unloaded_ = true;
     // An alarm typing keys waits in its own loop of events: it must not go on once the
     // program is ending.
-    state_.alarm.AlarmStopRequested = true;
+    state_.alarm.AlarmStopRequested = std::numeric_limits<std::uint64_t>::max();
     MMControl.sendCommand("Close");
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();

@@ -12,6 +12,7 @@ struct KeySendResult {
     enum class Status {
         Sent,        ///< typed and processed by the display server
         Unavailable, ///< this desktop lets no program type into another
+        FocusLost,   ///< nothing typed: the target's window no longer had the focus
         Failed,      ///< the key could not be typed; error says why (for logs, not for the user)
     };
     Status status = Status::Sent;
@@ -37,7 +38,12 @@ public:
 
     /// Types one stroke into the focused window: modifiers pressed around the key and
     /// always released again. Returns when the display server has processed it.
-    [[nodiscard]] virtual KeySendResult send(const KeyStroke& stroke) = 0;
+    ///
+    /// The focus is looked at once more right before the press, after any wait inside
+    /// (a modifier the user holds, a keyboard mapping to change): a user may switch windows
+    /// meanwhile, and the stroke then comes back FocusLost, untyped. `targetPid` as for
+    /// targetHasFocus.
+    [[nodiscard]] virtual KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) = 0;
 };
 
 } // namespace kadrill::platform

@@ -9,8 +9,9 @@ namespace kadrill::platform {
 struct StartResult {
     enum class Status {
         Started,
-        NotFound, ///< no program file at that path
-        Failed,   ///< it exists but could not be started; error says why (for logs)
+        NotFound,      ///< no program file at that path
+        NotExecutable, ///< a file, but the user may not execute it (no execute permission)
+        Failed,        ///< it exists but could not be started; error says why (for logs)
     };
     Status status = Status::Started;
     /// The started process, when started.
@@ -26,7 +27,9 @@ public:
     ProgramStarter& operator=(const ProgramStarter&) = delete;
     virtual ~ProgramStarter() = default;
 
-    /// Starts the program at `path`, detached, with no arguments.
+    /// Starts the program at `path`, detached, with no arguments. A relative path is taken
+    /// from the working folder, a name without a slash included: never searched for in
+    /// PATH, so the program started is the file that a check of the same path finds.
     [[nodiscard]] virtual StartResult start(const std::string& path) = 0;
 };
 

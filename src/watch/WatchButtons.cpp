@@ -82,7 +82,7 @@ void PressAlarmOn(WatchState& state, const WatchControls& controls) {
     alarm::AlarmFields& a = state.alarm;
     const auto& colors = state.watch.SegmentColors;
     if (a.AlarmInProgress) {
-        a.AlarmStopRequested = true;
+        a.AlarmStopRequested = a.AlarmRun;
         // A stop is for good: the alarm must not fire again in the second it was stopped in,
         // though the emptied text makes the next tick check that second again.
         a.AlarmStoppedTimeText = state.watch.LastTimeText;

@@ -39,7 +39,7 @@ public:
     }
     std::string missingPath() { return "/home/user/gone.alm"; }
     std::string program() {
-        desk_.files.addReadableFile("/usr/bin/editor");
+        desk_.files.addProgramFile("/usr/bin/editor");
         return "/usr/bin/editor";
     }
 

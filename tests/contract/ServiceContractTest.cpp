@@ -143,13 +143,15 @@ TYPED_TEST(ServiceContract, AFileIsWrittenAndReadWholeAndOnlyARegularWritableOne
     EXPECT_EQ(files.readFile(file, 100).bytes, "new");
 }
 
-TYPED_TEST(ServiceContract, AProgramStartsByItsPathAndAMissingOneIsNotFound) {
+TYPED_TEST(ServiceContract, AProgramStartsByItsPathAMissingOneIsNotFoundAndAPlainFileDoesNotRun) {
     TypeParam b;
     const platform::StartResult started = b.programs().start(b.program());
     EXPECT_EQ(started.status, platform::StartResult::Status::Started);
     EXPECT_GT(started.pid, 0);
     EXPECT_EQ(b.programs().start(b.missingPath()).status, platform::StartResult::Status::NotFound);
     EXPECT_EQ(b.programs().start(b.folder()).status, platform::StartResult::Status::NotFound);
+    EXPECT_EQ(b.programs().start(b.readableFile()).status, platform::StartResult::Status::NotExecutable)
+        << "readable, without its execute bit";
 }
 
 TYPED_TEST(ServiceContract, TimersTickWhileTheProgramWaitsForEvents) {

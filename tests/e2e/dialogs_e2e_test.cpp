@@ -302,11 +302,12 @@ class AlarmSettingsDialog : public DialogTest {};
 
 TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) {
     ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
-    // The program the alarm starts writes a line each time it runs.
+    // The program the alarm starts writes a line each time it runs, with the startup id
+    // it was given.
     const TempDir scratch;
     const auto ran = scratch.path() / "ran";
     const auto program = scratch.path() / "alarm.sh";
-    std::ofstream(program) << "#!/bin/sh\necho ran >> '" << ran.string() << "'\n";
+    std::ofstream(program) << "#!/bin/sh\necho \"ran $DESKTOP_STARTUP_ID\" >> '" << ran.string() << "'\n";
     std::filesystem::permissions(program, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
                                               std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
                                               std::filesystem::perms::others_exec);
@@ -360,6 +361,10 @@ TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) 
     // Once: the second goes on being checked while it lasts.
     std::this_thread::sleep_for(2s);
     EXPECT_EQ(runs(), 1) << "the program was started more than once";
+    std::ifstream line(ran);
+    const std::string started{std::istreambuf_iterator<char>(line), {}};
+    EXPECT_NE(started.find("_TIME"), std::string::npos)
+        << "no startup id for the window manager to give the focus by: " << started;
     EXPECT_FALSE(messageBox()) << "the alarm reported a failure" << screenNote("fired");
 }
 

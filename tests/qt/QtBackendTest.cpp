@@ -5,6 +5,8 @@
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -140,6 +142,33 @@ private slots:
         QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
         // Opening a pipe for reading would wait for a writer; the question must not.
         QVERIFY(!qt::QtFileSystem().isReadableFile(pipe));
+    }
+
+    void aBareProgramNameIsTheFileInTheWorkingFolderNeverOneInPath() {
+        // The same name in the working folder and on PATH; each leaves its own mark.
+        QTemporaryDir here;
+        QTemporaryDir onPath;
+        const QString mark = here.filePath(QStringLiteral("started"));
+        for (QTemporaryDir* dir : {&here, &onPath}) {
+            QFile script(dir->filePath(QStringLiteral("wake-up")));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(
+                QStringLiteral("#!/bin/sh\necho %1 > '%2'\n").arg(dir == &here ? "here" : "path", mark).toUtf8());
+            script.close();
+            script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", onPath.path().toLocal8Bit() + ":" + path);
+        const QString folder = QDir::currentPath();
+        QDir::setCurrent(here.path());
+        const StartResult started = desk->programs.start("wake-up");
+        QDir::setCurrent(folder);
+        qputenv("PATH", path);
+        QCOMPARE(started.status, StartResult::Status::Started);
+        QFile marked(mark);
+        QTRY_VERIFY_WITH_TIMEOUT(marked.size() > 0, 10000);
+        QVERIFY(marked.open(QIODevice::ReadOnly));
+        QCOMPARE(marked.readAll().trimmed(), QByteArray("here"));
     }
 
     void aPicturesTransparentPixelsShowItsFramesGroundNotThePictureBeneath() {

@@ -231,13 +231,13 @@ TEST_F(AlarmDialogTest, TypedCharactersBecomeKeysInFrontOfTheSelectedLine) {
     list(dialog.AprActionList).clickLine(6 - 1);
     list(dialog.KeyList).clickLine(row("Enter"));
     button(dialog.AddKeyButton).click();
-    list(dialog.KeyList).clickLine(row("Ctrl+Atl+F6"));
+    list(dialog.KeyList).clickLine(row("ALt+Shift+End"));
     button(dialog.AddKeyButton).click();
     EXPECT_EQ(names().back(), "");
     EXPECT_EQ(names()[5], "Enter");
-    EXPECT_EQ(names()[6], "Ctrl+Atl+F6");
+    EXPECT_EQ(names()[6], "ALt+Shift+End");
     EXPECT_EQ(dialog.AprActionCodeList[5], "{ENTER}");
-    EXPECT_EQ(dialog.AprActionCodeList[6], "^%{F6}");
+    EXPECT_EQ(dialog.AprActionCodeList[6], "%+{END}");
 
     box(dialog.KeyInputBox).type("あ");
     button(dialog.AddKeyButton).click();
@@ -252,6 +252,17 @@ TEST_F(AlarmDialogTest, TheEmptyTableRowIsShownButAddsNothing) {
     EXPECT_FALSE(dialog.AddKeyButton->isEnabled());
     button(dialog.AddKeyButton).press();
     EXPECT_EQ(names(), (std::vector<std::string>{"k", ""}));
+}
+
+TEST_F(AlarmDialogTest, ASessionWideChordIsRefusedWhenAdded) {
+    programWithKeys(1);
+    list(dialog.AprActionList).clickLine(1);
+    list(dialog.KeyList).clickLine(row("Ctrl+Alt+Delete"));
+    ASSERT_TRUE(dialog.AddKeyButton->isEnabled());
+    button(dialog.AddKeyButton).click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"k", ""}));
+    ASSERT_EQ(desk.messages.shown().size(), 1U);
+    EXPECT_EQ(desk.messages.shown().back().text, "ｼｽﾃﾑ全体に作用するｷｰは送信できません。");
 }
 
 TEST_F(AlarmDialogTest, DeleteWorksOnlyOnKeyLines) {

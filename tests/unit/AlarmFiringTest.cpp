@@ -44,7 +44,7 @@ struct AlarmDesk {
         s.programFile = "/usr/bin/editor";
         s.keys = std::move(keys);
         alarm::ApplySettings(state.alarm, s);
-        desk.files.addReadableFile(s.programFile);
+        desk.files.addProgramFile(s.programFile);
         desk.files.addReadableFile(s.soundFile);
     }
 
@@ -101,8 +101,13 @@ class FailureTable : public AlarmFixture, public ::testing::WithParamInterface<F
 TEST_P(FailureTable, EachFailureTellsItsMessagesAndLeavesTheAlarmIdle) {
     arm(GetParam().action, {{"a", "{a}"}});
     GetParam().arrange(*this);
+    bool busyBehindError = false;
+    desk.messages.whileShown = [&](const platform::memory::MemoryMessageBoxes::Shown& m) {
+        busyBehindError = busyBehindError || (m.text == "Error" && (state.alarm.AlarmInProgress || blinking()));
+    };
     reachAlarmSecond();
     EXPECT_EQ(texts(), GetParam().messages);
+    EXPECT_FALSE(busyBehindError) << "the alarm is idle before \"Error\" waits for its OK";
     EXPECT_FALSE(state.alarm.AlarmInProgress);
     EXPECT_FALSE(blinking());
     EXPECT_EQ(main.face().AlarmOn->foreColor(), watch::kLitGreen) << "the armed mark is restored, lit";
@@ -124,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(
                        f.desk.programs.setNextResult({platform::StartResult::Status::NotFound, 0, "gone"});
                    },
                    {kCannotRun, "Error"}},
+        FailureRow{"ProgramWithoutItsExecuteBit",
+                   1,
+                   [](AlarmDesk& f) {
+                       f.state.alarm.AlarmProgramFile = "/home/user/wake.sh";
+                       f.desk.files.addReadableFile("/home/user/wake.sh");
+                   },
+                   {kCannotRun, "Error"}},
+        FailureRow{"AKeyCannotBeTyped",
+                   1,
+                   [](AlarmDesk& f) { f.desk.keys.failure = "the X server refused a request"; },
+                   {"Error"}},
         FailureRow{"ProgramCannotBeStarted",
                    1,
                    [](AlarmDesk& f) {
@@ -283,7 +299,6 @@ TEST_F(AlarmFixture, TheButtonStopsALongSequenceAfterTheCurrentKeyForGood) {
     EXPECT_EQ(desk.programs.started().size(), 1U) << "the emptied time text does not start it again";
     EXPECT_FALSE(blinking());
     EXPECT_FALSE(state.alarm.AlarmInProgress);
-    EXPECT_FALSE(state.alarm.AlarmStopRequested);
 }
 
 TEST_F(AlarmFixture, AStopInsideTheSecondIsNotUndoneByATickInsideTheKeyLoop) {
@@ -297,6 +312,25 @@ TEST_F(AlarmFixture, AStopInsideTheSecondIsNotUndoneByATickInsideTheKeyLoop) {
     reachAlarmSecond();
     EXPECT_EQ(desk.programs.started().size(), 1U);
     EXPECT_EQ(desk.keys.keysTyped(), 3);
+}
+
+TEST_F(AlarmFixture, AStopStaysWithItsActionWhenAnotherFiresInTheSameBatchOfEvents) {
+    arm(1, letters(20));
+    desk.keys.afterKey = [&](const platform::KeyStroke&) {
+        if (desk.keys.keysTyped() == 3) {
+            // Stopped, and before the key loop looks again a tick fires a sound alarm.
+            Click(main.face().AlarmOnBtn);
+            state.alarm.AlarmActionType = 0;
+            state.alarm.AlarmTime = kSevenThirty + 5;
+            desk.clock.setTimeOfDay(7, 30, 5);
+            desk.loop.advance(1);
+        }
+    };
+    reachAlarmSecond();
+    EXPECT_EQ(desk.keys.keysTyped(), 3);
+    EXPECT_TRUE(desk.media.isPlaying());
+    EXPECT_TRUE(state.alarm.AlarmInProgress) << "the stopped program's end leaves the sound's run alone";
+    EXPECT_TRUE(blinking());
 }
 
 TEST_F(AlarmFixture, ClosingTheWatchDuringTheKeysStopsThem) {
@@ -346,6 +380,15 @@ TEST_F(AlarmFixture, ALongGapOverTheAlarmTellsOnceInsteadOfRunningLate) {
     EXPECT_TRUE(desk.programs.started().empty());
     ASSERT_EQ(desk.tray.messages().size(), 1U);
     EXPECT_EQ(desk.tray.messages().front().text, "ｱﾗｰﾑの時刻 7:30:00 を過ぎていました。");
+    // The evening, then asleep through the next day's alarm too, until 8:15: told again.
+    desk.clock.setTimeOfDay(23, 0, 0);
+    desk.loop.advance(10);
+    main.MainTimer->setEnabled(false);
+    desk.clock.setTickCount(desk.clock.tickCount() + std::int64_t{24} * 60 * 60 * 1000);
+    desk.clock.setTimeOfDay(8, 15, 0);
+    main.MainTimer->setEnabled(true);
+    desk.loop.advance(2000);
+    EXPECT_EQ(desk.tray.messages().size(), 2U) << "one notice per missed day";
 
     AlarmDesk noTray;
     noTray.desk.tray.setAvailable(false);

@@ -149,6 +149,7 @@ TEST(WatchButtons, AlarmOnStopsARunningActionWithoutTouchingTheArmedSetting) {
     f.showAt(7, 0, 0);
     Click(f.main.face().AlarmOnBtn); // armed, the mark lit
     f.state.alarm.AlarmInProgress = true;
+    f.state.alarm.AlarmRun = 4;
     f.main.OneSec->setEnabled(true);
     f.desk.media.setFileName("alarm.wav");
     f.desk.media.sendCommand("Open");
@@ -158,7 +159,7 @@ TEST(WatchButtons, AlarmOnStopsARunningActionWithoutTouchingTheArmedSetting) {
     ASSERT_EQ(f.main.face().AlarmOn->foreColor(), watch::kUnlitBlack);
 
     Click(f.main.face().AlarmOnBtn);
-    EXPECT_TRUE(f.state.alarm.AlarmStopRequested);
+    EXPECT_EQ(f.state.alarm.AlarmStopRequested, 4U) << "the running action is asked to stop";
     EXPECT_FALSE(f.state.alarm.AlarmInProgress);
     EXPECT_TRUE(f.state.alarm.AlarmEnabled) << "stopping an action leaves the alarm armed";
     EXPECT_FALSE(f.main.OneSec->isEnabled());

@@ -1,4 +1,5 @@
 #include "platform/x11/XTestKeySender.h"
+#include "platform/x11/LaunchActivation.h"
 
 // GoogleTest before Xlib: Xlib's macros (Bool, Status, None) break its headers.
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include "x_harness.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -25,6 +28,7 @@
 using kadrill::platform::describe;
 using kadrill::platform::KeyStroke;
 using kadrill::platform::NamedKey;
+using kadrill::platform::x11::LaunchActivation;
 using kadrill::platform::x11::XTestKeySender;
 using namespace std::chrono_literals;
 
@@ -52,21 +56,30 @@ protected:
     std::filesystem::path output() const { return dir_.path() / "keys.txt"; }
 
     // The receiver, started directly or through a shell that stays its parent.
-    void startReceiver(bool throughShell = false) {
+    void startReceiver(bool throughShell = false, e2e::EnvChanges env = {}) {
         const char* program = std::getenv("KADRILL_KEY_RECEIVER");
         ASSERT_TRUE(program) << "KADRILL_KEY_RECEIVER is not set";
         std::vector<std::string> argv{program, output().string()};
         if (throughShell) {
             argv = {"sh", "-c", "\"$0\" \"$1\"; exit $?", program, output().string()};
         }
-        receiver_.emplace(argv, e2e::Process::Options{.env = {{"DISPLAY", x_.displayName()}}});
+        env.emplace_back("DISPLAY", x_.displayName());
+        receiver_.emplace(argv, e2e::Process::Options{.env = env});
         ASSERT_TRUE(e2e::pollUntil(10s, [&] { return std::filesystem::exists(output()); }))
             << "the receiver never took the focus";
     }
 
-    std::string received() const {
-        std::ifstream in(output(), std::ios::binary);
+    static std::string contents(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string received() const { return contents(output()); }
+
+    Window focusedWindow() const {
+        Window focus = None;
+        int revertTo = 0;
+        XGetInputFocus(x_.dpy(), &focus, &revertTo);
+        return focus;
     }
 
     // Everything the receiver got, once `expected` has arrived or a while has passed.
@@ -78,7 +91,7 @@ protected:
 
     void type(const std::vector<KeyStroke>& strokes) {
         for (const KeyStroke& stroke : strokes) {
-            const auto result = sender_.send(stroke);
+            const auto result = sender_.send(stroke, receiver_->pid());
             ASSERT_EQ(result.status, SendStatus::Sent) << describe(stroke) << ": " << result.error;
         }
     }
@@ -196,10 +209,41 @@ TEST_F(XTestKeySenderTest, WaitsForAModifierTheUserHoldsAndThenTypesUnmodified) 
     EXPECT_EQ(receivedAfter("a"), "a");
 }
 
+TEST_F(XTestKeySenderTest, AKeyHeldUpByAModifierGoesNowhereWhenTheUserSwitchedWindowsMeanwhile) {
+    startReceiver();
+    const Window target = focusedWindow();
+    // Another client, which takes the focus as it starts; then back to the receiver.
+    const auto otherOutput = dir_.path() / "other.txt";
+    e2e::Process other({std::getenv("KADRILL_KEY_RECEIVER"), otherOutput.string()},
+                       {.env = {{"DISPLAY", x_.displayName()}}});
+    ASSERT_TRUE(e2e::pollUntil(10s, [&] { return std::filesystem::exists(otherOutput); }));
+    const Window otherWindow = focusedWindow();
+    XSetInputFocus(x_.dpy(), target, RevertToParent, CurrentTime);
+    XSync(x_.dpy(), False);
+    ASSERT_TRUE(sender_.targetHasFocus(receiver_->pid()));
+    ASSERT_TRUE(e2e::pollUntil(5s, [&] { return contents(otherOutput) == "[FocusOut]"; }));
+
+    // Alt+Tab: Alt down, the focus moves to the other window, Alt up.
+    setKey(XK_Alt_L, true);
+    std::thread hand([name = x_.displayName(), otherWindow] {
+        std::this_thread::sleep_for(300ms);
+        Display* own = XOpenDisplay(name.c_str());
+        XSetInputFocus(own, otherWindow, RevertToParent, CurrentTime);
+        XTestFakeKeyEvent(own, XKeysymToKeycode(own, XK_Alt_L), False, CurrentTime);
+        XCloseDisplay(own);
+    });
+    const auto result = sender_.send(character(U'q'), receiver_->pid());
+    hand.join();
+    EXPECT_EQ(result.status, SendStatus::FocusLost) << result.error;
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(contents(otherOutput), "[FocusOut]") << "a key reached the window switched to";
+    EXPECT_FALSE(anyKeyDown());
+}
+
 TEST_F(XTestKeySenderTest, RefusesToTypeIntoAModifierThatStaysDown) {
     startReceiver();
     setKey(XK_Control_L, true);
-    const auto result = sender_.send(character(U'w'));
+    const auto result = sender_.send(character(U'w'), receiver_->pid());
     setKey(XK_Control_L, false);
     EXPECT_EQ(result.status, SendStatus::Failed);
     std::this_thread::sleep_for(100ms);
@@ -223,7 +267,7 @@ TEST_F(XTestKeySenderTest, FailsCleanlyWhenNoKeycodeIsFreeToBorrow) {
     XSync(x_.dpy(), False);
     mapping = keyboardMapping(); // as the server keeps it
 
-    const auto failed = sender_.send(character(U'あ'));
+    const auto failed = sender_.send(character(U'あ'), receiver_->pid());
     EXPECT_EQ(failed.status, SendStatus::Failed);
     EXPECT_NE(failed.error.find("no unused keycode"), std::string::npos) << failed.error;
     EXPECT_FALSE(anyKeyDown());
@@ -291,11 +335,59 @@ TEST_F(XTestKeySenderTest, FollowsTheFocusToOtherWindows) {
     EXPECT_FALSE(sender_.targetHasFocus(receiver)) << "keys typed into a frame go to the window manager";
 }
 
+// What a window manager sees of a start: the announcement with its time, the activation of
+// the program's first window with that time, and the end of the start's feedback.
+TEST_F(XTestKeySenderTest, AStartIsAnnouncedAndItsFirstWindowActivatedWithTheStartsTime) {
+    XSelectInput(x_.dpy(), x_.root(), PropertyChangeMask | SubstructureNotifyMask);
+    XSync(x_.dpy(), False);
+    LaunchActivation activation(x_.displayName().c_str());
+    const std::string id = activation.announce("/opt/wake up/key-receiver");
+    const unsigned long time = LaunchActivation::TimeOf(id);
+    ASSERT_GT(time, 0UL) << id;
+    startReceiver(false, {{"DESKTOP_STARTUP_ID", id}});
+    activation.watch(receiver_->pid(), id, 10s);
+    // The window manager lists a client of somebody else's first, then the receiver's.
+    const Window listed[] = {XCreateSimpleWindow(x_.dpy(), x_.root(), 0, 0, 10, 10, 0, 0, 0), focusedWindow()};
+    XChangeProperty(x_.dpy(), x_.root(), x_.atom("_NET_CLIENT_LIST"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(listed), 2);
+    XSync(x_.dpy(), False);
+    ASSERT_TRUE(e2e::pollUntil(5s, [&] { return !activation.poll(); }));
+
+    std::vector<std::string> startup;
+    std::vector<XClientMessageEvent> activations;
+    XSync(x_.dpy(), False);
+    while (XPending(x_.dpy()) > 0) {
+        XEvent event;
+        XNextEvent(x_.dpy(), &event);
+        if (event.type != ClientMessage) {
+            continue;
+        }
+        const XClientMessageEvent& m = event.xclient;
+        if (m.message_type == x_.atom("_NET_ACTIVE_WINDOW")) {
+            activations.push_back(m);
+        } else if (m.message_type == x_.atom("_NET_STARTUP_INFO_BEGIN") ||
+                   m.message_type == x_.atom("_NET_STARTUP_INFO")) {
+            if (m.message_type == x_.atom("_NET_STARTUP_INFO_BEGIN")) {
+                startup.emplace_back();
+            }
+            ASSERT_FALSE(startup.empty());
+            startup.back() += std::string(m.data.b, strnlen(m.data.b, sizeof m.data.b));
+        }
+    }
+    ASSERT_EQ(startup.size(), 2U);
+    EXPECT_EQ(startup[0].rfind("new: ID=" + id + " NAME=key-receiver ", 0), 0U) << startup[0];
+    EXPECT_NE(startup[0].find(" TIMESTAMP=" + std::to_string(time)), std::string::npos) << startup[0];
+    EXPECT_EQ(startup[1], "remove: ID=" + id);
+    ASSERT_EQ(activations.size(), 1U);
+    EXPECT_EQ(activations[0].window, listed[1]);
+    EXPECT_EQ(static_cast<unsigned long>(activations[0].data.l[1]), time);
+}
+
 TEST(XTestKeySenderWithoutDisplay, IsUnavailable) {
     XTestKeySender sender(":65500");
     EXPECT_FALSE(sender.isAvailable());
     EXPECT_FALSE(sender.targetHasFocus(getpid()));
-    EXPECT_EQ(sender.send(character(U'a')).status, SendStatus::Unavailable);
+    EXPECT_EQ(sender.send(character(U'a'), getpid()).status, SendStatus::Unavailable);
 }
 
 TEST_F(XTestKeySenderTest, IsAvailableOnADisplayWithXTest) { EXPECT_TRUE(sender_.isAvailable()); }

@@ -153,12 +153,21 @@ StartResult MemoryProgramStarter::start(const std::string& path) {
     if (!files_.isReadableFile(path)) {
         return {StartResult::Status::NotFound, 0, "no such file"};
     }
+    if (!files_.isExecutable(path)) {
+        return {StartResult::Status::NotExecutable, 0, "no permission to execute"};
+    }
     return {StartResult::Status::Started, nextPid_++, {}};
 }
 
-KeySendResult MemoryKeySender::send(const KeyStroke& stroke) {
+KeySendResult MemoryKeySender::send(const KeyStroke& stroke, std::int64_t targetPid) {
     if (!available_) {
         return {KeySendResult::Status::Unavailable, "no key sending here"};
+    }
+    if (!targetHasFocus(targetPid)) {
+        return {KeySendResult::Status::FocusLost, "the focus is elsewhere"};
+    }
+    if (failure) {
+        return {KeySendResult::Status::Failed, *failure};
     }
     typed_ += describe(stroke);
     ++count_;
@@ -251,6 +260,11 @@ WriteResult MemoryFileSystem::replaceFile(const std::string& path, std::string_v
     Entry& entry = entries_[path];
     entry.bytes = std::string(bytes);
     return {WriteResult::Status::Written, {}};
+}
+
+bool MemoryFileSystem::isExecutable(const std::string& path) const {
+    const auto it = entries_.find(path);
+    return it != entries_.end() && it->second.kind == FileKind::Regular && it->second.executable;
 }
 
 std::optional<std::string> MemoryFileSystem::contents(const std::string& path) const {

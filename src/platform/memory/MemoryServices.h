@@ -150,6 +150,7 @@ public:
         std::string bytes;
         bool readable = true;
         bool writable = true;
+        bool executable = false;
     };
 
     FileStatus status(const std::string& path) const override;
@@ -158,9 +159,12 @@ public:
     std::string documentsFolder() const override { return documents_; }
 
     void addReadableFile(const std::string& path) { entries_.try_emplace(path); }
+    /// A readable file the user may also execute.
+    void addProgramFile(const std::string& path) { entries_[path] = {FileKind::Regular, {}, true, true, true}; }
+    bool isExecutable(const std::string& path) const;
     void addFile(const std::string& path, Entry entry) { entries_[path] = std::move(entry); }
     /// A pipe or a device.
-    void addSpecialFile(const std::string& path) { entries_[path] = {FileKind::Other, {}, true, false}; }
+    void addSpecialFile(const std::string& path) { entries_[path] = {FileKind::Other, {}, true, false, false}; }
     /// The file's bytes; nullopt where there is no regular file.
     std::optional<std::string> contents(const std::string& path) const;
     /// No new file may be made in `folder`; files already there may still be written.
@@ -210,7 +214,8 @@ private:
 };
 
 /// Programs "started" by path: each start takes the next scripted result, else succeeds
-/// with a new process id where the file system holds the path, and finds nothing elsewhere.
+/// with a new process id where the file system holds a program file at the path, cannot
+/// run a mere readable file, and finds nothing elsewhere.
 class MemoryProgramStarter final : public ProgramStarter {
 public:
     explicit MemoryProgramStarter(const MemoryFileSystem& files) : files_(files) {}
@@ -235,11 +240,14 @@ public:
 
     bool isAvailable() const override { return available_; }
     bool targetHasFocus(std::int64_t pid) const override { return hasFocus ? hasFocus(pid) : true; }
-    KeySendResult send(const KeyStroke& stroke) override;
+    KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) override;
 
     void setAvailable(bool available) { available_ = available; }
-    /// Which processes own the focused window; every one when unset.
+    /// Which processes own the focused window; every one when unset. Asked again by every
+    /// send, as the real sender looks right before each press.
     std::function<bool(std::int64_t pid)> hasFocus;
+    /// While set, every key fails with this reason, as a refused X request would.
+    std::optional<std::string> failure;
     /// Runs after each key is typed, as the typed key's effects would.
     std::function<void(const KeyStroke&)> afterKey;
     /// Milliseconds each key takes (default 5).

@@ -1,18 +1,80 @@
 #include "QtProgramStarter.h"
 
+#include "platform/x11/LaunchActivation.h"
+
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QProcess>
+
+#include <chrono>
 
 namespace kadrill::platform::qt {
 
+namespace {
+
+// Why a program was not started; the user sees only the alarm's fixed message.
+Q_LOGGING_CATEGORY(lcAlarm, "kadrill.alarm", QtWarningMsg)
+
+using namespace std::chrono_literals;
+
+// How long a started program may take to show its first window; as long as the alarm
+// waits for it to take the focus.
+constexpr auto kFirstWindowPatience = 30s;
+constexpr auto kFirstWindowPoll = 50ms;
+
+StartResult notStarted(StartResult::Status status, const QString& path, const QString& why) {
+    qCInfo(lcAlarm) << "program not started:" << path << why;
+    return {status, 0, why.toStdString()};
+}
+
+} // namespace
+
+QtProgramStarter::QtProgramStarter() {
+    activationPoll_.setInterval(kFirstWindowPoll);
+    QObject::connect(&activationPoll_, &QTimer::timeout, [this] {
+        if (!activation_->poll()) {
+            activationPoll_.stop();
+        }
+    });
+}
+
+QtProgramStarter::~QtProgramStarter() = default;
+
 StartResult QtProgramStarter::start(const std::string& path) {
-    const QString program = QString::fromStdString(path);
-    if (program.isEmpty() || !QFileInfo(program).isFile()) {
-        return {StartResult::Status::NotFound, 0, "no such file"};
+    // A name without a slash is the file in the working folder, where the alarm looked
+    // for it; QProcess would search PATH for it and start another program than the one
+    // checked.
+    const QFileInfo file(QString::fromStdString(path));
+    const QString program = file.absoluteFilePath();
+    if (path.empty() || !file.isFile()) {
+        return notStarted(StartResult::Status::NotFound, program, QStringLiteral("no such file"));
     }
+    if (!file.isExecutable()) {
+        return notStarted(StartResult::Status::NotExecutable, program, QStringLiteral("no permission to execute"));
+    }
+    if (!activation_ && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        activation_ = std::make_unique<x11::LaunchActivation>();
+    }
+    const std::string startupId = activation_ ? activation_->announce(program.toStdString()) : std::string();
+
+    QProcess process;
+    process.setProgram(program);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!startupId.empty()) {
+        environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QString::fromStdString(startupId));
+    }
+    process.setProcessEnvironment(environment);
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, {}, QString(), &pid)) {
-        return {StartResult::Status::Failed, 0, "could not be started"};
+    if (!process.startDetached(&pid)) {
+        if (activation_) {
+            activation_->cancel(startupId);
+        }
+        return notStarted(StartResult::Status::Failed, program, process.errorString());
+    }
+    if (activation_ && !startupId.empty()) {
+        activation_->watch(pid, startupId, kFirstWindowPatience);
+        activationPoll_.start();
     }
     return {StartResult::Status::Started, pid, {}};
 }

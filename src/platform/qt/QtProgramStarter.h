@@ -2,12 +2,28 @@
 
 #include "platform/ProgramStarter.h"
 
+#include <QTimer>
+
+#include <memory>
+
+namespace kadrill::platform::x11 {
+class LaunchActivation;
+}
+
 namespace kadrill::platform::qt {
 
-/// Starts programs detached, straight by their path: no shell reads the path.
+/// Starts programs detached, straight by their path: no shell reads the path. On X11 each
+/// start is announced as a launcher's, and the program's first window is activated, so it
+/// gets the focus even where the window manager keeps new windows from taking it.
 class QtProgramStarter final : public ProgramStarter {
 public:
+    QtProgramStarter();
+    ~QtProgramStarter() override;
     StartResult start(const std::string& path) override;
+
+private:
+    std::unique_ptr<x11::LaunchActivation> activation_; // null until a start on X11
+    QTimer activationPoll_;
 };
 
 } // namespace kadrill::platform::qt

@@ -24,16 +24,28 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 } // namespace
 
-std::string StartupRemoveMessage(const std::string& startupId) {
-    std::string message = "remove: ID=";
-    for (char c : startupId) {
+std::string StartupValue(const std::string& value) {
+    std::string out;
+    for (char c : value) {
         if (c == ' ' || c == '"' || c == '\\') {
-            message += '\\';
+            out += '\\';
         }
-        message += c;
+        out += c;
     }
-    return message;
+    return out;
 }
+
+std::vector<std::array<char, 20>> StartupMessagePieces(const std::string& message) {
+    std::vector<std::array<char, 20>> pieces;
+    for (std::size_t at = 0; at < message.size() + 1; at += 20) {
+        std::array<char, 20> piece{};
+        message.copy(piece.data(), piece.size(), at);
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+std::string StartupRemoveMessage(const std::string& startupId) { return "remove: ID=" + StartupValue(startupId); }
 
 bool EndStartupFeedback(const std::string& startupId) {
     if (startupId.empty() || QGuiApplication::platformName() != QLatin1String("xcb")) {
@@ -52,17 +64,15 @@ bool EndStartupFeedback(const std::string& startupId) {
     xcb_create_window(c, XCB_COPY_FROM_PARENT, sender, root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, 0, nullptr);
 
-    // Twenty bytes a message, the text's terminating NUL included, the last one padded.
-    const std::string message = StartupRemoveMessage(startupId);
-    const std::size_t length = message.size() + 1;
-    for (std::size_t at = 0; at < length; at += 20) {
+    bool first = true;
+    for (const auto& piece : StartupMessagePieces(StartupRemoveMessage(startupId))) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 8;
         event.window = sender;
-        event.type = at == 0 ? begin : more;
-        const std::size_t n = std::min<std::size_t>(20, message.size() - std::min(at, message.size()));
-        std::memcpy(event.data.data8, message.data() + std::min(at, message.size()), n);
+        event.type = first ? begin : more;
+        first = false;
+        std::memcpy(event.data.data8, piece.data(), piece.size());
         xcb_send_event(c, 0, root, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char*>(&event));
     }
     xcb_destroy_window(c, sender);

@@ -1,8 +1,19 @@
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 namespace kadrill::platform::x11 {
+
+/// A value in a startup-notification message, its blanks, quotes and backslashes escaped
+/// as the protocol asks.
+std::string StartupValue(const std::string& value);
+
+/// A startup-notification message as it travels in client messages: pieces of 20 bytes,
+/// the text's terminating NUL included, the last one padded with NULs. The first goes as
+/// _NET_STARTUP_INFO_BEGIN, the others as _NET_STARTUP_INFO.
+std::vector<std::array<char, 20>> StartupMessagePieces(const std::string& message);
 
 /// The startup-notification message that ends a launcher's feedback for a start:
 /// "remove: ID=…", the id's blanks, quotes and backslashes escaped as the protocol asks.

@@ -1,5 +1,8 @@
 #include "XTestKeySender.h"
 
+// Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
+#include <QLoggingCategory>
+
 #include "WindowOwner.h"
 #include "XTestKeyPlan.h"
 #include "XlibHandles.h"
@@ -13,11 +16,15 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kadrill::platform::x11 {
 
 namespace {
+
+// Why a key was not typed; the user sees only the alarm's fixed message.
+Q_LOGGING_CATEGORY(lcKeys, "kadrill.keys", QtWarningMsg)
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -172,6 +179,12 @@ std::string serverRefused(int errorCode) {
     return "the X server refused a request (error code " + std::to_string(errorCode) + ")";
 }
 
+// decltype: Xlib defines Status as a macro.
+KeySendResult notTyped(decltype(KeySendResult::status) outcome, std::string why) {
+    qCInfo(lcKeys) << "key not typed:" << why.c_str();
+    return {outcome, std::move(why)};
+}
+
 } // namespace
 
 struct XTestKeySender::Connection {
@@ -208,12 +221,16 @@ XTestKeySender::~XTestKeySender() = default;
 bool XTestKeySender::isAvailable() const { return connection_ != nullptr; }
 
 bool XTestKeySender::targetHasFocus(std::int64_t pid) const {
-    if (!connection_ || !connection_->hasClientIds) {
+    if (!connection_) {
         return false;
     }
+    ErrorTrap trap(connection_->display.get());
+    return focusBelongsTo(pid);
+}
+
+bool XTestKeySender::focusBelongsTo(std::int64_t pid) const {
     Display* display = connection_->display.get();
-    ErrorTrap trap(display);
-    if (keyboardGrabbedElsewhere(display, connection_->grabProbe)) {
+    if (!connection_->hasClientIds || keyboardGrabbedElsewhere(display, connection_->grabProbe)) {
         return false;
     }
     const auto window = focusedClientWindow(display);
@@ -224,20 +241,20 @@ bool XTestKeySender::targetHasFocus(std::int64_t pid) const {
     return owner && isSameOrDescendant(*owner, pid);
 }
 
-KeySendResult XTestKeySender::send(const KeyStroke& stroke) {
+KeySendResult XTestKeySender::send(const KeyStroke& stroke, std::int64_t targetPid) {
     using Outcome = decltype(KeySendResult::status); // Xlib defines Status as a macro
     if (!connection_) {
-        return {Outcome::Unavailable, "no X display with the XTest extension"};
+        return notTyped(Outcome::Unavailable, "no X display with the XTest extension");
     }
     Display* display = connection_->display.get();
     ErrorTrap trap(display);
     const KeyboardMap map = readKeyboardMap(display);
     if (!waitForModifiersUp(display, map)) {
-        return {Outcome::Failed, "a modifier key stayed held down"};
+        return notTyped(Outcome::Failed, "a modifier key stayed held down");
     }
     const auto planned = planStroke(map, readLocks(display), stroke);
     if (const auto* why = std::get_if<std::string>(&planned)) {
-        return {Outcome::Failed, *why};
+        return notTyped(Outcome::Failed, *why);
     }
     const auto& plan = std::get<KeyPlan>(planned);
     {
@@ -245,8 +262,13 @@ KeySendResult XTestKeySender::send(const KeyStroke& stroke) {
         if (plan.remap) {
             borrowed.emplace(display, map, plan.key, *plan.remap);
             if (const int error = trap.sync()) {
-                return {Outcome::Failed, serverRefused(error)};
+                return notTyped(Outcome::Failed, serverRefused(error));
             }
+        }
+        // The waits above leave the user time to switch windows: the key goes only where
+        // the focus is now. The presses below leave in one write right after this answer.
+        if (!focusBelongsTo(targetPid)) {
+            return notTyped(Outcome::FocusLost, "the focus left the target's window before the key");
         }
         std::optional<LiftedCapsLock> lifted;
         if (plan.liftCapsLock) {
@@ -259,7 +281,7 @@ KeySendResult XTestKeySender::send(const KeyStroke& stroke) {
         keys.press(plan.key);
     }
     if (const int error = trap.sync()) {
-        return {Outcome::Failed, serverRefused(error)};
+        return notTyped(Outcome::Failed, serverRefused(error));
     }
     return {};
 }

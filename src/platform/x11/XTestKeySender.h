@@ -25,11 +25,14 @@ public:
 
     bool isAvailable() const override;
     bool targetHasFocus(std::int64_t pid) const override;
-    [[nodiscard]] KeySendResult send(const KeyStroke& stroke) override;
+    [[nodiscard]] KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) override;
 
     struct Connection;
 
 private:
+    /// targetHasFocus on an open connection, inside the caller's ErrorTrap.
+    bool focusBelongsTo(std::int64_t pid) const;
+
     std::unique_ptr<Connection> connection_; // null where there is no X display with XTest
 };
 
