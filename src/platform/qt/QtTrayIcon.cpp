@@ -29,16 +29,20 @@ QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
     // Both kinds of area are watched so that the program hears at once when a panel starts
     // or goes away. The X11 tray only where Qt itself draws on X11: under Wayland a DISPLAY
     // may still lead to Xwayland, whose tray is not the one the desktop shows.
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
         x11Watcher_ = std::make_unique<x11::TrayHostWatcher>([this] { areaChanged(); });
         if (!x11Watcher_->isWatching()) {
             x11Watcher_.reset();
         }
     }
-    busWatcher_ = std::make_unique<dbus::StatusNotifierHostWatcher>(
-        QDBusConnection::sessionBus(), [this] { areaChanged(); }, [this] { busWatcherStarted(); });
-    if (!busWatcher_->isWatching()) {
-        busWatcher_.reset();
+    // Qt shows an icon through the session bus on the desktop platforms only.
+    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
+        busWatcher_ = std::make_unique<dbus::StatusNotifierHostWatcher>(
+            QDBusConnection::sessionBus(), [this] { areaChanged(); }, [this] { busWatcherStarted(); });
+        if (!busWatcher_->isWatching()) {
+            busWatcher_.reset();
+        }
     }
     wasAvailable_ = isAvailable();
     qCInfo(lcTray) << "watching the X11 tray:" << (x11Watcher_ != nullptr)
