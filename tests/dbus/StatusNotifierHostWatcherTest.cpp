@@ -76,13 +76,13 @@ protected:
 
     QDBusConnection bus_{QString()};
     std::unique_ptr<StatusNotifierHostWatcher> watcher_;
-    std::vector<bool> seen_; // present() as each onChange call found it
+    std::vector<bool> seen_; // present() as each onChange call found it, the first answer included
     int newWatchers_ = 0;
 };
 
 TEST_F(StatusNotifierHostWatcherTest, CountsAWatcherOnlyWithAHostAndFollowsItsComingsAndGoings) {
     ASSERT_TRUE(watcher_->isWatching());
-    QTest::qWait(100);
+    ASSERT_TRUE(waitFor([&] { return watcher_->answered(); }));
     EXPECT_FALSE(watcher_->present());
 
     auto panel = std::make_unique<FakeWatcher>(QStringLiteral("panel-1"));
@@ -91,23 +91,23 @@ TEST_F(StatusNotifierHostWatcherTest, CountsAWatcherOnlyWithAHostAndFollowsItsCo
     EXPECT_FALSE(watcher_->present()) << "a watcher without a host shows no icon";
 
     panel->setHost(true);
-    ASSERT_TRUE(waitFor([&] { return seen_.size() == 1; }));
-    panel->setHost(false); // the host quits, its watcher stays
     ASSERT_TRUE(waitFor([&] { return seen_.size() == 2; }));
-    panel->setHost(true);
+    panel->setHost(false); // the host quits, its watcher stays
     ASSERT_TRUE(waitFor([&] { return seen_.size() == 3; }));
+    panel->setHost(true);
+    ASSERT_TRUE(waitFor([&] { return seen_.size() == 4; }));
 
     panel.reset(); // the panel crashes: watcher and host at once
-    ASSERT_TRUE(waitFor([&] { return seen_.size() == 4; }));
+    ASSERT_TRUE(waitFor([&] { return seen_.size() == 5; }));
 
     // Restarted, with its host up before Kadrill hears of it.
     panel = std::make_unique<FakeWatcher>(QStringLiteral("panel-2"));
     panel->setHost(true);
-    ASSERT_TRUE(waitFor([&] { return seen_.size() == 5; }));
+    ASSERT_TRUE(waitFor([&] { return seen_.size() == 6; }));
     EXPECT_EQ(newWatchers_, 2) << "the icon must register again with a restarted watcher";
 
     QTest::qWait(100); // room for a stray extra call
-    EXPECT_EQ(seen_, (std::vector<bool>{true, false, true, false, true}));
+    EXPECT_EQ(seen_, (std::vector<bool>{false, true, false, true, false, true}));
 }
 
 } // namespace

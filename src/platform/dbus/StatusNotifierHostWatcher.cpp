@@ -47,6 +47,7 @@ public:
     }
 
     bool present() const { return present_; }
+    bool answered() const { return answered_; }
 
 public Q_SLOTS:
     void readHostRegistered() {
@@ -69,8 +70,9 @@ public Q_SLOTS:
 
 private:
     void setPresent(bool present) {
-        if (present != present_) {
+        if (present != present_ || !answered_) {
             present_ = present;
+            answered_ = true;
             onChange_();
         }
     }
@@ -81,6 +83,7 @@ private:
     QDBusServiceWatcher names_;
     unsigned generation_ = 0;
     bool present_ = false;
+    bool answered_ = false;
 };
 
 StatusNotifierHostWatcher::StatusNotifierHostWatcher(const QDBusConnection& bus, std::function<void()> onChange,
@@ -95,6 +98,8 @@ StatusNotifierHostWatcher::~StatusNotifierHostWatcher() = default;
 bool StatusNotifierHostWatcher::isWatching() const { return listener_ != nullptr; }
 
 bool StatusNotifierHostWatcher::present() const { return listener_ && listener_->present(); }
+
+bool StatusNotifierHostWatcher::answered() const { return listener_ && listener_->answered(); }
 
 } // namespace kadrill::platform::dbus
 

@@ -19,8 +19,8 @@ namespace kadrill::platform::dbus {
 /// moment to register again.
 class StatusNotifierHostWatcher {
 public:
-    /// Both callbacks run on the thread of the caller's event loop. onChange is called
-    /// whenever the answer of present() changes.
+    /// Both callbacks run on the thread of the caller's event loop. onChange is called at
+    /// the first answer and whenever the answer of present() changes.
     StatusNotifierHostWatcher(const QDBusConnection& bus, std::function<void()> onChange,
                               std::function<void()> onNewWatcher);
     StatusNotifierHostWatcher(const StatusNotifierHostWatcher&) = delete;
@@ -32,6 +32,8 @@ public:
     /// Whether a watcher with a registered host was there at the last answer. False until
     /// the first answer has come.
     bool present() const;
+    /// Whether the first answer has come.
+    bool answered() const;
 
     static const char* const kWatcherService;
 

@@ -70,12 +70,16 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
         return false;
     }
     record_ = record;
-    // Created no earlier than an area is there, so that Qt's one choice of protocol is made
-    // for an area that exists; without watchers Qt puts the icon in once one appears.
-    if ((!x11Watcher_ && !busWatcher_) || isAvailable()) {
-        createIcon();
+    if ((!x11Watcher_ && !busWatcher_) || mayCreateIcon()) {
+        createIcon(); // without watchers Qt puts the icon in once an area appears
     }
     return isAvailable();
+}
+
+bool QtTrayIcon::mayCreateIcon() const {
+    // No earlier than an area is there, and than the bus has told whether it has one: Qt
+    // asks the bus too as it creates the icon, and its answer is the one that stays.
+    return record_ && !icon_ && (!busWatcher_ || busWatcher_->answered()) && isAvailable();
 }
 
 void QtTrayIcon::createIcon() {
@@ -102,7 +106,7 @@ void QtTrayIcon::createIcon() {
 void QtTrayIcon::areaChanged() {
     qCInfo(lcTray) << "X11 tray" << word(x11Watcher_ && x11Watcher_->present()) << "| session-bus host"
                    << word(busWatcher_ && busWatcher_->present());
-    if (record_ && !icon_ && isAvailable()) {
+    if (mayCreateIcon()) {
         createIcon();
     }
     const bool available = isAvailable();

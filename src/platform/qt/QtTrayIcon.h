@@ -40,6 +40,7 @@ public:
     QSystemTrayIcon* icon() const { return icon_.get(); }
 
 private:
+    bool mayCreateIcon() const;
     void createIcon();
     void areaChanged();
     void busWatcherStarted();
