@@ -51,8 +51,8 @@ public:
 
 public Q_SLOTS:
     void readHostRegistered() {
-        QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get.setArguments({kService, QStringLiteral("IsStatusNotifierHostRegistered")});
         const unsigned generation = ++generation_;
         auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
