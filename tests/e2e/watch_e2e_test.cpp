@@ -8,6 +8,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -246,6 +247,83 @@ TEST_F(TrayAndMinimise, MinimiseHidesToTheTrayAndTheIconBringsTheWatchBack) {
     kill(trayHost_->pid(), SIGKILL);
     EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
         << "with no notification area left, the hidden watch stayed hidden";
+}
+
+// Only a notification area on the session bus, as KDE Plasma or GNOME's AppIndicator
+// extension offer: a real StatusNotifierItem panel that starts after the watch, and later
+// restarts. Minimise and the icon must work there as with the X11 tray.
+class OnTheSessionBus : public TrayAndMinimise {
+protected:
+    void startPanel() {
+        panel_.emplace(std::vector<std::string>{"gtk-sni-tray-standalone", "--watcher", "--top", "--size", "32"},
+                       Process::Options{.env = {{"DISPLAY", x_.displayName()},
+                                                {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
+                                                {"HOME", home_.path().string()}},
+                                        .quiet = true});
+    }
+
+    // The middle of whatever the panel draws besides its own ground: with one program on
+    // the bus, that is our icon.
+    std::optional<std::pair<int, int>> iconInPanel() const {
+        for (Window w : x_.descendants(x_.root())) {
+            const auto size = x_.size(w);
+            if (x_.pid(w) != static_cast<unsigned long>(panel_->pid()) || !x_.isViewable(w) || !size ||
+                size->first < 100)
+                continue;
+            const auto image = x_.grab(w);
+            const auto at = x_.rootPosition(w);
+            if (!image || !at)
+                continue;
+            const Rgb ground = image->at(0, 0);
+            int left = image->width(), right = -1, top = image->height(), bottom = -1;
+            for (int y = 0; y < image->height(); ++y)
+                for (int x = 0; x < image->width(); ++x)
+                    if (image->at(x, y) != ground) {
+                        left = std::min(left, x), right = std::max(right, x);
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                    }
+            // Icon-sized: a panel still being drawn differs from its ground all over.
+            if (right >= 0 && right - left < 64 && bottom - top < 64)
+                return std::pair{at->first + (left + right) / 2, at->second + (top + bottom) / 2};
+        }
+        return std::nullopt;
+    }
+
+    std::optional<PrivateSessionBus> bus_;
+    std::optional<Process> panel_;
+};
+
+TEST_F(OnTheSessionBus, TheIconComesToALatePanelHidesTheWatchAndFollowsARestart) {
+    startWindowManager();
+    bus_.emplace(configured("KADRILL_E2E_SESSION_BUS_CONFIG"));
+    start({{"DBUS_SESSION_BUS_ADDRESS", bus_->address()}});
+    const Window main = *findMainWindow();
+
+    startPanel();
+    auto icon = pollFor<std::pair<int, int>>(kStartTimeout, [&] { return iconInPanel(); });
+    ASSERT_TRUE(icon) << "no icon in a panel started after the watch" << screenshotNote(*x_.grab(x_.root()), "late");
+
+    x_.iconify(main);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(main) && !x_.wmState(main); }))
+        << "minimised, the watch stayed on the task bar";
+    x_.click(icon->first, icon->second);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
+        << "the icon did not bring the watch back" << screenshotNote(*x_.grab(x_.root()), "activate");
+    std::this_thread::sleep_for(1000ms); // two quick clicks would be a double click
+    x_.click(icon->first, icon->second);
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(main); })) << "the icon did not hide the watch";
+
+    panel_.reset(); // the panel quits with the watch hidden: it comes back
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
+        << "with the panel gone, the hidden watch stayed hidden";
+
+    startPanel();
+    icon = pollFor<std::pair<int, int>>(kStartTimeout, [&] { return iconInPanel(); });
+    ASSERT_TRUE(icon) << "the icon did not come to the restarted panel"
+                      << screenshotNote(*x_.grab(x_.root()), "restart");
+    x_.click(icon->first, icon->second);
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(main); }))
+        << "the icon in the restarted panel did not hide the watch";
 }
 
 TEST_F(TrayAndMinimise, WithoutANotificationAreaMinimisingLeavesItToTheWindowManager) {

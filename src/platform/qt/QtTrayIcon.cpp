@@ -2,37 +2,95 @@
 
 #include "Assets.h"
 #include "QtDispatcher.h"
+#include "platform/dbus/StatusNotifierHostWatcher.h"
 #include "platform/x11/TrayHostWatcher.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QSystemTrayIcon>
 
 namespace kadrill::platform::qt {
 
+namespace {
+
+Q_LOGGING_CATEGORY(lcTray, "kadrill.tray", QtWarningMsg)
+
+enum class Protocol { XEmbed, StatusNotifier };
+
+// Qt settles this once per process, when the first tray icon is created.
+std::optional<Protocol> qtProtocol;
+
+const char* word(bool present) { return present ? "present" : "absent"; }
+
+} // namespace
+
 QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
-    // The X11 tray selection is watched so that the program hears at once when a panel
-    // starts or goes away; elsewhere Qt is asked at every use.
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        watcher_ = std::make_unique<x11::TrayHostWatcher>([this] { dispatcher_.deliver(availabilityChanged); });
-        if (!watcher_->isWatching()) {
-            watcher_.reset();
+    // Both kinds of area are watched so that the program hears at once when a panel starts
+    // or goes away. The X11 tray only where Qt itself draws on X11: under Wayland a DISPLAY
+    // may still lead to Xwayland, whose tray is not the one the desktop shows.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
+        x11Watcher_ = std::make_unique<x11::TrayHostWatcher>([this] { areaChanged(); });
+        if (!x11Watcher_->isWatching()) {
+            x11Watcher_.reset();
         }
     }
+    // Qt shows an icon through the session bus on the desktop platforms only.
+    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
+        busWatcher_ = std::make_unique<dbus::StatusNotifierHostWatcher>(
+            QDBusConnection::sessionBus(), [this] { areaChanged(); }, [this] { busWatcherStarted(); });
+        if (!busWatcher_->isWatching()) {
+            busWatcher_.reset();
+        }
+    }
+    wasAvailable_ = isAvailable();
+    qCInfo(lcTray) << "watching the X11 tray:" << (x11Watcher_ != nullptr)
+                   << "the session bus:" << (busWatcher_ != nullptr);
 }
 
 QtTrayIcon::~QtTrayIcon() = default;
 
 bool QtTrayIcon::isAvailable() const {
-    return watcher_ ? watcher_->present() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!x11Watcher_ && !busWatcher_) {
+        return QSystemTrayIcon::isSystemTrayAvailable(); // nothing to watch: Qt is asked at every use
+    }
+    const bool xembed = x11Watcher_ && x11Watcher_->present();
+    const bool bus = busWatcher_ && busWatcher_->present();
+    if (!qtProtocol) {
+        return xembed || bus;
+    }
+    // An area of the other kind would not show this icon: hiding the watch there would
+    // leave the user no way back.
+    return *qtProtocol == Protocol::StatusNotifier ? bus : xembed;
 }
 
 bool QtTrayIcon::add(const NotifyIconRecord& record) {
-    if (icon_) {
+    if (record_) {
         return false;
     }
-    icon_ = std::make_unique<QSystemTrayIcon>(assetIcon(record.icon));
+    record_ = record;
+    if ((!x11Watcher_ && !busWatcher_) || mayCreateIcon()) {
+        createIcon(); // without watchers Qt puts the icon in once an area appears
+    }
+    return isAvailable();
+}
+
+bool QtTrayIcon::mayCreateIcon() const {
+    // No earlier than an area is there, and than the bus has told whether it has one: Qt
+    // asks the bus too as it creates the icon, and its answer is the one that stays.
+    return record_ && !icon_ && (!busWatcher_ || busWatcher_->answered()) && isAvailable();
+}
+
+void QtTrayIcon::createIcon() {
+    if ((x11Watcher_ || busWatcher_) && !qtProtocol) {
+        qtProtocol = busWatcher_ && busWatcher_->present() ? Protocol::StatusNotifier : Protocol::XEmbed;
+        qCInfo(lcTray) << "icon shown through"
+                       << (*qtProtocol == Protocol::StatusNotifier ? "the session bus" : "the X11 tray");
+    }
+    icon_ = std::make_unique<QSystemTrayIcon>(assetIcon(record_->icon));
     // The tip is a fixed-width text; what the user sees ends at its NUL.
-    const std::string tip = record.tip.substr(0, record.tip.find('\0'));
+    const std::string tip = record_->tip.substr(0, record_->tip.find('\0'));
     icon_->setToolTip(QString::fromStdString(tip));
     QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
@@ -42,10 +100,31 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
                              dispatcher_.deliver(rightPressed);
                          }
                      });
-    id_ = record.id;
-    // Shown even without a tray host now: Qt puts the icon in as soon as one appears.
     icon_->show();
-    return isAvailable();
+}
+
+void QtTrayIcon::areaChanged() {
+    qCInfo(lcTray) << "X11 tray" << word(x11Watcher_ && x11Watcher_->present()) << "| session-bus host"
+                   << word(busWatcher_ && busWatcher_->present());
+    if (mayCreateIcon()) {
+        createIcon();
+    }
+    const bool available = isAvailable();
+    if (available != wasAvailable_) {
+        wasAvailable_ = available;
+        qCInfo(lcTray) << "notification area" << word(available);
+        dispatcher_.deliver(availabilityChanged);
+    }
+}
+
+void QtTrayIcon::busWatcherStarted() {
+    // A new watcher knows nothing of icons registered with the one before, and Qt does not
+    // tell it: showing the icon again registers it.
+    if (icon_ && qtProtocol == Protocol::StatusNotifier) {
+        qCInfo(lcTray) << "registering the icon with a new watcher";
+        icon_->hide();
+        icon_->show();
+    }
 }
 
 bool QtTrayIcon::showMessage(const std::string& title, const std::string& text, MessageIcon icon) {
@@ -72,11 +151,14 @@ bool QtTrayIcon::showMessage(const std::string& title, const std::string& text, 
 }
 
 bool QtTrayIcon::remove(const NotifyIconRecord& record) {
-    if (!icon_ || record.id != id_) {
+    if (!record_ || record.id != record_->id) {
         return false;
     }
-    icon_->hide();
-    icon_.reset();
+    if (icon_) {
+        icon_->hide();
+        icon_.reset();
+    }
+    record_.reset();
     return true;
 }
 

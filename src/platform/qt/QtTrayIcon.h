@@ -3,11 +3,15 @@
 #include "platform/TrayIcon.h"
 
 #include <memory>
+#include <optional>
 
 class QSystemTrayIcon;
 
 namespace kadrill::platform::x11 {
 class TrayHostWatcher;
+}
+namespace kadrill::platform::dbus {
+class StatusNotifierHostWatcher;
 }
 
 namespace kadrill::platform::qt {
@@ -16,6 +20,12 @@ class QtDispatcher;
 
 /// The notification-area icon. A left click reports a left press, the context click a
 /// right press; the icon has no menu of its own, so only the program's popup opens.
+///
+/// Two kinds of notification area exist: the X11 tray selection (XEmbed) and a
+/// StatusNotifierItem host on the session bus. Qt picks the bus when a host is registered
+/// as the process creates its first tray icon, and keeps that choice for good; so the
+/// icon is created only once some area is there, and from then on only an area of the
+/// kind Qt chose counts as present.
 class QtTrayIcon final : public TrayIcon {
 public:
     explicit QtTrayIcon(QtDispatcher& dispatcher);
@@ -26,13 +36,21 @@ public:
     bool isAvailable() const override;
     bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
 
+    /// Null until a notification area has been there since add().
     QSystemTrayIcon* icon() const { return icon_.get(); }
 
 private:
+    bool mayCreateIcon() const;
+    void createIcon();
+    void areaChanged();
+    void busWatcherStarted();
+
     QtDispatcher& dispatcher_;
-    std::unique_ptr<x11::TrayHostWatcher> watcher_;
+    std::unique_ptr<x11::TrayHostWatcher> x11Watcher_;
+    std::unique_ptr<dbus::StatusNotifierHostWatcher> busWatcher_;
     std::unique_ptr<QSystemTrayIcon> icon_;
-    int id_ = 0;
+    std::optional<NotifyIconRecord> record_; // added and not removed
+    bool wasAvailable_ = false;
 };
 
 } // namespace kadrill::platform::qt

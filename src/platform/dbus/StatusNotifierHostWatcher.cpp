@@ -1,0 +1,106 @@
+#include "StatusNotifierHostWatcher.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QObject>
+
+#include <utility>
+
+namespace kadrill::platform::dbus {
+
+const char* const StatusNotifierHostWatcher::kWatcherService = "org.kde.StatusNotifierWatcher";
+
+namespace {
+
+const QString kService = QString::fromLatin1(StatusNotifierHostWatcher::kWatcherService);
+const QString kPath = QStringLiteral("/StatusNotifierWatcher");
+
+} // namespace
+
+class StatusNotifierHostWatcher::Listener : public QObject {
+    Q_OBJECT
+
+public:
+    Listener(const QDBusConnection& bus, std::function<void()> onChange, std::function<void()> onNewWatcher)
+        : bus_(bus), onChange_(std::move(onChange)), onNewWatcher_(std::move(onNewWatcher)),
+          names_(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
+        // Signals are matched by the watcher's well-known name, so the bus keeps them coming
+        // from whichever process owns it now.
+        bus_.connect(kService, kPath, kService, QStringLiteral("StatusNotifierHostRegistered"), this,
+                     SLOT(readHostRegistered()));
+        bus_.connect(kService, kPath, kService, QStringLiteral("StatusNotifierHostUnregistered"), this,
+                     SLOT(readHostRegistered()));
+        connect(&names_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                [this](const QString&, const QString&, const QString& newOwner) {
+                    if (newOwner.isEmpty()) {
+                        ++generation_; // an answer still on its way came from the old owner
+                        setPresent(false);
+                        return;
+                    }
+                    readHostRegistered();
+                    onNewWatcher_();
+                });
+        readHostRegistered();
+    }
+
+    bool present() const { return present_; }
+    bool answered() const { return answered_; }
+
+public Q_SLOTS:
+    void readHostRegistered() {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get.setArguments({kService, QStringLiteral("IsStatusNotifierHostRegistered")});
+        const unsigned generation = ++generation_;
+        auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
+        connect(call, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            // Answers may come back out of order; only the last question counts.
+            if (generation != generation_) {
+                return;
+            }
+            const QDBusPendingReply<QDBusVariant> reply = *done;
+            // No watcher, or one that cannot say: no area to rely on.
+            setPresent(!reply.isError() && reply.value().variant().toBool());
+        });
+    }
+
+private:
+    void setPresent(bool present) {
+        if (present != present_ || !answered_) {
+            present_ = present;
+            answered_ = true;
+            onChange_();
+        }
+    }
+
+    QDBusConnection bus_;
+    std::function<void()> onChange_;
+    std::function<void()> onNewWatcher_;
+    QDBusServiceWatcher names_;
+    unsigned generation_ = 0;
+    bool present_ = false;
+    bool answered_ = false;
+};
+
+StatusNotifierHostWatcher::StatusNotifierHostWatcher(const QDBusConnection& bus, std::function<void()> onChange,
+                                                     std::function<void()> onNewWatcher) {
+    if (bus.isConnected()) {
+        listener_ = std::make_unique<Listener>(bus, std::move(onChange), std::move(onNewWatcher));
+    }
+}
+
+StatusNotifierHostWatcher::~StatusNotifierHostWatcher() = default;
+
+bool StatusNotifierHostWatcher::isWatching() const { return listener_ != nullptr; }
+
+bool StatusNotifierHostWatcher::present() const { return listener_ && listener_->present(); }
+
+bool StatusNotifierHostWatcher::answered() const { return listener_ && listener_->answered(); }
+
+} // namespace kadrill::platform::dbus
+
+#include "StatusNotifierHostWatcher.moc"
