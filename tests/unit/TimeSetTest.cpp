@@ -114,12 +114,15 @@ TEST_F(TimeSetTest, OkSetsAnUnappliedEditAndCloses) {
     EXPECT_FALSE(dialog.isOpen());
 }
 
-TEST_F(TimeSetTest, CancelEscapeAndTheCloseBoxSetNothing) {
-    for (int way = 0; way < 3; ++way) {
+TEST_F(TimeSetTest, CancelEscapeEnterOnCancelAndTheCloseBoxSetNothing) {
+    for (int way = 0; way < 4; ++way) {
         open();
         dragMinute(20);
         if (way == 0) {
             button(dialog.Command2).click();
+        } else if (way == 2) {
+            dialog.Command2->setFocus();
+            window().pressEnter();
         } else if (way == 1) {
             window().pressEscape();
         } else {
