@@ -44,7 +44,7 @@ std::string failureText(const platform::SetTimeResult& result) {
         break;
     case SetTimeOutcome::Failed:
         // Only an error we do not know is shown in the system's own words.
-        why = "ｼｽﾃﾑからのｴﾗｰ:\n" + result.reason;
+        why = "ｼｽﾃﾑからのｴﾗｰ：\n" + result.reason;
         break;
     }
     return std::string(kFailedMessage) + "\n" + why;

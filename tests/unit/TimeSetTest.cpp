@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Only an error nobody foresaw is shown in the system's words, under ours.
                     Refusal{"Unknown",
                             {SetTimeOutcome::Failed, "Failed to set system clock"},
-                            "時刻を設定できませんでした。\nｼｽﾃﾑからのｴﾗｰ:\nFailed to set system clock"}),
+                            "時刻を設定できませんでした。\nｼｽﾃﾑからのｴﾗｰ：\nFailed to set system clock"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(TimeSetTest, AnAnswerAfterTheDialogClosedBelongsToNoLaterOpening) {
