@@ -50,7 +50,8 @@ struct CommandButtonProperties {
     Rect bounds{}; ///< twips
     std::string caption{};
     int tabIndex = 0;
-    /// Enter presses it, unless the focus is in a list or a box that keeps Enter.
+    /// Enter presses it, unless the focus is on another command button (which Enter
+    /// presses instead), in a list or in a box that keeps Enter.
     bool isDefault = false;
     /// Escape presses it.
     bool isCancel = false;

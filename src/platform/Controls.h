@@ -101,8 +101,8 @@ public:
 /// A push button with a caption. An "&" in the caption marks its access key (Alt+letter).
 class CommandButton : public InputControl {
 public:
-    /// Raised by a click, Space, the access key, Enter on the window's default button and
-    /// Escape on its cancel button; only while the button is enabled.
+    /// Raised by a click, Space, the access key, Enter on the focused button or else on the
+    /// window's default button, and Escape on its cancel button; only while it is enabled.
     Event<> clicked;
 };
 

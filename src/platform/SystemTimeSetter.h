@@ -5,18 +5,30 @@
 
 namespace kadrill::platform {
 
+/// What became of a request. The known refusals are told apart here, so that the program
+/// can explain them in its own words; only Failed carries the system's.
 enum class SetTimeOutcome {
     Done,
     /// The system keeps its clock in step with a time server and will not take a time
     /// from the user until that is switched off.
     AutomaticSyncOn,
-    /// Refused (no permission, the user cancelled the password question) or failed.
+    /// The user may not set the clock, or did not give the password asked for.
+    Denied,
+    /// Setting the clock needs a password, and nothing on the desktop could ask for it.
+    PasswordNotAsked,
+    /// The time service did not answer in time, or went away without answering.
+    NoAnswer,
+    /// There is no time service to ask, or no system bus to reach it by.
+    NoService,
+    /// Not a time of day; nobody was asked.
+    InvalidTime,
+    /// Any other failure; `reason` holds the system's own words.
     Failed,
 };
 
 struct SetTimeResult {
     SetTimeOutcome outcome = SetTimeOutcome::Done;
-    /// The system's own words, for Failed.
+    /// The system's own words, for Failed; never empty there.
     std::string reason;
 };
 

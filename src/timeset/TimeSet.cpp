@@ -15,8 +15,40 @@ namespace kadrill::timeset {
 namespace {
 
 constexpr const char* kTitle = "Kadrill";
-constexpr const char* kAutomaticSyncMessage = "時刻の自動同期が有効なため、時刻を設定できませんでした。";
 constexpr const char* kFailedMessage = "時刻を設定できませんでした。";
+
+// The second line of the failure message: why, in the user's language.
+std::string failureText(const platform::SetTimeResult& result) {
+    using platform::SetTimeOutcome;
+    std::string why;
+    switch (result.outcome) {
+    case SetTimeOutcome::Done:
+        break;
+    case SetTimeOutcome::AutomaticSyncOn:
+        why = "時刻の自動同期が有効になっています。";
+        break;
+    case SetTimeOutcome::Denied:
+        why = "時刻を変更する権限がないか、ﾊﾟｽﾜｰﾄﾞの入力が取り消されました。";
+        break;
+    case SetTimeOutcome::PasswordNotAsked:
+        why = "権限の確認に必要なﾊﾟｽﾜｰﾄﾞを尋ねるﾌﾟﾛｸﾞﾗﾑが動いていません。";
+        break;
+    case SetTimeOutcome::NoAnswer:
+        why = "時刻を設定するｼｽﾃﾑのｻｰﾋﾞｽから応答がありませんでした。";
+        break;
+    case SetTimeOutcome::NoService:
+        why = "時刻を設定するｼｽﾃﾑのｻｰﾋﾞｽが見つかりません。";
+        break;
+    case SetTimeOutcome::InvalidTime:
+        why = "時刻の値が正しくありません。";
+        break;
+    case SetTimeOutcome::Failed:
+        // Only an error we do not know is shown in the system's own words.
+        why = "ｼｽﾃﾑからのｴﾗｰ：\n" + result.reason;
+        break;
+    }
+    return std::string(kFailedMessage) + "\n" + why;
+}
 
 int number(const std::string& text) { return static_cast<int>(LeadingNumber(text)); }
 
@@ -37,6 +69,8 @@ void TimeSet::Show() {
 
 void TimeSet::Load() {
     ++session_;
+    latestRequest_ = 0;
+    latestPending_ = false;
     edits_ = editsAtRequest_ = 0;
     closeWhenSet_ = false;
     platform::WindowProperties props;
@@ -96,6 +130,8 @@ void TimeSet::startEditing() {
         return;
     }
     ++edits_;
+    // Still at work after OK: the new edit is not to be closed away by the answer.
+    closeWhenSet_ = false;
     Timer1->setEnabled(false);
     Command3->setEnabled(true);
 }
@@ -105,7 +141,7 @@ void TimeSet::apply() { setTime(false); }
 void TimeSet::ok() {
     if (Command3->isEnabled()) {
         setTime(true);
-    } else if (pending_ > 0) {
+    } else if (latestPending_) {
         // An Apply is still on its way: close once it has been answered, or stay to say why not.
         closeWhenSet_ = true;
     } else {
@@ -120,43 +156,47 @@ void TimeSet::setTime(bool closeWhenDone) {
     const int second = number(dial_->Sec->text());
     Command3->setEnabled(false);
     editsAtRequest_ = edits_;
-    ++pending_;
+    latestRequest_ = ++requests_;
+    latestPending_ = true;
+    closeWhenSet_ = closeWhenDone;
     const unsigned session = session_;
+    const unsigned request = latestRequest_;
     std::weak_ptr<TimeSet*> self = self_;
     platform_.timeSetter.setLocalTimeOfDay(hour, minute, second,
-                                           [self, session, closeWhenDone](platform::SetTimeResult result) {
+                                           [self, session, request](platform::SetTimeResult result) {
                                                if (auto alive = self.lock(); alive && *alive != nullptr) {
-                                                   (*alive)->answered(session, closeWhenDone, result);
+                                                   (*alive)->answered(session, request, result);
                                                }
                                            });
 }
 
-void TimeSet::answered(unsigned session, bool closeWhenDone, const platform::SetTimeResult& result) {
-    --pending_;
-    const bool mine = session == session_ && window_ != nullptr;
+void TimeSet::answered(unsigned session, unsigned request, const platform::SetTimeResult& result) {
+    // Only the answer to what the dial shows now may change the dialog; an earlier one is
+    // overtaken, and one from an earlier opening has no dialog left.
+    const bool latest = session == session_ && window_ != nullptr && request == latestRequest_;
+    if (latest) {
+        latestPending_ = false;
+    }
     if (result.outcome == platform::SetTimeOutcome::Done) {
-        if (!mine) {
+        if (!latest) {
             return;
         }
         if (edits_ == editsAtRequest_) {
             Timer1->setEnabled(true); // follow the clock, which now shows the time set
         }
-        if (closeWhenDone || closeWhenSet_) {
+        if (closeWhenSet_) {
             close();
         }
         return;
     }
-    // A refusal must not look like success, even when the dialog has gone meanwhile.
-    const std::string text = result.outcome == platform::SetTimeOutcome::AutomaticSyncOn
-                                 ? std::string(kAutomaticSyncMessage)
-                                 : std::string(kFailedMessage) + (result.reason.empty() ? "" : "\n" + result.reason);
-    if (mine) {
+    // A refusal must not look like success, even when it was overtaken or its dialog has gone.
+    if (latest) {
         closeWhenSet_ = false;
         // The user's time stays on the dial, ready to be applied again.
         Timer1->setEnabled(false);
         Command3->setEnabled(true);
     }
-    platform_.messages.show(text, kTitle, platform::MessageIcon::Critical);
+    platform_.messages.show(failureText(result), kTitle, platform::MessageIcon::Critical);
 }
 
 void TimeSet::close() {

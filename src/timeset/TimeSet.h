@@ -40,19 +40,24 @@ private:
     void ok();
     void close();
     void setTime(bool closeWhenDone);
-    void answered(unsigned session, bool closeWhenDone, const platform::SetTimeResult& result);
+    void answered(unsigned session, unsigned request, const platform::SetTimeResult& result);
 
     platform::Platform& platform_;
     DialState& dials_;
     std::unique_ptr<platform::Window> window_;
     std::unique_ptr<Dial> dial_;
-    /// Counts openings, so an answer that arrives after its dialog closed finds no window
-    /// of its own.
+    /// Counts openings: an answer that arrives after its dialog closed (a password
+    /// question left open, say) belongs to no later opening.
     unsigned session_ = 0;
+    /// Counts requests: of several in flight, only the latest one's answer decides what
+    /// the dialog shows, since only its time is the one on the dial.
+    unsigned requests_ = 0;
+    unsigned latestRequest_ = 0;
+    bool latestPending_ = false;
     /// Counts edits: an answer to an earlier edit must not throw away a later one.
     unsigned edits_ = 0;
     unsigned editsAtRequest_ = 0;
-    int pending_ = 0;
+    /// OK was pressed: close once the latest request is done.
     bool closeWhenSet_ = false;
     /// Shared with answers in flight, which must not touch a destroyed dialog.
     std::shared_ptr<TimeSet*> self_;

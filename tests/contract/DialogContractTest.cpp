@@ -162,16 +162,17 @@ TYPED_TEST(DialogContract, AClickIntoABoxGivesItTheFocusFirst) {
     EXPECT_FALSE(other.hasFocus());
 }
 
-// Where the focus is when Enter is pressed, and whether the default button takes it.
-enum class FocusOn { PlainBox, BoxKeepingEnter, List, OtherButton };
+// Where the focus is when Enter is pressed, and which button takes it.
+enum class FocusOn { PlainBox, BoxKeepingEnter, List, CancelButton };
 
-TYPED_TEST(DialogContract, EnterPressesTheDefaultButtonUnlessAListOrABoxKeepsIt) {
+TYPED_TEST(DialogContract, EnterPressesTheFocusedButtonElseTheDefaultUnlessAListOrABoxKeepsIt) {
     struct Case {
         FocusOn focus;
         int defaultClicks;
+        int cancelClicks;
     };
-    for (const Case c : {Case{FocusOn::PlainBox, 1}, Case{FocusOn::BoxKeepingEnter, 0}, Case{FocusOn::List, 0},
-                         Case{FocusOn::OtherButton, 1}}) {
+    for (const Case c : {Case{FocusOn::PlainBox, 1, 0}, Case{FocusOn::BoxKeepingEnter, 0, 0}, Case{FocusOn::List, 0, 0},
+                         Case{FocusOn::CancelButton, 0, 1}}) {
         SCOPED_TRACE(static_cast<int>(c.focus));
         auto w = this->activeDialog();
         TextBox& box = w->addTextBox(boxAt({300, 300, 1500, 300}));
@@ -183,11 +184,13 @@ TYPED_TEST(DialogContract, EnterPressesTheDefaultButtonUnlessAListOrABoxKeepsIt)
         auto ok = buttonAt({4200, 300, 1200, 375}, "OK");
         ok.isDefault = true;
         CommandButton& okButton = w->addCommandButton(ok);
-        CommandButton& other = w->addCommandButton(buttonAt({4200, 900, 1200, 375}, "適用(&A)"));
+        auto cancel = buttonAt({4200, 900, 1200, 375}, "キャンセル");
+        cancel.isCancel = true;
+        CommandButton& cancelButton = w->addCommandButton(cancel);
         int okClicks = 0;
-        int otherClicks = 0;
+        int cancelClicks = 0;
         okButton.clicked.setHandler([&] { ++okClicks; });
-        other.clicked.setHandler([&] { ++otherClicks; });
+        cancelButton.clicked.setHandler([&] { ++cancelClicks; });
 
         switch (c.focus) {
         case FocusOn::PlainBox:
@@ -199,13 +202,13 @@ TYPED_TEST(DialogContract, EnterPressesTheDefaultButtonUnlessAListOrABoxKeepsIt)
         case FocusOn::List:
             list.setFocus();
             break;
-        case FocusOn::OtherButton:
-            other.setFocus();
+        case FocusOn::CancelButton:
+            cancelButton.setFocus();
             break;
         }
         this->backend.press(Key::Enter);
         EXPECT_EQ(okClicks, c.defaultClicks);
-        EXPECT_EQ(otherClicks, 0) << "Enter is the default button's alone";
+        EXPECT_EQ(cancelClicks, c.cancelClicks);
         EXPECT_TRUE(w->isVisible()) << "nothing closed the window";
     }
 }

@@ -263,6 +263,12 @@ void PrivateSystemBus::setMode(TimeServiceMode mode) {
     case TimeServiceMode::AccessDenied:
         text = "access-denied";
         break;
+    case TimeServiceMode::PasswordNotAsked:
+        text = "password-not-asked";
+        break;
+    case TimeServiceMode::Failed:
+        text = "failed";
+        break;
     case TimeServiceMode::NoReply:
         text = "no-reply";
         break;

@@ -20,12 +20,19 @@ struct RecordedSetTime {
     bool operator==(const RecordedSetTime&) const = default;
 };
 
+/// The words of the fake time service's TimeServiceMode::Failed.
+inline constexpr const char* kFakeTimeServiceFailure = "Failed to set system clock: Operation not permitted";
+
 /// How the fake time service answers SetTime. It reads the mode on every call.
 enum class TimeServiceMode {
-    Accept,          ///< a plain reply, as when the clock was set
-    AutomaticSyncOn, ///< org.freedesktop.timedate1.AutomaticTimeSyncEnabled
-    AccessDenied,    ///< org.freedesktop.DBus.Error.AccessDenied
-    NoReply,         ///< no answer at all
+    Accept,           ///< a plain reply, as when the clock was set
+    AutomaticSyncOn,  ///< org.freedesktop.timedate1.AutomaticTimeSyncEnabled
+    AccessDenied,     ///< org.freedesktop.DBus.Error.AccessDenied
+    PasswordNotAsked, ///< org.freedesktop.DBus.Error.InteractiveAuthorizationRequired
+    /// org.freedesktop.DBus.Error.Failed with kFakeTimeServiceFailure, an error with no
+    /// name of its own
+    Failed,
+    NoReply, ///< no answer at all
 };
 
 /// Empty when neither this process nor anything it starts can set the computer's clock:

@@ -10,8 +10,12 @@
 //   accept (or no file)  plain reply
 //   automatic-sync       org.freedesktop.timedate1.AutomaticTimeSyncEnabled
 //   access-denied        org.freedesktop.DBus.Error.AccessDenied
+//   password-not-asked   org.freedesktop.DBus.Error.InteractiveAuthorizationRequired
+//   failed               org.freedesktop.DBus.Error.Failed, as when the clock itself refuses
 //   no-reply             never answers
 // Once it owns the name it prints "ready" on a line of its own.
+
+#include "PrivateSystemBus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -56,6 +60,11 @@ public slots:
                            QStringLiteral("Automatic time synchronization is enabled"));
         } else if (how == QLatin1String("access-denied")) {
             sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Access denied"));
+        } else if (how == QLatin1String("password-not-asked")) {
+            sendErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InteractiveAuthorizationRequired"),
+                           QStringLiteral("Interactive authentication required."));
+        } else if (how == QLatin1String("failed")) {
+            sendErrorReply(QDBusError::Failed, QString::fromUtf8(kadrill::testsupport::kFakeTimeServiceFailure));
         } else if (how == QLatin1String("no-reply")) {
             setDelayedReply(true);
         } else {

@@ -55,6 +55,8 @@ public:
     virtual int serial() const = 0;
     /// Enter there does not press the default button.
     virtual bool keepsEnter() const { return false; }
+    /// Enter on the focused control; false when it leaves Enter to the window.
+    virtual bool enter() { return false; }
     /// Space on the focused control; false when it does nothing with it.
     virtual bool space() { return false; }
 };
@@ -186,6 +188,7 @@ public:
     MemoryCommandButton(const MemoryControlStore& container, const CommandButtonProperties& props);
     const CommandButtonProperties& props() const { return props_; }
     bool space() override;
+    bool enter() override { return press(); }
     /// A click as a user makes it; false when the user cannot reach the button.
     bool click();
     /// Presses it without moving the focus (Enter, Escape, access key).

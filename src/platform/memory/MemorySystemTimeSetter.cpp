@@ -2,6 +2,8 @@
 
 #include "MemoryClock.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace kadrill::platform::memory {
@@ -30,12 +32,12 @@ void MemorySystemTimeSetter::deliver(std::function<void(SetTimeResult)> done, Se
     }
 }
 
-void MemorySystemTimeSetter::answerHeld() {
-    auto held = std::move(held_);
-    held_.clear();
-    for (auto& call : held) {
-        loop_.post(std::move(call));
+void MemorySystemTimeSetter::answerHeld(std::size_t count) {
+    count = std::min(count, held_.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        loop_.post(std::move(held_[i]));
     }
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 } // namespace kadrill::platform::memory

@@ -2,6 +2,7 @@
 
 #include "platform/SystemTimeSetter.h"
 
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <string>
@@ -22,8 +23,8 @@ public:
     void setNextAnswer(SetTimeResult answer) { answers_.push_back(std::move(answer)); }
     /// Holds the answers back until answerHeld(); the requests stay pending meanwhile.
     void holdAnswers(bool hold) { hold_ = hold; }
-    /// Delivers the answers held so far, in order.
-    void answerHeld();
+    /// Delivers the first `count` answers held so far (all of them by default), in order.
+    void answerHeld(std::size_t count = static_cast<std::size_t>(-1));
 
     const std::vector<std::string>& requests() const { return requests_; }
 

@@ -203,8 +203,16 @@ std::vector<MemoryFocusTarget*> MemoryWindow::tabOrder() const {
 }
 
 bool MemoryWindow::pressEnter() {
-    if (!isActive() || (focused_ != nullptr && focused_->isUsable() && focused_->keepsEnter())) {
+    if (!isActive()) {
         return false;
+    }
+    if (focused_ != nullptr && focused_->isUsable()) {
+        if (focused_->keepsEnter()) {
+            return false;
+        }
+        if (focused_->enter()) {
+            return true;
+        }
     }
     bool pressed = false;
     forEachStore(store_, [&](const MemoryControlStore& store) {

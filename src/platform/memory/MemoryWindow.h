@@ -53,8 +53,8 @@ public:
     /// The Space key: the focused button of the active window clicks. False when no
     /// button took it.
     bool pressSpace();
-    /// Enter: the enabled default button clicks, unless the focus is in a list or a box
-    /// that keeps Enter. False when no button took it.
+    /// Enter: the focused button clicks, or else the enabled default button, unless the
+    /// focus is in a list or a box that keeps Enter. False when no button took it.
     bool pressEnter();
     /// Escape: the enabled cancel button clicks. False when none took it.
     bool pressEscape();

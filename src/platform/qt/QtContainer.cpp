@@ -41,6 +41,14 @@ bool QtWindowControls::takeKey(QKeyEvent* event, QWidget* focus) {
         if (qobject_cast<const QListWidget*>(focus) != nullptr || (box != nullptr && box->keepsEnter)) {
             return true; // kept by the control: it neither presses nor closes anything
         }
+        // A focused button takes Enter for itself, as on every desktop: Enter on a focused
+        // キャンセル must not press OK.
+        for (const QtCommandButton* button : commandButtons_) {
+            if (button->widget() == focus && button->isUsable()) {
+                button->widget()->click();
+                return true;
+            }
+        }
     }
     for (const QtCommandButton* button : commandButtons_) {
         if ((enter ? button->isDefault() : button->isCancel()) && button->isUsable()) {

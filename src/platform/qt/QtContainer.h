@@ -35,8 +35,9 @@ public:
     void addCommandButton(const QtCommandButton* button) { commandButtons_.push_back(button); }
 
     /// Enter or Escape that no control took, with the focus on `focus` (or none); true
-    /// when the window takes the key. Enter presses the enabled default button, but in a
-    /// list or a box that keeps Enter it does nothing; Escape presses the cancel button.
+    /// when the window takes the key. Enter presses the focused command button, or else
+    /// the enabled default button, but in a list or a box that keeps Enter it does nothing;
+    /// Escape presses the cancel button.
     bool takeKey(QKeyEvent* event, QWidget* focus);
 
 private:

@@ -299,8 +299,8 @@ template class AccessKeyButton<QRadioButton>;
 QtCommandButton::QtCommandButton(QtDispatcher& dispatcher, const CommandButtonProperties& props, QWidget* parent)
     : QtInput(new AccessKeyButton<QPushButton>(QString::fromStdString(props.caption), parent)),
       default_(props.isDefault), cancel_(props.isCancel) {
-    // Enter presses the window's default button only, wherever the focus is (the window
-    // sees to that); no other button takes Enter for itself when it has the focus.
+    // The window decides what Enter presses (the focused button, else the default one);
+    // an auto-default button would also move the default's frame to whichever has the focus.
     widget_->setAutoDefault(false);
     widget_->setDefault(props.isDefault);
     widget_->setFocusPolicy(Qt::StrongFocus);
