@@ -17,6 +17,7 @@ using platform::MessageButtons;
 using platform::MessageIcon;
 
 constexpr const char* kTitle = "Kadrill";
+constexpr const char* kNotAlarmFile = "指定されたﾌｧｲﾙはｱﾗｰﾑの設定ﾌｧｲﾙとして読込めません。";
 
 platform::FileDialogOptions dialogOptions(const platform::FileSystem& files, const char* title, const char* fileName) {
     // The documents folder, not the program's: an installed program's folder is not the
@@ -45,6 +46,7 @@ bool AlarmFileCommands::Save(AlarmSettings workingCopy) {
     }
     switch (SaveAlmFile(path, workingCopy)) {
     case SaveOutcome::Saved:
+        lastFile_ = path;
         platform_.messages.show("ｱﾗｰﾑの設定を保存しました。", kTitle, MessageIcon::Information);
         return true;
     case SaveOutcome::Unencodable:
@@ -63,6 +65,10 @@ std::optional<AlarmSettings> AlarmFileCommands::Load() {
     if (path.empty()) {
         return std::nullopt;
     }
+    return LoadFrom(path, Source::Dialog);
+}
+
+std::optional<AlarmSettings> AlarmFileCommands::LoadFrom(const std::string& path, Source source) {
     if (!platform_.files.isReadableFile(path)) {
         platform_.messages.show("指定されたﾌｧｲﾙは存在しません。", kTitle, MessageIcon::Exclamation);
         platform_.messages.show("ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。", kTitle, MessageIcon::Information);
@@ -71,10 +77,20 @@ std::optional<AlarmSettings> AlarmFileCommands::Load() {
     // The whole file is checked before anything changes: a bad file leaves the alarm as it was.
     std::optional<AlarmSettings> loaded = LoadAlmFile(path);
     if (!loaded) {
+        // In the dialog the missing confirmation tells; a file opened from outside has no
+        // dialog to show it, and an alarm that silently is not set would not ring.
+        if (source != Source::Dialog) {
+            platform_.messages.show(kNotAlarmFile, kTitle, MessageIcon::Exclamation);
+            platform_.messages.show("ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。", kTitle, MessageIcon::Information);
+        }
         return std::nullopt;
     }
     ApplySettings(live_, *loaded);
-    platform_.messages.show("ｱﾗｰﾑの設定を読込みました。", kTitle, MessageIcon::Information);
+    lastFile_ = path;
+    // At start (at login, say) a confirmation would only be in the way.
+    if (source != Source::StartUp) {
+        platform_.messages.show("ｱﾗｰﾑの設定を読込みました。", kTitle, MessageIcon::Information);
+    }
     return loaded;
 }
 
