@@ -340,6 +340,8 @@ TEST_F(InstalledTree, TheProgramRunsFromThePrefixWithTheBuildOutOfSight) {
     ASSERT_FALSE(entry.empty()) << "no desktop entry in the prefix";
     EXPECT_NE(entry.find("\nStartupWMClass=" + windowClass + "\n"), std::string::npos)
         << "the window's class is " << windowClass;
+    // Menus hide an entry whose TryExec names no program on the search path.
+    EXPECT_NE(entry.find("\nTryExec=kadrill\n"), std::string::npos) << entry;
 
     // The help comes from the prefix: with no collection found a message box would say so.
     const auto onScreen = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
