@@ -133,11 +133,12 @@ struct AlarmFileOnDisk {
     explicit AlarmFileOnDisk(MainFixture& f) {
         std::string pattern = (std::filesystem::temp_directory_path() / "kadrill-open-XXXXXX").string();
         dir = ::mkdtemp(pattern.data());
+        path = (dir / "朝 100%.alm").string();
         f.desk.files.addReadableFile(path);
     }
     ~AlarmFileOnDisk() { std::filesystem::remove_all(dir); }
     std::filesystem::path dir;
-    std::string path = (dir / "朝 100%.alm").string();
+    std::string path;
 };
 
 TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBlinksIt) {
