@@ -33,6 +33,9 @@ packages=(
   # the Debian package: its Depends (dpkg-shlibdeps, which CPack finds with file) and the
   # checks of the package, the desktop entry and the AppStream metainfo
   dpkg-dev file lintian desktop-file-utils appstream
+  # alarm files as documents: the MIME database (update-mime-database) and the test that
+  # asks xdg-mime for their type, which it reads through File::MimeInfo off a desktop
+  shared-mime-info xdg-utils libfile-mimeinfo-perl
 )
 
 missing=()

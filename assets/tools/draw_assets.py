@@ -904,6 +904,65 @@ def icon_drawings():
             "kadrill-48": draw_icon_48(), "kadrill-64": draw_icon_64()}
 
 
+# --- alarm settings file icon ------------------------------------------------
+# The watch again, with the alarm's ♪ on its display instead of the time: the icon
+# file managers show for an .alm file.
+
+# Eighth notes, head below left, flag to the right; one per display height.
+NOTES = {
+    6: ["..#..",
+        "..##.",
+        "..#.#",
+        ".##..",
+        "###..",
+        ".#..."],
+    10: ["...#....",
+         "...##...",
+         "...#.#..",
+         "...#..#.",
+         "...#..#.",
+         "...#.#..",
+         "...#....",
+         ".###....",
+         "####....",
+         ".##....."],
+    12: ["....##....",
+         "....###...",
+         "....#.##..",
+         "....#..##.",
+         "....#...#.",
+         "....#...#.",
+         "....#..#..",
+         "....#.....",
+         "..###.....",
+         ".####.....",
+         "#####.....",
+         ".###......"],
+}
+
+# Each size's drawing and the inside of its display (x0, y0, x1, y1).
+ALARM_FILE_DISPLAYS = {16: (draw_icon_16, (3, 5, 12, 10)), 22: (draw_icon_22, (4, 6, 17, 15)),
+                       24: (draw_icon_24, (4, 6, 19, 17)), 32: (draw_icon_32, (4, 9, 27, 22)),
+                       48: (draw_icon_48, (7, 14, 40, 31)), 64: (draw_icon_64, (8, 17, 55, 40))}
+
+
+def enlarged(rows, scale):
+    return ["".join(ch * scale for ch in row) for row in rows for _ in range(scale)]
+
+
+def draw_alarm_file_icon(size):
+    draw, (x0, y0, x1, y1) = ALARM_FILE_DISPLAYS[size]
+    c = draw()
+    c.rect(x0, y0, x1, y1, ".")
+    height = y1 - y0 + 1
+    fits = max(h for h in NOTES if h <= height)
+    note = NOTES[fits] if height < 2 * 10 else enlarged(NOTES[10], 2)
+    x = x0 + (x1 - x0 + 1 - len(note[0])) // 2
+    y = y0 + (height - len(note)) // 2
+    c.bitmap(x, y, note, "G")
+    return c
+
+
 # The icon theme's sizes: the drawing each is made from and its whole enlargement.
 THEME_SIZES = {16: (16, 1), 22: (22, 1), 24: (24, 1), 32: (32, 1), 48: (48, 1), 64: (64, 1),
                128: (64, 2), 256: (64, 4)}
@@ -971,9 +1030,15 @@ def main():
     # The installed icons, as PNG (the theme's format); the build installs them under the
     # program's desktop id.
     os.makedirs(ICON_DIR, exist_ok=True)
+    alarm_files = {size: draw_alarm_file_icon(size) for size in ALARM_FILE_DISPLAYS}
     for size, (drawn, scale) in THEME_SIZES.items():
         with open(os.path.join(ICON_DIR, f"kadrill-{size}.png"), "wb") as f:
             f.write(png_bytes(pictures[f"kadrill-{drawn}"], scale))
+        with open(os.path.join(ICON_DIR, f"alarm-file-{size}.png"), "wb") as f:
+            f.write(png_bytes(alarm_files[drawn], scale))
+        if args.png:
+            with open(os.path.join(args.png, f"alarm-file-{size}.png"), "wb") as f:
+                f.write(png_bytes(alarm_files[drawn], 4 * scale))
 
 if __name__ == "__main__":
     main()

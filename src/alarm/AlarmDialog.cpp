@@ -265,7 +265,22 @@ void AlarmDialog::save() { files_.Save(WorkingCopy()); }
 void AlarmDialog::load() {
     // The file is read whole before anything changes, so a failed load leaves the
     // settings and this dialog exactly as they were.
-    if (!files_.Load() || window_ == nullptr) {
+    if (files_.Load()) {
+        refill();
+    }
+}
+
+bool AlarmDialog::OpenFile(const std::string& path, AlarmFileCommands::Source source) {
+    if (!files_.LoadFrom(path, source)) {
+        return false;
+    }
+    refill();
+    return true;
+}
+
+void AlarmDialog::refill() {
+    // The dialog may have been closed while a message box waited.
+    if (window_ == nullptr) {
         return;
     }
     ResetAlarmDialog();

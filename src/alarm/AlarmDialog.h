@@ -35,6 +35,12 @@ public:
     /// What the controls hold now, as settings.
     AlarmSettings WorkingCopy() const;
 
+    /// Loads a file chosen outside the dialog, as its Load button does: into the live
+    /// settings and, while the dialog is open, into the dialog. True when it loaded.
+    bool OpenFile(const std::string& path, AlarmFileCommands::Source source);
+    /// The settings file last saved or loaded; empty before any.
+    const std::string& lastFile() const { return files_.lastFile(); }
+
     // The open dialog's parts; null while it is closed.
     platform::Window* window() { return window_.get(); }
     timeset::Dial* dial() { return dial_.get(); }
@@ -76,6 +82,7 @@ private:
     void clear();
     void save();
     void load();
+    void refill();
     void close();
 
     // Key-sequence editing.

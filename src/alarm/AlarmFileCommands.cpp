@@ -22,6 +22,7 @@ using platform::MessageIcon;
 
 constexpr const char* kTitle = "Kadrill";
 constexpr const char* kSettingsPurpose = "settings";
+constexpr const char* kNotAlarmFile = "指定されたﾌｧｲﾙはｱﾗｰﾑの設定ﾌｧｲﾙとして読込めません。";
 
 platform::FileDialogOptions dialogOptions(const platform::FileSystem& files, const char* title, const char* fileName) {
     // The documents folder, not the program's: an installed program's folder is not the
@@ -81,6 +82,7 @@ bool AlarmFileCommands::Save(AlarmSettings workingCopy) {
     }
     const SaveOutcome outcome = SaveAlmFile(platform_.files, path, workingCopy);
     if (outcome == SaveOutcome::Saved) {
+        lastFile_ = path;
         platform_.messages.show("ｱﾗｰﾑの設定を保存しました。", kTitle, MessageIcon::Information);
         return true;
     }
@@ -96,10 +98,10 @@ std::optional<AlarmSettings> AlarmFileCommands::Load() {
     if (path.empty()) {
         return std::nullopt;
     }
-    return loadFrom(path);
+    return LoadFrom(path, Source::Dialog);
 }
 
-std::optional<AlarmSettings> AlarmFileCommands::loadFrom(const std::string& path) {
+std::optional<AlarmSettings> AlarmFileCommands::LoadFrom(const std::string& path, Source source) {
     const platform::FileStatus status = platform_.files.status(path);
     if (status.kind == FileKind::Folder || status.kind == FileKind::Other) {
         // There is something at the path, so "does not exist" would be untrue.
@@ -116,19 +118,30 @@ std::optional<AlarmSettings> AlarmFileCommands::loadFrom(const std::string& path
     // The whole file is checked before anything changes: a bad file leaves the alarm as it was.
     std::optional<AlmContents> loaded = LoadAlmFile(platform_.files, path);
     if (!loaded) {
+        // In the dialog the missing confirmation tells; a file opened from outside has no
+        // dialog to show it, and an alarm that silently is not set would not ring.
+        if (source != Source::Dialog) {
+            platform_.messages.show(kNotAlarmFile, kTitle, MessageIcon::Exclamation);
+            platform_.messages.show("ｱﾗｰﾑの設定の読込みはｷｬﾝｾﾙされました。", kTitle, MessageIcon::Information);
+        }
         return std::nullopt;
     }
     ApplySettings(live_, loaded->settings);
-    std::string told = "ｱﾗｰﾑの設定を読込みました。";
+    lastFile_ = path;
+    std::string notes;
     if (loaded->keysLeftOut) {
         // A later save would drop them for good, so the user hears of them now.
-        told += "\n登録ｷｰが500個を超えているため、501個目以降のｷｰは読込んでいません。"
-                "このまま保存すると、それらのｷｰは失われます。";
+        notes += "\n登録ｷｰが500個を超えているため、501個目以降のｷｰは読込んでいません。"
+                 "このまま保存すると、それらのｷｰは失われます。";
     }
     if (holdsSessionChord(loaded->settings)) {
-        told += "\nｼｽﾃﾑ全体に作用するｷｰが含まれています。ｱﾗｰﾑはこのｷｰを送信しません。";
+        notes += "\nｼｽﾃﾑ全体に作用するｷｰが含まれています。ｱﾗｰﾑはこのｷｰを送信しません。";
     }
-    platform_.messages.show(told, kTitle, MessageIcon::Information);
+    // At start (at login, say) a plain confirmation would only be in the way; what was
+    // left out is still told.
+    if (source != Source::StartUp || !notes.empty()) {
+        platform_.messages.show("ｱﾗｰﾑの設定を読込みました。" + notes, kTitle, MessageIcon::Information);
+    }
     return std::move(loaded->settings);
 }
 

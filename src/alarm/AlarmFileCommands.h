@@ -28,12 +28,22 @@ public:
     /// or malformed; the live settings are then unchanged.
     std::optional<AlarmSettings> Load();
 
-    /// Load without the file dialog: the file at `path`, with the same messages.
-    std::optional<AlarmSettings> loadFrom(const std::string& path);
+    /// Where a file to load was chosen, which decides what the user is told.
+    enum class Source {
+        Dialog,  ///< in the dialog: success is confirmed, a malformed file stays silent
+        StartUp, ///< on the command line at start: no confirmation, so a failure is told
+        Handed,  ///< by a later start: confirmed, and a failure is told
+    };
+    /// Load for a file already chosen.
+    std::optional<AlarmSettings> LoadFrom(const std::string& path, Source source);
+
+    /// The file last saved or loaded; empty before any.
+    const std::string& lastFile() const { return lastFile_; }
 
 private:
     platform::Platform& platform_;
     AlarmFields& live_;
+    std::string lastFile_;
 };
 
 } // namespace kadrill::alarm

@@ -8,10 +8,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,18 +53,24 @@ int printHelp(int argc, char* argv[]) {
     // No window: a core application is enough to know where the program lies.
     QCoreApplication core(argc, argv);
     const QString help = kadrill::platform::qt::QtHelp::collectionBesideProgram();
-    std::printf("Usage: kadrill [--help | --version]\n"
+    std::printf("Usage: kadrill [FILE.alm]\n"
+                "       kadrill --help | --version\n"
                 "\n"
                 "Kadrill is a desktop clock in the form of a digital wristwatch: the time of day,\n"
                 "a stopwatch, a daily alarm that plays a sound or types keys into a program,\n"
                 "a ramen timer, and setting the computer's clock. Its texts are Japanese.\n"
+                "\n"
+                "FILE.alm is an alarm settings file, saved from the alarm dialog; it is loaded\n"
+                "at start as the dialog's 設定の読込み loads it (a file that cannot be loaded is\n"
+                "reported and the alarm stays off).\n"
                 "\n"
                 "Options:\n"
                 "  -h, --help   print this help and exit\n"
                 "  --version    print the version and exit\n"
                 "\n"
                 "Kadrill runs once per desktop session: started again, it brings the running\n"
-                "watch forward. Its help opens from the menu ﾍﾙﾌﾟ; the help files are\n"
+                "watch forward, and a FILE.alm given then is loaded by the running watch.\n"
+                "Its help opens from the menu ﾍﾙﾌﾟ; the help files are\n"
                 "%s.\n",
                 help.isEmpty() ? "missing (they belong in ../share/kadrill/help beside the program)"
                                : qPrintable(QStringLiteral("in ") + help.left(help.lastIndexOf(u'/'))));
@@ -112,9 +121,17 @@ int main(int argc, char* argv[]) {
         launch.insert(QStringLiteral("activation-token"), qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
     }
     QApplication qapp(argc, argv);
-    if (argc > 1) {
-        std::fprintf(stderr, "kadrill: unknown option '%s'\nTry 'kadrill --help' for more information.\n", argv[1]);
-        return 2;
+    // What Qt left: at most one alarm settings file.
+    QString alarmFile;
+    for (int i = 1; i < argc; ++i) {
+        const bool option = argv[i][0] == '-';
+        if (option || i > 1) {
+            std::fprintf(stderr, "kadrill: %s '%s'\nTry 'kadrill --help' for more information.\n",
+                         option ? "unknown option" : "unexpected argument", argv[i]);
+            return 2;
+        }
+        // Absolute now: a running watch that is handed the file has another working folder.
+        alarmFile = QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath());
     }
     QApplication::setApplicationName(QStringLiteral("Kadrill"));
     QApplication::setApplicationVersion(QStringLiteral(KADRILL_VERSION));
@@ -124,7 +141,10 @@ int main(int argc, char* argv[]) {
     // One clock, one tray icon and one alarm per session: a second start hands over to the
     // first and ends.
     kadrill::platform::dbus::SingleInstance instance(QStringLiteral(KADRILL_APP_ID));
-    switch (instance.claim(launch)) {
+    const QStringList uris = alarmFile.isEmpty()
+                                 ? QStringList()
+                                 : QStringList{QString::fromUtf8(QUrl::fromLocalFile(alarmFile).toEncoded())};
+    switch (instance.claim(launch, uris)) {
     case kadrill::platform::dbus::SingleInstance::Outcome::Forwarded:
         // No window of ours will end the launcher's busy feedback for this start.
         (void)kadrill::platform::x11::EndStartupFeedback(
@@ -173,8 +193,26 @@ int main(int argc, char* argv[]) {
     kadrill::watch::WatchState state;
     kadrill::mainwin::CMain main(desktop.platform, state);
     main.Start();
+    using Source = kadrill::alarm::AlarmFileCommands::Source;
+    if (!alarmFile.isEmpty()) {
+        // From the event loop, so that its messages stand over a watch already on screen.
+        desktop.app.post([&main, path = alarmFile.toStdString()] { main.OpenAlarmFile(path, Source::StartUp); });
+    }
     instance.activated = [&desktop, &main](const QVariantMap&) {
         desktop.dispatcher.run([&main] { main.BringToFront(); });
+    };
+    instance.opened = [&desktop, &main](const QStringList& handed, const QVariantMap&) {
+        desktop.dispatcher.run([&main] { main.BringToFront(); });
+        // One alarm, so one file: the first that is on this computer. Loaded once the call
+        // is answered, since its messages wait for the user and the caller would not.
+        for (const QString& uri : handed) {
+            const QUrl url(uri);
+            if (url.isLocalFile()) {
+                desktop.app.post(
+                    [&main, path = url.toLocalFile().toStdString()] { main.OpenAlarmFile(path, Source::Handed); });
+                break;
+            }
+        }
     };
     return QApplication::exec();
 }

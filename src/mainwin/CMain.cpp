@@ -1,9 +1,11 @@
 #include "CMain.h"
 
+#include "AutostartEntry.h"
 #include "ClockDigits.h"
 #include "WindowPlacement.h"
 #include "alarm/KeyTable.h"
 #include "platform/Application.h"
+#include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Help.h"
 #include "platform/MediaControl.h"
@@ -27,6 +29,10 @@ constexpr std::size_t kTipLength = 64;
 // The mouse messages that a press on the notification-area icon stands for.
 constexpr int kIconLeftButtonDown = 513;
 constexpr int kIconRightButtonDown = 516;
+
+constexpr const char* kSaveFirstMessage =
+    "ﾛｸﾞｲﾝ時に読込むｱﾗｰﾑ設定ﾌｧｲﾙがありません。先に「設定の保存」でｱﾗｰﾑの設定を保存してください。";
+constexpr const char* kAutostartFailedMessage = "ﾛｸﾞｲﾝ時の起動を設定できませんでした。";
 
 constexpr const char* kNoHelpMessage = "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。";
 
@@ -79,10 +85,8 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
     CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
     MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
     timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
-    alarmDialog_ = std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials, [this] {
-        watch::ColorMark(controls_, &watch::WatchFace::AlarmOn,
-                         state_.watch.SegmentColors[state_.alarm.AlarmEnabled ? 1 : 0]);
-    });
+    alarmDialog_ =
+        std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials, [this] { showAlarmMark(); });
     noodleTimer_ = std::make_unique<ramen::NoodleTimer>(platform, state.ramen);
     ShowTimeSet = [this] { timeSet_->Show(); };
     ShowAlarm = [this] { alarmDialog_->Show(); };
@@ -113,6 +117,7 @@ void CMain::buildMenus() {
     platform::Menu& set = window_->addMenu("設定(&S)");
     mnuTime = &set.addItem("時刻の設定(&T)", MenuItemKind::Command);
     mnuSetAlarm = &set.addItem("ｱﾗｰﾑの設定(&A)", MenuItemKind::Command);
+    mnuSetAutostart = &set.addItem("ﾛｸﾞｲﾝ時に起動(&L)", MenuItemKind::Check);
 
     mnuVisible = &window_->addMenu("表示(&V)");
     mnuVisibleTwelve = &mnuVisible->addItem("12時間表示(&W)", MenuItemKind::Check);
@@ -128,6 +133,7 @@ void CMain::buildMenus() {
 
     mnuTime->chosen.setHandler([this] { open(ShowTimeSet); });
     mnuSetAlarm->chosen.setHandler([this] { open(ShowAlarm); });
+    mnuSetAutostart->chosen.setHandler([this] { ToggleAutostart(); });
     mnuVisibleTwelve->chosen.setHandler([this] { ToggleTwelveHour(); });
     mnuVisibleDigital->chosen.setHandler([this] { ToggleDimSegments(); });
     mnuVisibleMenuBar->chosen.setHandler([this] { SwapWindows(); });
@@ -154,6 +160,8 @@ void CMain::Load() {
     state_.watch.SegmentColors[1] = watch::kLitGreen;
     watch::LoadSegmentPatterns(state_.watch);
     state_.alarm.SpecialKeyTable = alarm::BuildSpecialKeyTable();
+    // The mark shows what is there, whoever put it there.
+    mnuSetAutostart->setChecked(platform_.autostart.entry().has_value());
 
     digital_ = std::make_unique<watch::Digital>(platform_.windows);
     watch::WatchFace& digitalFace = digital_->face();
@@ -316,6 +324,40 @@ void CMain::BringToFront() {
         return;
     }
     platform::BringForward(activeWindow());
+}
+
+void CMain::OpenAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source) {
+    // While an action runs the mark blinks, and the action's end shows the settings then.
+    if (alarmDialog_->OpenFile(path, source) && !state_.alarm.AlarmInProgress) {
+        showAlarmMark();
+    }
+}
+
+void CMain::showAlarmMark() {
+    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn,
+                     state_.watch.SegmentColors[state_.alarm.AlarmEnabled ? 1 : 0]);
+}
+
+void CMain::ToggleAutostart() {
+    if (mnuSetAutostart->isChecked()) {
+        if (!platform_.autostart.remove()) {
+            platform_.messages.show(kAutostartFailedMessage, kProgramName, platform::MessageIcon::Exclamation);
+            return;
+        }
+        mnuSetAutostart->setChecked(false);
+        return;
+    }
+    // The entry starts the watch with a file: without one the alarm would not come back.
+    const std::string& file = alarmDialog_->lastFile();
+    if (file.empty()) {
+        platform_.messages.show(kSaveFirstMessage, kProgramName, platform::MessageIcon::Exclamation);
+        return;
+    }
+    if (!platform_.autostart.write(AutostartEntryText(platform_.autostart.programCommand(), file))) {
+        platform_.messages.show(kAutostartFailedMessage, kProgramName, platform::MessageIcon::Exclamation);
+        return;
+    }
+    mnuSetAutostart->setChecked(true);
 }
 
 void CMain::TrayAvailabilityChanged() {

@@ -74,6 +74,7 @@ public:
     // Menu bar; the check marks are the only store of the display options.
     platform::MenuItem* mnuTime = nullptr;
     platform::MenuItem* mnuSetAlarm = nullptr;
+    platform::MenuItem* mnuSetAutostart = nullptr;
     platform::Menu* mnuVisible = nullptr;
     platform::MenuItem* mnuVisibleTwelve = nullptr;
     platform::MenuItem* mnuVisibleDigital = nullptr;
@@ -95,6 +96,10 @@ public:
     /// forward, out of the notification area as a left press on the icon brings it, or
     /// restored and raised where it is.
     void BringToFront();
+    /// An alarm settings file opened from outside the program (the command line, a later
+    /// start): loaded as the alarm dialog's Load does, and shown by the ♪ mark at once,
+    /// since no OK follows.
+    void OpenAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source);
 
 private:
     void buildMenus();
@@ -105,6 +110,8 @@ private:
     void WindowStateChanged();
     void TrayAvailabilityChanged();
     void ShowHelp();
+    void ToggleAutostart();
+    void showAlarmMark();
     void PopupDisplayMenu();
     void hideToTray();
     void restoreFromTray();

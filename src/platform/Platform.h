@@ -3,6 +3,7 @@
 namespace kadrill::platform {
 
 class Application;
+class Autostart;
 class Clock;
 class FileDialogs;
 class FileSystem;
@@ -30,6 +31,7 @@ struct Platform {
     ProgramStarter& programs;
     KeySender& keys;
     SystemTimeSetter& timeSetter;
+    Autostart& autostart;
 };
 
 } // namespace kadrill::platform

@@ -66,7 +66,10 @@ QMessageBox::ButtonRole roleOf(MessageAnswer answer) {
 
 } // namespace
 
-QtBackend::QtBackend() : boxAnswerers_(std::make_unique<QObject>()) {}
+QtBackend::QtBackend() : configHome_(qgetenv("XDG_CONFIG_HOME")), boxAnswerers_(std::make_unique<QObject>()) {
+    // Never the user's own autostart folder.
+    qputenv("XDG_CONFIG_HOME", scratch_.filePath(QStringLiteral("config")).toLocal8Bit());
+}
 
 std::string QtBackend::readableFile() {
     const QString path = scratch_.filePath(QStringLiteral("alarm.alm"));
@@ -92,6 +95,11 @@ QtBackend::~QtBackend() {
     boxAnswerers_.reset();
     // Widgets Qt deletes later (closed menus, boxes) go before the next test starts.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (configHome_.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", configHome_);
+    }
 }
 
 void QtBackend::show(Window& w) {

@@ -3,6 +3,7 @@
 #include "BackendDriver.h"
 #include "platform/posix/SystemClock.h"
 #include "platform/qt/QtApplication.h"
+#include "platform/qt/QtAutostart.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtFileSystem.h"
@@ -40,6 +41,8 @@ public:
     platform::FileDialogs& fileDialogs() { return fileDialogs_; }
     platform::FileSystem& files() { return files_; }
     platform::ProgramStarter& programs() { return programs_; }
+    /// Under a config folder of the backend's own (XDG_CONFIG_HOME while it lives).
+    platform::Autostart& autostart() { return autostart_; }
 
     // Paths on the real file system: a readable file, a folder, nothing, a program.
     std::string readableFile();
@@ -105,6 +108,8 @@ private:
     platform::qt::QtFileSystem files_;
     platform::qt::QtProgramStarter programs_;
     QTemporaryDir scratch_;
+    QByteArray configHome_;
+    platform::qt::QtAutostart autostart_;
     // Parent of the timers that answer message boxes; they die with the backend.
     std::unique_ptr<QObject> boxAnswerers_;
 };

@@ -1,5 +1,6 @@
 #include "ContractTest.h"
 #include "platform/Application.h"
+#include "platform/Autostart.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramStarter.h"
 
@@ -152,6 +153,21 @@ TYPED_TEST(ServiceContract, AProgramStartsByItsPathAMissingOneIsNotFoundAndAPlai
     EXPECT_EQ(b.programs().start(b.folder()).status, platform::StartResult::Status::NotFound);
     EXPECT_EQ(b.programs().start(b.readableFile()).status, platform::StartResult::Status::NotExecutable)
         << "readable, without its execute bit";
+}
+
+TYPED_TEST(ServiceContract, TheAutostartEntryIsWrittenReadBackReplacedAndRemoved) {
+    TypeParam b;
+    platform::Autostart& autostart = b.autostart();
+    EXPECT_EQ(autostart.entry(), std::nullopt);
+    EXPECT_TRUE(autostart.remove()) << "nothing there is nothing left";
+    const std::string first = "[Desktop Entry]\nExec=kadrill \"/home/u/朝.alm\"\n";
+    ASSERT_TRUE(autostart.write(first));
+    EXPECT_EQ(autostart.entry(), first);
+    ASSERT_TRUE(autostart.write("[Desktop Entry]\n"));
+    EXPECT_EQ(autostart.entry(), "[Desktop Entry]\n") << "replaced whole, not written over";
+    EXPECT_TRUE(autostart.remove());
+    EXPECT_EQ(autostart.entry(), std::nullopt);
+    EXPECT_FALSE(autostart.programCommand().empty());
 }
 
 TYPED_TEST(ServiceContract, TimersTickWhileTheProgramWaitsForEvents) {

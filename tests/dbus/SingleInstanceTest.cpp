@@ -57,6 +57,10 @@ public:
                     std::lock_guard lock(mutex_);
                     received_.push_back(data);
                 };
+                instance_->opened = [this](const QStringList& uris, const QVariantMap&) {
+                    std::lock_guard lock(mutex_);
+                    opened_.push_back(uris);
+                };
                 outcome_ = instance_->claim();
             },
             Qt::BlockingQueuedConnection);
@@ -72,6 +76,10 @@ public:
         std::lock_guard lock(mutex_);
         return received_;
     }
+    std::vector<QStringList> opened() {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
 
 private:
     QThread thread_;
@@ -80,6 +88,7 @@ private:
     Outcome outcome_ = Outcome::NoBus;
     std::mutex mutex_;
     std::vector<QVariantMap> received_;
+    std::vector<QStringList> opened_;
 };
 
 TEST_F(SingleInstanceTest, ALaterStartHandsItsRequestToTheFirstAndTheFirstKeepsTheName) {
@@ -96,10 +105,12 @@ TEST_F(SingleInstanceTest, ALaterStartHandsItsRequestToTheFirstAndTheFirstKeepsT
     EXPECT_EQ(first.received().front(), launch);
     EXPECT_EQ(ownerOf(secondBus), firstBus.baseService()) << "the later start must not take the name";
 
-    // Again, from another start: each one is handed over.
+    // Again, from another start with a file: it is handed over to be opened.
     SingleInstance third(kId, connect(QStringLiteral("third")), 5s);
-    EXPECT_EQ(third.claim(), Outcome::Forwarded);
-    EXPECT_EQ(first.received().size(), 2U);
+    const QStringList file{QStringLiteral("file:///home/u/%E6%9C%9D%20a.alm")};
+    EXPECT_EQ(third.claim({}, file), Outcome::Forwarded);
+    EXPECT_EQ(first.received().size(), 1U);
+    EXPECT_EQ(first.opened(), std::vector<QStringList>{file});
 }
 
 // (A crashed owner's name goes with its connection; the end-to-end tests kill one.)

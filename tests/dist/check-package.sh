@@ -31,11 +31,13 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $2, $6 }' |
   echo "-rw-r--r-- root/root /usr/share/doc/kadrill/copyright"
   for size in 128 16 22 24 256 32 48 64; do
     echo "-rw-r--r-- root/root /usr/share/icons/hicolor/${size}x$size/apps/$id.png"
+    echo "-rw-r--r-- root/root /usr/share/icons/hicolor/${size}x$size/mimetypes/application-x-kadrill-alarm.png"
   done
   echo "-rw-r--r-- root/root /usr/share/kadrill/help/kadrill.qch"
   echo "-rw-r--r-- root/root /usr/share/kadrill/help/kadrill.qhc"
   echo "-rw-r--r-- root/root /usr/share/man/man1/kadrill.1.gz"
   echo "-rw-r--r-- root/root /usr/share/metainfo/$id.metainfo.xml"
+  echo "-rw-r--r-- root/root /usr/share/mime/packages/$id.xml"
 } | sort -k3 >"$work/expected"
 if ! diff -u "$work/expected" "$work/files"; then
   echo "the package's files differ from the expected ones (- expected, + packed)"

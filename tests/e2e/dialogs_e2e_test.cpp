@@ -112,9 +112,9 @@ protected:
 
     // Starts kadrill on the fake clock and returns its face on the screen; the fake clock
     // starts at about `launched_`.
-    std::optional<FaceGrab> startWatch() {
+    std::optional<FaceGrab> startWatch(const std::vector<std::string>& arguments = {}) {
         launched_ = Clock::now();
-        startKadrill(dialogEnvironment());
+        startKadrill(dialogEnvironment(), arguments);
         const Window w = mainWindow();
         if (w == None || !waitForFace(w))
             return std::nullopt;
@@ -300,21 +300,30 @@ TEST_F(TimeSetDialog, DraggedHandsSetTheClockThroughTheTimeServiceAndARefusalIsS
 
 class AlarmSettingsDialog : public DialogTest {};
 
-TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) {
-    ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
-    // The program the alarm starts writes a line each time it runs, with the startup id
-    // it was given.
-    const TempDir scratch;
-    const auto ran = scratch.path() / "ran";
-    const auto program = scratch.path() / "alarm.sh";
-    std::ofstream(program) << "#!/bin/sh\necho \"ran $DESKTOP_STARTUP_ID\" >> '" << ran.string() << "'\n";
-    std::filesystem::permissions(program, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                              std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                              std::filesystem::perms::others_exec);
-    auto runs = [&] {
+// A program for the alarm to start, which writes a line each time it runs.
+struct CountingProgram {
+    CountingProgram() {
+        // With the startup id it was given, for the window manager to give the focus by.
+        std::ofstream(program) << "#!/bin/sh\necho \"ran $DESKTOP_STARTUP_ID\" >> '" << ran.string() << "'\n";
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                                  std::filesystem::perms::group_exec |
+                                                  std::filesystem::perms::others_read |
+                                                  std::filesystem::perms::others_exec);
+    }
+    int runs() const {
         std::ifstream in(ran);
         return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
-    };
+    }
+    TempDir scratch;
+    std::filesystem::path ran = scratch.path() / "ran";
+    std::filesystem::path program = scratch.path() / "alarm.sh";
+};
+
+TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) {
+    ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
+    const CountingProgram counting;
+    const auto& program = counting.program;
+    auto runs = [&] { return counting.runs(); };
 
     ASSERT_NO_FATAL_FAILURE(startWindowManager());
     const auto watch = startWatch();
@@ -361,7 +370,7 @@ TEST_F(AlarmSettingsDialog, AnArmedProgramAlarmStartsTheProgramAtItsSecondOnce) 
     // Once: the second goes on being checked while it lasts.
     std::this_thread::sleep_for(2s);
     EXPECT_EQ(runs(), 1) << "the program was started more than once";
-    std::ifstream line(ran);
+    std::ifstream line(counting.ran);
     const std::string started{std::istreambuf_iterator<char>(line), {}};
     EXPECT_NE(started.find("_TIME"), std::string::npos)
         << "no startup id for the window manager to give the focus by: " << started;
@@ -458,6 +467,75 @@ TEST_F(AlarmSettingsDialog, SavingOntoAFullDiskIsToldAndLeavesTheOldFileByteForB
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"filler", "old.alm"})) << "a temporary file was left behind";
+}
+
+// An alarm settings file given on the command line, as the desktop's autostart or a file
+// manager starts the watch with one.
+TEST_F(AlarmSettingsDialog, AFileOnTheCommandLineArmsTheWatchWhichFiresAtItsSecond) {
+    ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
+    const CountingProgram counting;
+    constexpr int kDue = kFakeStartSecond + 12;
+    const auto file = counting.scratch.path() / "朝の alarm.alm";
+    std::ofstream(file, std::ios::binary) << "#10:20:12#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << counting.program.string()
+                                          << "\"\r\n\"EOF\"\r\n";
+
+    ASSERT_NO_FATAL_FAILURE(startWindowManager());
+    const auto watch = startWatch({file.string()});
+    ASSERT_TRUE(watch) << "the face is not on the screen" << screenNote("no-face");
+    const auto armed = pollFor<FaceGrab>(kStartTimeout, [&]() -> std::optional<FaceGrab> {
+        auto f = faceOnScreen();
+        return f && face::markLit(f->image, f->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize) ? f : std::nullopt;
+    });
+    EXPECT_TRUE(armed) << "the ♪ mark did not light for the file's armed alarm" << screenNote("unarmed");
+    EXPECT_FALSE(messageBox()) << "a start with a good file asks nothing" << screenNote("message");
+
+    while (reckonedSecondOfDay() < kDue - 1.0)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(counting.runs(), 0) << "the alarm went off before its second";
+    ASSERT_TRUE(pollUntil(6s, [&] { return counting.runs() > 0; }))
+        << "the file's alarm did not start its program" << screenNote("not-fired");
+
+    // 設定(&S) → ﾛｸﾞｲﾝ時に起動(&L): an autostart entry that starts the watch with this file.
+    const auto entry = home_.path() / "config/autostart" / (configured("KADRILL_E2E_APP_ID") + ".desktop");
+    auto chooseLoginItem = [&] {
+        clickFace(watch->origin, face::kBareFace);
+        x_.keyChord({"Alt_L", "s"});
+        std::this_thread::sleep_for(200ms);
+        x_.keyChord({"l"});
+    };
+    chooseLoginItem();
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return std::filesystem::exists(entry); }))
+        << "no autostart entry at " << entry << screenNote("no-entry");
+    std::ifstream in(entry);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(text.find("\nExec=" + binary_ + " \"" + file.string() + "\"\n"), std::string::npos) << text;
+    chooseLoginItem();
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] { return !std::filesystem::exists(entry); }))
+        << "chosen again, the item left the entry" << screenNote("entry-left");
+}
+
+TEST_F(AlarmSettingsDialog, AMalformedFileOnTheCommandLineIsReportedAndTheWatchRunsUnarmed) {
+    ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
+    const TempDir scratch;
+    const auto file = scratch.path() / "cut.alm";
+    std::ofstream(file, std::ios::binary) << "#10:20:12#\r\n#TRUE#\r\n";
+
+    ASSERT_NO_FATAL_FAILURE(startWindowManager());
+    ASSERT_TRUE(startWatch({file.string()})) << "the face is not on the screen" << screenNote("no-face");
+    // The reason, then that nothing was loaded.
+    for (int box = 0; box < 2; ++box) {
+        const auto shown = pollFor<Window>(kStartTimeout, [&] { return messageBox(); });
+        ASSERT_TRUE(shown) << "message " << box + 1 << " of 2 did not appear" << screenNote("no-message");
+        x_.sendDeleteWindow(*shown);
+        ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return messageBox() != shown; })) << "the message box stayed";
+    }
+    const auto main = findMainWindow();
+    ASSERT_TRUE(main);
+    const auto after = waitForFace(*main);
+    ASSERT_TRUE(after);
+    EXPECT_FALSE(face::markLit(after->image, after->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize))
+        << screenshotNote(after->image, "armed");
+    EXPECT_TRUE(app_->running());
 }
 
 // ---------------------------------------------------------------- the fixture's guard

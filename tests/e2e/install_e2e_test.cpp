@@ -107,9 +107,10 @@ protected:
 
     EnvChanges onTheBus() const { return {{"DBUS_SESSION_BUS_ADDRESS", bus_->address()}}; }
 
-    // Another start in the same session, as from the application menu.
-    Process startAgain(EnvChanges extra) const {
-        return Process({binary_}, Process::Options{.env = kadrillEnvironment(std::move(extra)), .quiet = true});
+    // Another start in the same session, as from the application menu or a file manager.
+    Process startAgain(EnvChanges extra, std::vector<std::string> arguments = {}) const {
+        arguments.insert(arguments.begin(), binary_);
+        return Process(arguments, Process::Options{.env = kadrillEnvironment(std::move(extra)), .quiet = true});
     }
 
     // Icons of any program docked in the tray host.
@@ -181,6 +182,36 @@ TEST_F(OneInstance, ASecondStartBringsBackTheWatchHiddenInTheTrayAndEnds) {
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(x_.isViewable(main));
     EXPECT_EQ(dockedIcons(), 1);
+    EXPECT_EQ(shownWatches(), 1);
+}
+
+TEST_F(OneInstance, AFileGivenToASecondStartArmsTheRunningWatch) {
+    const auto file = home_.path() / "three o'clock.alm";
+    std::ofstream(file, std::ios::binary) << "#03:00:00#\r\n#TRUE#\r\n0\r\n\"/bell.wav\"\r\n\"\"\r\n\"EOF\"\r\n";
+    startKadrill(onTheBus());
+    const Window main = mainWindow();
+    ASSERT_NE(main, Window(None));
+    const auto before = waitForFace(main);
+    ASSERT_TRUE(before);
+    ASSERT_FALSE(face::markLit(before->image, before->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize));
+
+    Process second = startAgain(onTheBus(), {file.string()});
+    const auto code = second.waitForExit(handOverLimit());
+    ASSERT_TRUE(code) << "the second start still runs after " << handOverLimit().count() << " ms";
+    EXPECT_EQ(*code, 0);
+    // The running watch confirms the load; once that is closed the ♪ mark shows the alarm.
+    const auto confirmation = pollFor<Window>(kStartTimeout, [&]() -> std::optional<Window> {
+        for (Window w : x_.topLevels("Kadrill", app_->pid()))
+            if (w != main && x_.isViewable(w))
+                return w;
+        return std::nullopt;
+    });
+    ASSERT_TRUE(confirmation) << "the running watch showed no message" << screenshotNote(*x_.grab(x_.root()), "none");
+    x_.sendDeleteWindow(*confirmation);
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] {
+        const auto f = grabFace(main);
+        return f && face::markLit(f->image, f->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize);
+    })) << "the running watch was not armed" << screenshotNote(*x_.grab(x_.root()), "unarmed");
     EXPECT_EQ(shownWatches(), 1);
 }
 
@@ -309,6 +340,8 @@ TEST_F(InstalledTree, TheProgramRunsFromThePrefixWithTheBuildOutOfSight) {
     ASSERT_FALSE(entry.empty()) << "no desktop entry in the prefix";
     EXPECT_NE(entry.find("\nStartupWMClass=" + windowClass + "\n"), std::string::npos)
         << "the window's class is " << windowClass;
+    // Menus hide an entry whose TryExec names no program on the search path.
+    EXPECT_NE(entry.find("\nTryExec=kadrill\n"), std::string::npos) << entry;
 
     // The help comes from the prefix: with no collection found a message box would say so.
     const auto onScreen = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
@@ -339,6 +372,23 @@ TEST_F(InstalledTree, NoInstalledFileNamesTheBuildOrTheSource) {
     EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
 }
 
+TEST_F(InstalledTree, AlarmFilesAreOfTheirOwnTypeAndOpenWithKadrill) {
+    // As the package's installation does, then asked as a file manager asks.
+    const fs::path share = prefix_ / "share";
+    const Ran updated = run("update-mime-database " + shellQuoted((share / "mime").string()));
+    ASSERT_EQ(updated.code, 0) << updated.output;
+    const fs::path file = home_.path() / "morning.alm";
+    std::ofstream(file, std::ios::binary) << "#07:00:00#\r\n#TRUE#\r\n0\r\n\"\"\r\n\"\"\r\n\"EOF\"\r\n";
+    const std::string session = "env -i PATH=/usr/bin:/bin HOME=" + shellQuoted(home_.path().string()) +
+                                " XDG_DATA_HOME=" + shellQuoted((home_.path() / "data").string()) +
+                                " XDG_CONFIG_HOME=" + shellQuoted((home_.path() / "config").string()) +
+                                " XDG_DATA_DIRS=" + shellQuoted(share.string()) + " xdg-mime query ";
+    const Ran type = run(session + "filetype " + shellQuoted(file.string()));
+    EXPECT_EQ(type.output, "application/x-kadrill-alarm\n");
+    const Ran opener = run(session + "default application/x-kadrill-alarm");
+    EXPECT_EQ(opener.output, appId_ + ".desktop\n");
+}
+
 TEST_F(InstalledTree, HelpAndVersionPrintWithoutADisplayAndOtherArgumentsAreRefused) {
     const Ran help = run(headless("--help"));
     EXPECT_EQ(help.code, 0) << help.output;
@@ -358,6 +408,11 @@ TEST_F(InstalledTree, HelpAndVersionPrintWithoutADisplayAndOtherArgumentsAreRefu
                             " " + shellQuoted(binary_) + " --alarm");
     EXPECT_EQ(refused.code, 2) << refused.output;
     EXPECT_NE(refused.output.find("unknown option '--alarm'"), std::string::npos) << refused.output;
+    const Ran twoFiles = run("env DISPLAY=" + x_.displayName() + " QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=" +
+                             shellQuoted(noBus("session")) + " DBUS_SYSTEM_BUS_ADDRESS=" +
+                             shellQuoted(noBus("system")) + " " + shellQuoted(binary_) + " a.alm b.alm");
+    EXPECT_EQ(twoFiles.code, 2) << twoFiles.output;
+    EXPECT_NE(twoFiles.output.find("unexpected argument 'b.alm'"), std::string::npos) << twoFiles.output;
 }
 
 } // namespace

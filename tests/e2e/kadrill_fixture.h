@@ -68,9 +68,10 @@ protected:
     // let it: it runs only with this test's private system bus, where a fake time service
     // writes the calls down, and where nothing it starts can hold CAP_SYS_TIME. Otherwise
     // the test fails and nothing is started.
-    void startKadrill(EnvChanges extra = {}) {
+    void startKadrill(EnvChanges extra = {}, const std::vector<std::string>& arguments = {}) {
         std::vector<std::string> argv = launcher_;
         argv.push_back(binary_);
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
         EnvChanges env = kadrillEnvironment(std::move(extra));
         if (const std::string why = launchRefusal(env); !why.empty())
             GTEST_FAIL() << "kadrill not started: " << why;

@@ -70,7 +70,7 @@ private slots:
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         platform = std::make_unique<Platform>(Platform{desk->windows, clock, desk->tray, desk->media, desk->messages,
                                                        desk->help, desk->app, desk->files, desk->fileDialogs,
-                                                       desk->programs, desk->keys, timeSetter});
+                                                       desk->programs, desk->keys, timeSetter, desk->autostart});
         clock.setTimeOfDay(12, 0, 0, 300);
         timer = std::make_unique<ramen::NoodleTimer>(*platform, fields);
         timer->Show();

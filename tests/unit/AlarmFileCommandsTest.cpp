@@ -94,6 +94,7 @@ TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCop
     EXPECT_EQ(saved(path("morning.alm")), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kSaved)}));
     EXPECT_EQ(SettingsOf(live), before) << "saving commits nothing";
+    EXPECT_EQ(commands.lastFile(), path("morning.alm"));
 }
 
 TEST_F(AlarmFileCommandsTest, SaveCancelledInTheDialogSaysNothing) {
@@ -299,6 +300,49 @@ TEST_F(AlarmFileCommandsTest, AMalformedFileChangesNothingAndSaysNothing) {
     EXPECT_EQ(commands.Load(), std::nullopt);
     EXPECT_TRUE(desk.messages.shown().empty());
     EXPECT_EQ(SettingsOf(live), before);
+}
+
+} // namespace
+} // namespace kadrill::alarm
+
+namespace kadrill::alarm {
+namespace {
+
+TEST_F(AlarmFileCommandsTest, AFileChosenOutsideTheDialogIsToldAsItsSourceNeeds) {
+    using Source = AlarmFileCommands::Source;
+    const std::string good = path("good.alm");
+    const std::string bad = path("bad.alm");
+    ASSERT_EQ(SaveAlmFile(good, Edited()), SaveOutcome::Saved);
+    desk.files.addReadableFile(good);
+    existing(bad, "#06:45:00#\r\n");
+    const auto notAlarmFile = std::tuple<std::string, MessageIcon, MessageButtons>{
+        "指定されたﾌｧｲﾙはｱﾗｰﾑの設定ﾌｧｲﾙとして読込めません。", MessageIcon::Exclamation, MessageButtons::Ok};
+    using Lines = std::vector<std::tuple<std::string, MessageIcon, MessageButtons>>;
+    const struct {
+        Source source;
+        bool malformed;
+        Lines said;
+    } rows[] = {
+        {Source::Dialog, false, {Info(kLoaded)}},
+        {Source::Dialog, true, {}},
+        {Source::StartUp, false, {}},
+        {Source::StartUp, true, {notAlarmFile, Info(kLoadCancelled)}},
+        {Source::Handed, false, {Info(kLoaded)}},
+        {Source::Handed, true, {notAlarmFile, Info(kLoadCancelled)}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "source " << static_cast<int>(row.source) << ", malformed "
+                                        << row.malformed);
+        const std::vector<Shown> earlier = desk.messages.shown();
+        ApplySettings(live, before);
+        AlarmFileCommands fresh{desk.platform, live};
+        EXPECT_EQ(fresh.LoadFrom(row.malformed ? bad : good, row.source).has_value(), !row.malformed);
+        const std::vector<Shown> now(desk.messages.shown().begin() + static_cast<std::ptrdiff_t>(earlier.size()),
+                                     desk.messages.shown().end());
+        EXPECT_EQ(Said(now), row.said);
+        EXPECT_EQ(SettingsOf(live), row.malformed ? before : Edited());
+        EXPECT_EQ(fresh.lastFile(), row.malformed ? "" : good);
+    }
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "WatchTestSupport.h"
+#include "alarm/AlmFile.h"
+#include "mainwin/AutostartEntry.h"
 #include "platform/Controls.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 
 namespace kadrill::test {
@@ -96,7 +100,7 @@ TEST(Startup, MenuBarHoldsTheOptionsUncheckedAndEnabled) {
     }
     EXPECT_EQ(menus["表示(&V)"],
               (std::vector<std::string>{"12時間表示(&W)", "全ての文字を表示(&A)", "-", "ﾒﾆｭｰﾊﾞｰを隠す(&H)"}));
-    EXPECT_EQ(menus["設定(&S)"], (std::vector<std::string>{"時刻の設定(&T)", "ｱﾗｰﾑの設定(&A)"}));
+    EXPECT_EQ(menus["設定(&S)"], (std::vector<std::string>{"時刻の設定(&T)", "ｱﾗｰﾑの設定(&A)", "ﾛｸﾞｲﾝ時に起動(&L)"}));
     EXPECT_EQ(menus.size(), 4U);
 }
 
@@ -122,6 +126,102 @@ TEST(Startup, RunsWithoutANotificationArea) {
     EXPECT_EQ(ReadDigits(main.face(), watch::kLitGreen), "120000");
     dynamic_cast<MemoryWindow&>(main.window()).close();
     EXPECT_EQ(desk.app.quitCount(), 1);
+}
+
+// An .alm file on disk that the desktop reports readable; removed with the fixture.
+struct AlarmFileOnDisk {
+    explicit AlarmFileOnDisk(MainFixture& f) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kadrill-open-XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
+        path = (dir / "朝 100%.alm").string();
+        f.desk.files.addReadableFile(path);
+    }
+    ~AlarmFileOnDisk() { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir;
+    std::string path;
+};
+
+TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBlinksIt) {
+    MainFixture f;
+    AlarmFileOnDisk file(f);
+    alarm::AlarmSettings armed;
+    armed.time = 7 * 3600;
+    armed.enabled = true;
+    armed.soundFile = "/home/user/bell.wav";
+    ASSERT_EQ(alarm::SaveAlmFile(file.path, armed), alarm::SaveOutcome::Saved);
+
+    using Source = alarm::AlarmFileCommands::Source;
+    f.main.OpenAlarmFile(file.path, Source::StartUp);
+    EXPECT_TRUE(f.state.alarm.AlarmEnabled);
+    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "no OK follows to light it";
+    EXPECT_EQ(f.main.digital()->face().AlarmOn->foreColor(), watch::kLitGreen);
+    EXPECT_TRUE(f.desk.messages.shown().empty()) << "no confirmation at start";
+
+    armed.enabled = false;
+    ASSERT_EQ(alarm::SaveAlmFile(file.path, armed), alarm::SaveOutcome::Saved);
+    f.state.alarm.AlarmInProgress = true;
+    f.main.OpenAlarmFile(file.path, Source::Handed);
+    EXPECT_FALSE(f.state.alarm.AlarmEnabled);
+    EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "the running action's blink owns the mark";
+}
+
+TEST(Startup, TheLoginItemWritesAnEntryForTheLastFileAndTakesItAwayAgain) {
+    MainFixture f;
+    platform::MenuItem* item = f.main.mnuSetAutostart;
+    constexpr const char* kSaveFirst =
+        "ﾛｸﾞｲﾝ時に読込むｱﾗｰﾑ設定ﾌｧｲﾙがありません。先に「設定の保存」でｱﾗｰﾑの設定を保存してください。";
+    constexpr const char* kFailed = "ﾛｸﾞｲﾝ時の起動を設定できませんでした。";
+
+    // No file yet: the user is asked to save one first.
+    ASSERT_TRUE(Choose(item));
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(f.desk.autostart.entry());
+    ASSERT_EQ(f.desk.messages.shown().size(), 1U);
+    EXPECT_EQ(f.desk.messages.shown().back().text, kSaveFirst);
+
+    AlarmFileOnDisk file(f);
+    ASSERT_EQ(alarm::SaveAlmFile(file.path, {}), alarm::SaveOutcome::Saved);
+    f.main.OpenAlarmFile(file.path, alarm::AlarmFileCommands::Source::StartUp);
+    f.desk.autostart.failWrites = true;
+    ASSERT_TRUE(Choose(item));
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_EQ(f.desk.messages.shown().back().text, kFailed);
+
+    f.desk.autostart.failWrites = false;
+    ASSERT_TRUE(Choose(item));
+    EXPECT_TRUE(item->isChecked());
+    ASSERT_TRUE(f.desk.autostart.entry());
+    EXPECT_EQ(*f.desk.autostart.entry(), mainwin::AutostartEntryText("kadrill", file.path));
+    EXPECT_EQ(f.desk.messages.shown().size(), 2U);
+
+    ASSERT_TRUE(Choose(item));
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(f.desk.autostart.entry());
+
+    // A later start finds the entry and shows it checked.
+    ASSERT_TRUE(f.desk.autostart.write("[Desktop Entry]\n"));
+    mainwin::CMain again(f.desk.platform, f.state);
+    again.Start();
+    EXPECT_TRUE(again.mnuSetAutostart->isChecked());
+}
+
+TEST(Startup, AnArgumentReachesTheProgramFromAnExecKeyUnchanged) {
+    const struct {
+        const char* argument;
+        const char* exec;
+    } rows[] = {
+        {"/home/user/alarm.alm", "/home/user/alarm.alm"},
+        {"/home/user/朝の アラーム.alm", R"("/home/user/朝の アラーム.alm")"},
+        {"/tmp/100%.alm", R"("/tmp/100%%.alm")"},
+        {R"(/tmp/say "hi".alm)", R"("/tmp/say \\"hi\\".alm")"},
+        {R"(/tmp/back\slash.alm)", R"("/tmp/back\\\\slash.alm")"},
+        {"/tmp/$HOME `id`.alm", R"("/tmp/\\$HOME \\`id\\`.alm")"},
+        {"/tmp/it's;~.alm", R"("/tmp/it's;~.alm")"},
+        {"/tmp/two\nlines.alm", R"("/tmp/two\nlines.alm")"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(mainwin::DesktopExecArgument(row.argument), row.exec) << row.argument;
+    }
 }
 
 TEST(Shutdown, ClosesTheSoundDeviceRemovesTheIconAndEndsTheProgram) {

@@ -14,15 +14,17 @@ const QString kInterface = QStringLiteral("org.freedesktop.Application");
 const QString kServiceUnknown = QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
 const QString kNameHasNoOwner = QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
 
-// The part of the desktop's application interface that a program without documents or
-// actions has: Activate. Other methods are answered as unknown by Qt.
+using Opened = std::function<void(const QStringList&, const QVariantMap&)>;
+
+// The part of the desktop's application interface that a program with documents but
+// without actions has: Activate and Open. Other methods are answered as unknown by Qt.
 class ApplicationAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 
 public:
-    ApplicationAdaptor(QObject* parent, const std::function<void(const QVariantMap&)>& activated)
-        : QDBusAbstractAdaptor(parent), activated_(activated) {}
+    ApplicationAdaptor(QObject* parent, const std::function<void(const QVariantMap&)>& activated, const Opened& opened)
+        : QDBusAbstractAdaptor(parent), activated_(activated), opened_(opened) {}
 
 public Q_SLOTS:
     void Activate(const QVariantMap& platformData) {
@@ -30,9 +32,15 @@ public Q_SLOTS:
             activated_(platformData);
         }
     }
+    void Open(const QStringList& uris, const QVariantMap& platformData) {
+        if (opened_) {
+            opened_(uris, platformData);
+        }
+    }
 
 private:
     const std::function<void(const QVariantMap&)>& activated_;
+    const Opened& opened_;
 };
 
 } // namespace
@@ -60,13 +68,13 @@ QString SingleInstance::objectPath(const QString& appId) {
     return path;
 }
 
-SingleInstance::Outcome SingleInstance::claim(const QVariantMap& platformData) {
+SingleInstance::Outcome SingleInstance::claim(const QVariantMap& platformData, const QStringList& uris) {
     if (!bus_.isConnected()) {
         return Outcome::NoBus;
     }
     // In place before the name is ours: a start right after that must find someone home.
     object_ = std::make_unique<QObject>();
-    new ApplicationAdaptor(object_.get(), activated);
+    new ApplicationAdaptor(object_.get(), activated, opened);
     if (!bus_.registerObject(objectPath(appId_), object_.get(), QDBusConnection::ExportAdaptors)) {
         error_ = QStringLiteral("cannot offer %1 on the session bus").arg(objectPath(appId_));
         object_.reset();
@@ -91,7 +99,7 @@ SingleInstance::Outcome SingleInstance::claim(const QVariantMap& platformData) {
             owner_ = true;
             return Outcome::First;
         }
-        switch (askOwner(platformData)) {
+        switch (askOwner(platformData, uris)) {
         case Call::Answered:
             giveUpObject();
             return Outcome::Forwarded;
@@ -107,10 +115,13 @@ SingleInstance::Outcome SingleInstance::claim(const QVariantMap& platformData) {
     return Outcome::NoAnswer;
 }
 
-SingleInstance::Call SingleInstance::askOwner(const QVariantMap& platformData) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(appId_, objectPath(appId_), kInterface, QStringLiteral("Activate"));
+SingleInstance::Call SingleInstance::askOwner(const QVariantMap& platformData, const QStringList& uris) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        appId_, objectPath(appId_), kInterface, uris.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("Open"));
     call.setAutoStartService(false);
+    if (!uris.isEmpty()) {
+        call << uris;
+    }
     call << platformData;
     const QDBusMessage answer = bus_.call(call, QDBus::Block, static_cast<int>(answerTimeout_.count()));
     if (answer.type() == QDBusMessage::ReplyMessage) {

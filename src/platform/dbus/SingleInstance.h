@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <chrono>
@@ -12,8 +13,8 @@ namespace kadrill::platform::dbus {
 
 /// One Kadrill per desktop session, so that there is one clock, one notification-area icon
 /// and one alarm. The first start owns the program's well-known name on the session bus
-/// and answers org.freedesktop.Application.Activate there; a later start calls that and
-/// ends. The bus takes the name away with the owner's connection, so a Kadrill that
+/// and answers org.freedesktop.Application.Activate and Open there; a later start calls
+/// one of them and ends. The bus takes the name away with the owner's connection, so a Kadrill that
 /// crashed leaves nothing behind that would stop the next start.
 class SingleInstance {
 public:
@@ -37,23 +38,26 @@ public:
     /// Gives the name back.
     ~SingleInstance();
 
-    /// Takes the name, or hands this start to the Kadrill that has it. `platformData` goes
-    /// with the request (the launcher's startup id, for instance). Call once, before the
-    /// event loop runs: requests that arrive meanwhile wait for it.
-    Outcome claim(const QVariantMap& platformData = {});
+    /// Takes the name, or hands this start to the Kadrill that has it: to be opened there
+    /// when `uris` names files, else to come forward. `platformData` goes with the request
+    /// (the launcher's startup id, for instance). Call once, before the event loop runs:
+    /// requests that arrive meanwhile wait for it.
+    Outcome claim(const QVariantMap& platformData = {}, const QStringList& uris = {});
 
     /// What went wrong, in English, for NoAnswer (and for a bus that refused the name).
     const QString& error() const { return error_; }
 
     /// Runs from the event loop each time a later start asks, with the data it sent.
     std::function<void(const QVariantMap& platformData)> activated;
+    /// Runs from the event loop each time a later start hands over files (URIs).
+    std::function<void(const QStringList& uris, const QVariantMap& platformData)> opened;
 
     /// The object path for an id: "io.github.kadrill.Kadrill" → "/io/github/kadrill/Kadrill".
     static QString objectPath(const QString& appId);
 
 private:
     enum class Call { Answered, NoOwner, NoAnswer };
-    Call askOwner(const QVariantMap& platformData);
+    Call askOwner(const QVariantMap& platformData, const QStringList& uris);
 
     QString appId_;
     QDBusConnection bus_;

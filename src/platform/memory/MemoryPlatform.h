@@ -32,7 +32,9 @@ public:
     MemoryProgramStarter programs;
     MemoryKeySender keys;
     MemorySystemTimeSetter timeSetter{loop};
-    Platform platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys, timeSetter};
+    MemoryAutostart autostart;
+    Platform platform{windows, clock,       tray,     media, messages,   help,     app,
+                      files,   fileDialogs, programs, keys,  timeSetter, autostart};
 };
 
 } // namespace kadrill::platform::memory

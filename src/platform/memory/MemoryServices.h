@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/Autostart.h"
 #include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Help.h"
@@ -181,6 +182,30 @@ private:
     std::optional<std::size_t> free_;
     std::string documents_ = "/home/user/Documents";
     int inPlaceWrites_ = 0;
+};
+
+/// The autostart entry kept in memory; a write can be made to fail, as on a folder the
+/// user may not write in.
+class MemoryAutostart final : public Autostart {
+public:
+    std::optional<std::string> entry() const override { return entry_; }
+    bool write(const std::string& text) override {
+        if (failWrites) {
+            return false;
+        }
+        entry_ = text;
+        return true;
+    }
+    bool remove() override {
+        entry_.reset();
+        return true;
+    }
+    std::string programCommand() const override { return "kadrill"; }
+
+    bool failWrites = false;
+
+private:
+    std::optional<std::string> entry_;
 };
 
 /// File dialogs answered from a script: each call takes the next name (empty = cancelled).

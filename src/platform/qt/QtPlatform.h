@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QtApplication.h"
+#include "QtAutostart.h"
 #include "QtDispatcher.h"
 #include "QtFileDialogs.h"
 #include "QtFileSystem.h"
@@ -22,8 +23,9 @@ namespace kadrill::platform::qt {
 class QtPlatform {
 public:
     explicit QtPlatform(SystemTimeSetter& timeSetter)
-        : windows(dispatcher), tray(dispatcher), app(dispatcher),
-          platform{windows, clock, tray, media, messages, help, app, files, fileDialogs, programs, keys, timeSetter} {}
+        : windows(dispatcher), tray(dispatcher),
+          app(dispatcher), platform{windows, clock,       tray,     media, messages,   help,     app,
+                                    files,   fileDialogs, programs, keys,  timeSetter, autostart} {}
 
     QtDispatcher dispatcher;
     QtWindowSystem windows;
@@ -38,6 +40,7 @@ public:
     QtFileDialogs fileDialogs;
     QtProgramStarter programs;
     x11::XTestKeySender keys;
+    QtAutostart autostart;
     Platform platform;
 };
 
