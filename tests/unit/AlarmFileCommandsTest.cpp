@@ -302,18 +302,11 @@ TEST_F(AlarmFileCommandsTest, AMalformedFileChangesNothingAndSaysNothing) {
     EXPECT_EQ(SettingsOf(live), before);
 }
 
-} // namespace
-} // namespace kadrill::alarm
-
-namespace kadrill::alarm {
-namespace {
-
 TEST_F(AlarmFileCommandsTest, AFileChosenOutsideTheDialogIsToldAsItsSourceNeeds) {
     using Source = AlarmFileCommands::Source;
     const std::string good = path("good.alm");
     const std::string bad = path("bad.alm");
-    ASSERT_EQ(SaveAlmFile(good, Edited()), SaveOutcome::Saved);
-    desk.files.addReadableFile(good);
+    ASSERT_EQ(SaveAlmFile(desk.files, good, Edited()), SaveOutcome::Saved);
     existing(bad, "#06:45:00#\r\n");
     const auto notAlarmFile = std::tuple<std::string, MessageIcon, MessageButtons>{
         "指定されたﾌｧｲﾙはｱﾗｰﾑの設定ﾌｧｲﾙとして読込めません。", MessageIcon::Exclamation, MessageButtons::Ok};

@@ -128,17 +128,11 @@ TEST(Startup, RunsWithoutANotificationArea) {
     EXPECT_EQ(desk.app.quitCount(), 1);
 }
 
-// An .alm file on disk that the desktop reports readable; removed with the fixture.
+// An .alm file in the in-memory desktop, with a name that needs quoting in an Exec key.
 struct AlarmFileOnDisk {
-    explicit AlarmFileOnDisk(MainFixture& f) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kadrill-open-XXXXXX").string();
-        dir = ::mkdtemp(pattern.data());
-        path = (dir / "朝 100%.alm").string();
-        f.desk.files.addReadableFile(path);
-    }
-    ~AlarmFileOnDisk() { std::filesystem::remove_all(dir); }
-    std::filesystem::path dir;
-    std::string path;
+    explicit AlarmFileOnDisk(MainFixture& f) : files(f.desk.files) {}
+    platform::memory::MemoryFileSystem& files;
+    std::string path = "/home/user/朝 100%.alm";
 };
 
 TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBlinksIt) {
@@ -148,7 +142,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     armed.time = 7 * 3600;
     armed.enabled = true;
     armed.soundFile = "/home/user/bell.wav";
-    ASSERT_EQ(alarm::SaveAlmFile(file.path, armed), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
 
     using Source = alarm::AlarmFileCommands::Source;
     f.main.OpenAlarmFile(file.path, Source::StartUp);
@@ -158,7 +152,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     EXPECT_TRUE(f.desk.messages.shown().empty()) << "no confirmation at start";
 
     armed.enabled = false;
-    ASSERT_EQ(alarm::SaveAlmFile(file.path, armed), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
     f.state.alarm.AlarmInProgress = true;
     f.main.OpenAlarmFile(file.path, Source::Handed);
     EXPECT_FALSE(f.state.alarm.AlarmEnabled);
@@ -180,7 +174,7 @@ TEST(Startup, TheLoginItemWritesAnEntryForTheLastFileAndTakesItAwayAgain) {
     EXPECT_EQ(f.desk.messages.shown().back().text, kSaveFirst);
 
     AlarmFileOnDisk file(f);
-    ASSERT_EQ(alarm::SaveAlmFile(file.path, {}), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, {}), alarm::SaveOutcome::Saved);
     f.main.OpenAlarmFile(file.path, alarm::AlarmFileCommands::Source::StartUp);
     f.desk.autostart.failWrites = true;
     ASSERT_TRUE(Choose(item));
