@@ -144,6 +144,30 @@ TEST_F(MutterDesktop, MinimisedWithoutANotificationAreaItStaysOnTheTaskBarAndASe
     EXPECT_EQ(x_.topLevels("Kadrill", app_->pid()).size(), 1u) << "one watch";
 }
 
+// With no X display at all the watch is a Wayland client of its own, and says nothing on
+// stderr in normal use: not at start, not when a second start brings it forward.
+TEST_F(MutterDesktop, WithoutAnXDisplayItRunsOnWaylandQuietly) {
+    const TempDir scratch;
+    const auto errors = scratch.path() / "stderr";
+    launcher_ = {"sh", "-c", "exec \"$0\" 2>>'" + errors.string() + "'"};
+    const EnvChanges wayland = {{"DISPLAY", std::nullopt}, {"XAUTHORITY", std::nullopt}};
+    startKadrill(inSession(wayland));
+    std::this_thread::sleep_for(3s);
+    ASSERT_TRUE(app_->running()) << "kadrill ended";
+    EXPECT_TRUE(x_.topLevels("Kadrill", app_->pid()).empty()) << "it went through XWayland";
+
+    std::vector<std::string> argv = launcher_;
+    argv.push_back(binary_);
+    Process second(argv, Process::Options{.env = kadrillEnvironment(inSession(wayland))});
+    const auto code = second.waitForExit(kStartTimeout);
+    ASSERT_TRUE(code) << "the second start did not end";
+    EXPECT_EQ(*code, 0) << "the second start did not hand over to the first";
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(app_->running());
+    std::ifstream in(errors);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "");
+}
+
 // Where the alarm's controls are, in client pixels of the dialog (twips / 15).
 namespace alarm_dialog {
 constexpr face::Point kHourBox{36, 250};

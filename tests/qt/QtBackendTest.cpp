@@ -208,6 +208,18 @@ private slots:
         QCOMPARE(mark.text(), std::string("♪"));
     }
 
+    // Off X11 (here offscreen, as on Wayland) a minimise cannot be taken back once the
+    // window is shown with it: brought back from hiding, it comes back unminimised.
+    void aWindowHiddenMinimisedIsShownNormalOffX11() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        window->setWindowState(WindowState::Minimized);
+        window->hide();
+        window->show();
+        QCOMPARE(window->windowState(), WindowState::Normal);
+        QVERIFY(window->isVisible());
+    }
+
     // A started program is steered to X11 only where an X display is at hand: steered
     // without one, or stripped of its only display, it could open no window at all.
     void programEnvironment_data() {

@@ -43,8 +43,11 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
                          }
                      });
     id_ = record.id;
-    // Shown even without a tray host now: Qt puts the icon in as soon as one appears.
-    icon_->show();
+    // Shown even without a tray host now: Qt puts the icon in as soon as one appears. Not
+    // so off X11, where Qt's only fallback is the X11 tray, which cannot work there.
+    if (QGuiApplication::platformName() == QLatin1String("xcb") || QSystemTrayIcon::isSystemTrayAvailable()) {
+        icon_->show();
+    }
     return isAvailable();
 }
 

@@ -98,7 +98,15 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::show() { top_->show(); }
+void QtWindow::show() {
+    // A Wayland client cannot take a minimise back (the protocol has no request for it):
+    // a hidden window shown with its minimised state would stay out of sight, and only a
+    // second attempt would bring it. X11 keeps the state across the hide, as it should.
+    if (!top_->isVisible() && QGuiApplication::platformName() != QLatin1String("xcb")) {
+        top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
+    }
+    top_->show();
+}
 
 void QtWindow::hide() { top_->hide(); }
 
