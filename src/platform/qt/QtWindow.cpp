@@ -7,6 +7,7 @@
 #include "QtDispatcher.h"
 #include "QtSurface.h"
 #include "QtTimer.h"
+#include "platform/x11/DevicePlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,6 +21,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
+
+#include <cmath>
+#include <utility>
 
 namespace kadrill::platform::qt {
 
@@ -106,6 +110,23 @@ void QtWindow::show() {
         top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
     }
     top_->show();
+    // A window without a frame is where it asks to be whatever the window manager makes of
+    // the request; one with a frame waits until it is placed (the Move event below).
+    if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        placeExactly();
+    }
+}
+
+void QtWindow::placeExactly() {
+    // Once the window manager has placed the window (its frame known), and only once.
+    if (const auto frame = std::exchange(pendingDevicePosition_, std::nullopt)) {
+        // Just mapped again, the frame may not be known yet: it is the one it had.
+        const QPoint margin = deviceFrameMargin();
+        const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
+        if (x11::ScreenOrigin(top_->winId()) != client) {
+            (void)x11::MoveClientTo(top_->winId(), client);
+        }
+    }
 }
 
 void QtWindow::hide() { top_->hide(); }
@@ -127,9 +148,51 @@ void QtWindow::requestAttention() {
     QApplication::alert(top_.get(), 0);
 }
 
-Point QtWindow::position() const { return toTwips(top_->pos()); }
+namespace {
 
-void QtWindow::setPosition(Point topLeft) { top_->move(toPixels(topLeft.x), toPixels(topLeft.y)); }
+bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+// Twips and device pixels at the window's scale, each rounded once: a position and an
+// offset read this way add up to the device pixel they came from.
+Point deviceToTwips(QPoint device, qreal ratio) {
+    return {static_cast<int>(std::lround(device.x() * kTwipsPerPixel / ratio)),
+            static_cast<int>(std::lround(device.y() * kTwipsPerPixel / ratio))};
+}
+
+QPoint twipsToDevice(Point twips, qreal ratio) {
+    return {static_cast<int>(std::lround(twips.x * ratio / kTwipsPerPixel)),
+            static_cast<int>(std::lround(twips.y * ratio / kTwipsPerPixel))};
+}
+
+QPoint logicalToDevice(QPoint logical, qreal ratio) {
+    return {static_cast<int>(std::lround(logical.x() * ratio)), static_cast<int>(std::lround(logical.y() * ratio))};
+}
+
+} // namespace
+
+QPoint QtWindow::deviceFrameMargin() const {
+    return logicalToDevice(top_->geometry().topLeft() - top_->frameGeometry().topLeft(), top_->devicePixelRatioF());
+}
+
+Point QtWindow::position() const {
+    if (onX11() && top_->isVisible()) {
+        if (const auto client = x11::ScreenOrigin(top_->winId())) {
+            return deviceToTwips(*client - deviceFrameMargin(), top_->devicePixelRatioF());
+        }
+    }
+    return toTwips(top_->pos());
+}
+
+void QtWindow::setPosition(Point topLeft) {
+    top_->move(toPixels(topLeft.x), toPixels(topLeft.y));
+    // Qt's own pixels reach only some device pixels at a fractional or double scale.
+    if (onX11()) {
+        pendingDevicePosition_ = twipsToDevice(topLeft, top_->devicePixelRatioF());
+        if (top_->isVisible()) {
+            placeExactly();
+        }
+    }
+}
 
 Rect QtWindow::frameRect() const { return toTwips(top_->frameGeometry()); }
 
@@ -137,8 +200,12 @@ void QtWindow::noteClientOffset() const {
     if (!top_->isVisible()) {
         return;
     }
-    const QPoint frame = top_->geometry().topLeft() - top_->frameGeometry().topLeft();
-    clientOffset_ = toTwips(frame + surface_->mapTo(top_.get(), QPoint(0, 0)));
+    const qreal ratio = top_->devicePixelRatioF();
+    const QPoint margin = deviceFrameMargin();
+    if (!margin.isNull()) {
+        knownFrameMargin_ = margin;
+    }
+    clientOffset_ = deviceToTwips(margin + logicalToDevice(surface_->mapTo(top_.get(), QPoint(0, 0)), ratio), ratio);
 }
 
 std::optional<Point> QtWindow::clientOffset() const {
@@ -241,6 +308,10 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
     case QEvent::Show: {
         const bool result = base();
         noteClientOffset();
+        // Mapped and placed by the window manager in Qt's own pixels: now to the device pixel.
+        if (event->type() == QEvent::Move && top_->isVisible()) {
+            placeExactly();
+        }
         return result;
     }
     case QEvent::KeyPress:
