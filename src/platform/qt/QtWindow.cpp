@@ -33,6 +33,9 @@ namespace {
 // only after the program has shown the window again; such a late report is no request
 // of the user's. No person minimises a window this soon after bringing it back.
 constexpr qint64 kLateMinimiseReportMs = 750;
+// How long after being placed a window may still be put right to the device pixel: later
+// moves are the user's (a drag by the title bar), which nothing undoes.
+constexpr qint64 kExactPlacementMs = 1000;
 
 template <class Base> class TopLevelWidget final : public Base {
 public:
@@ -110,6 +113,7 @@ void QtWindow::show() {
         top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
     }
     top_->show();
+    sincePlaced_.start();
     // A window without a frame is where it asks to be whatever the window manager makes of
     // the request; one with a frame waits until it is placed (the Move event below).
     if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
@@ -119,7 +123,8 @@ void QtWindow::show() {
 
 void QtWindow::placeExactly() {
     // Once the window manager has placed the window (its frame known), and only once.
-    if (const auto frame = std::exchange(pendingDevicePosition_, std::nullopt)) {
+    const auto frame = std::exchange(pendingDevicePosition_, std::nullopt);
+    if (frame && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
         // Just mapped again, the frame may not be known yet: it is the one it had.
         const QPoint margin = deviceFrameMargin();
         const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
@@ -188,6 +193,7 @@ void QtWindow::setPosition(Point topLeft) {
     // Qt's own pixels reach only some device pixels at a fractional or double scale.
     if (onX11()) {
         pendingDevicePosition_ = twipsToDevice(topLeft, top_->devicePixelRatioF());
+        sincePlaced_.start();
         if (top_->isVisible()) {
             placeExactly();
         }

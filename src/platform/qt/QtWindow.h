@@ -73,6 +73,8 @@ private:
     mutable std::optional<Point> clientOffset_;
     /// Where a hidden window goes when shown, in device pixels (X11).
     std::optional<QPoint> pendingDevicePosition_;
+    /// Since the last placing or showing: how late a placement may still be put right.
+    QElapsedTimer sincePlaced_;
     /// The frame's margin as last seen, device pixels; null while never seen or none.
     mutable QPoint knownFrameMargin_;
     /// Since the program last restored the window from minimised.
