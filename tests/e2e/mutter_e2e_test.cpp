@@ -224,7 +224,10 @@ TEST_F(MutterDesktop, TheAlarmsKeysReachAGtkProgramItStarted) {
     typeInto(kSecondBox, std::to_string(at.tm_sec));
     const std::string filled = screenNote(*dialog, "filled");
     clickAt(*dialog, kOk);
-    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.findTopLevel("ｱﾗｰﾑの設定", app_->pid(), {100, 100}); }))
+    ASSERT_TRUE(pollUntil(kStartTimeout,
+                          [&] {
+                              return !x_.findTopLevel("ｱﾗｰﾑの設定", app_->pid(), {100, 100});
+                          }))
         << "OK left the dialog open" << filled;
     ASSERT_LT(std::time(nullptr), due) << "the test was too slow to set the alarm ahead of its time";
 

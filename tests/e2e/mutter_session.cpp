@@ -162,8 +162,8 @@ EnvChanges MutterSession::sessionEnvironment() const {
 }
 
 MutterSession& sharedMutter() {
-    static MutterSession session(std::getenv("KADRILL_E2E_SESSION_BUS_CONFIG") ? std::getenv("KADRILL_E2E_SESSION_BUS_CONFIG")
-                                                                               : "");
+    static MutterSession session(
+        std::getenv("KADRILL_E2E_SESSION_BUS_CONFIG") ? std::getenv("KADRILL_E2E_SESSION_BUS_CONFIG") : "");
     return session;
 }
 

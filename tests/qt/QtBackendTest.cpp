@@ -1,6 +1,6 @@
+#include "NoTimeSetter.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
-#include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtSurface.h"
@@ -226,9 +226,12 @@ private slots:
         QTest::addColumn<QString>("wayland");
         QTest::addColumn<QString>("x11");
         QTest::addColumn<bool>("steered");
-        QTest::newRow("both") << "wayland-0" << ":1" << true;
-        QTest::newRow("wayland alone") << "wayland-0" << "" << false;
-        QTest::newRow("x11 alone") << "" << ":1" << false;
+        QTest::newRow("both") << "wayland-0"
+                              << ":1" << true;
+        QTest::newRow("wayland alone") << "wayland-0"
+                                       << "" << false;
+        QTest::newRow("x11 alone") << ""
+                                   << ":1" << false;
     }
     void programEnvironment() {
         QFETCH(QString, wayland);

@@ -25,9 +25,8 @@ std::optional<QPoint> ScreenOrigin(WId window) {
         return std::nullopt;
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_translate_coordinates_reply_t* reply =
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, static_cast<xcb_window_t>(window), root, 0, 0),
-                                        nullptr);
+    xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, static_cast<xcb_window_t>(window), root, 0, 0), nullptr);
     if (reply == nullptr) {
         return std::nullopt;
     }
@@ -50,13 +49,13 @@ bool MoveClientTo(WId window, QPoint devicePos) {
     const bool framed = tree->parent != root;
     std::free(tree);
     if (!framed) {
-        const std::uint32_t xy[] = {static_cast<std::uint32_t>(devicePos.x()), static_cast<std::uint32_t>(devicePos.y())};
+        const std::uint32_t xy[] = {static_cast<std::uint32_t>(devicePos.x()),
+                                    static_cast<std::uint32_t>(devicePos.y())};
         xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
     } else {
         constexpr std::uint32_t kStaticGravity = 10, kHasX = 1u << 8, kHasY = 1u << 9, kFromApplication = 1u << 12;
         const char name[] = "_NET_MOVERESIZE_WINDOW";
-        xcb_intern_atom_reply_t* atom =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
         if (atom == nullptr) {
             return false;
         }
