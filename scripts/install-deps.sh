@@ -23,6 +23,9 @@ packages=(
   openbox clang libclang-rt-14-dev
   # the key-sending tests switch keyboard layouts in their own Xvfb
   x11-xkb-utils
+  # GNOME's compositor for the end-to-end tests on Wayland (headless, with XWayland), and a
+  # GTK program there for the alarm's keys; Qt's Wayland platform for sessions without X
+  mutter xwayland zenity qt6-wayland
   # benchmark: the reference clock and the repaint watcher
   x11-apps libxdamage-dev xdotool
   # setting the clock: its tests start a private message bus with a fake time service,

@@ -5,6 +5,7 @@
 #include "platform/Controls.h"
 #include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/KeySender.h"
 #include "platform/MessageBoxes.h"
 #include "timeset/DialMath.h"
 
@@ -92,7 +93,13 @@ void AlarmDialog::buildControls() {
     Label3 = &Frame4->addLabel({.bounds = {480, 615, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
     FileName[0] = &Frame4->addTextBox({.bounds = {1380, 570, 3795, 300}, .tabIndex = 6, .accessibleName = "音のﾌｧｲﾙ名"});
     AlarmAction[1] =
-        &Frame4->addOptionButton({.bounds = {240, 960, 3000, 270}, .caption = "ｱﾌﾟﾘｹｰｼｮﾝの起動", .tabIndex = 7});
+        &Frame4->addOptionButton({.bounds = {240, 960, 1980, 270}, .caption = "ｱﾌﾟﾘｹｰｼｮﾝの起動", .tabIndex = 7});
+    // Said before the alarm second, not only at it: on a desktop where no program may
+    // type into another (Wayland without an X display) the keys will not be sent.
+    keysUnavailableNote = &Frame4->addLabel({.bounds = {2280, 975, 3015, 240},
+                                             .text = "この環境ではｷｰを送信できません",
+                                             .foreColor = platform::kSystemWindowTextColor,
+                                             .visible = false});
     Label4 = &Frame4->addLabel({.bounds = {480, 1305, 900, 240}, .text = "ﾌｧｲﾙ名：", .foreColor = platform::kSystemWindowTextColor});
     FileName[1] =
         &Frame4->addTextBox({.bounds = {1380, 1260, 2655, 300}, .tabIndex = 8, .accessibleName = "ｱﾌﾟﾘｹｰｼｮﾝのﾌｧｲﾙ名"});
@@ -194,6 +201,7 @@ void AlarmDialog::actionClicked() {
     Frame6->setEnabled(program);
     Label7->setEnabled(program);
     AprActionList->setEnabled(program);
+    keysUnavailableNote->setVisible(program && !platform_.keys.isAvailable());
     if (!program) {
         KeyList->setCurrentIndex(-1);
         AprActionList->setCurrentIndex(-1);

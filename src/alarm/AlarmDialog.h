@@ -60,6 +60,8 @@ public:
     platform::ListBox* KeyList = nullptr;
     platform::Label* Label7 = nullptr;
     platform::ListBox* AprActionList = nullptr;
+    /// Shown with the program action where keys cannot be typed into another program.
+    platform::Label* keysUnavailableNote = nullptr;
     platform::CommandButton* AddKeyButton = nullptr;
     platform::CommandButton* DeleteKeyButton = nullptr;
     platform::CommandButton* AlarmOKButton = nullptr;

@@ -48,6 +48,10 @@ struct FaceGrab {
 
 class KadrillTest : public ::testing::Test {
 protected:
+    KadrillTest() = default;
+    // On an X display that is already there instead of an Xvfb of the test's own.
+    explicit KadrillTest(const std::string& display) : x_(display) {}
+
     void SetUp() override {
         binary_ = configured("KADRILL_BIN");
         ASSERT_FALSE(binary_.empty()) << "KADRILL_BIN must name the kadrill binary";

@@ -197,6 +197,84 @@ INSTANTIATE_TEST_SUITE_P(Desktops, WindowSwap, ::testing::Values(false, true),
                              return std::string(p.param ? "WithWindowManager" : "Bare");
                          });
 
+// At a fractional or double scale Qt's own pixels reach only some device pixels: the two
+// faces must still cover the same ones. Scaled faces are not read as digits; the frameless
+// window's row of buttons is found in the main window's picture instead.
+class SwapAtScale : public WatchTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    double scale() const { return std::stod(GetParam()); }
+
+    // Where the frameless face's button row lies in the main window's picture.
+    static std::optional<face::Point> faceIn(const Image& main, const Image& digital, double scale) {
+        const int top = static_cast<int>(100 * scale), rows = static_cast<int>(10 * scale);
+        for (int dy = 0; dy + top + rows <= main.height(); ++dy)
+            for (int dx = -3; dx <= 3; ++dx) {
+                bool same = true;
+                for (int y = top; y < top + rows && same; ++y)
+                    for (int x = 3; x + 3 < digital.width() && same; ++x)
+                        same = main.contains(x + dx, y + dy) && main.at(x + dx, y + dy) == digital.at(x, y);
+                if (same)
+                    return face::Point{dx, dy};
+            }
+        return std::nullopt;
+    }
+
+    // Right-clicks the bare face of a window whose face starts at `faceAt`, then the swap's key.
+    void swapAt(face::Point faceAt) {
+        x_.click(faceAt.x + static_cast<int>(face::kBareFace.x * scale()),
+                 faceAt.y + static_cast<int>(face::kBareFace.y * scale()), 3);
+        std::this_thread::sleep_for(300ms);
+        x_.keyChord({"h"});
+    }
+
+    std::optional<Window> findScaled(bool digital) const {
+        const int w = static_cast<int>(400 * scale()), h = static_cast<int>(126 * scale());
+        return digital ? x_.findTopLevel("Kadrill", app_->pid(), {w, h - 3}, {w, h})
+                       : x_.findTopLevel("Kadrill", app_->pid(), {w, h + 1});
+    }
+};
+
+TEST_P(SwapAtScale, TheFacesCoverTheSameDevicePixels) {
+    startWindowManager();
+    startKadrill({{"QT_SCALE_FACTOR", GetParam()}});
+    const auto main = pollFor<Window>(kStartTimeout, [&] { return findScaled(false); });
+    ASSERT_TRUE(main) << "no scaled main window";
+    std::this_thread::sleep_for(1s); // drawn
+    const auto mainAt = x_.rootPosition(*main);
+    const auto mainSize = x_.size(*main);
+    const auto mainImage = x_.grab(*main);
+    ASSERT_TRUE(mainAt && mainSize && mainImage);
+    const face::Point guess{mainAt->first, mainAt->second + mainSize->second - static_cast<int>(126 * scale())};
+    swapAt(guess);
+    const auto digital = pollFor<Window>(kStartTimeout, [&] { return findScaled(true); });
+    ASSERT_TRUE(digital) << "the frameless window did not appear";
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return !x_.isViewable(*main); }));
+    std::this_thread::sleep_for(500ms);
+    const auto digitalImage = x_.grab(*digital);
+    ASSERT_TRUE(digitalImage);
+    const auto inMain = faceIn(*mainImage, *digitalImage, scale());
+    ASSERT_TRUE(inMain) << "the frameless face is not the main window's" << screenshotNote(*mainImage, "main")
+                        << screenshotNote(*digitalImage, "digital");
+    const auto digitalAt = x_.rootPosition(*digital);
+    ASSERT_TRUE(digitalAt);
+    EXPECT_EQ(digitalAt->first, mainAt->first + inMain->x) << "swapped";
+    EXPECT_EQ(digitalAt->second, mainAt->second + inMain->y) << "swapped";
+
+    swapAt({digitalAt->first, digitalAt->second});
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(*main) && !x_.isViewable(*digital); }))
+        << "the main window came not back";
+    std::this_thread::sleep_for(500ms);
+    const auto back = x_.rootPosition(*main);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->first + inMain->x, digitalAt->first) << "swapped back";
+    EXPECT_EQ(back->second + inMain->y, digitalAt->second) << "swapped back";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, SwapAtScale, ::testing::Values("1.5", "2"),
+                         [](const ::testing::TestParamInfo<const char*>& p) {
+                             return std::string(p.param[1] == '.' ? "OneAndAHalf" : "Two");
+                         });
+
 class FramelessWindow : public WatchTest {};
 
 TEST_F(FramelessWindow, ClosedByTheWindowSystemItEndsTheProgramLikeTheMainWindow) {

@@ -309,6 +309,15 @@ XServer::XServer() {
         throw std::runtime_error("cannot connect to Xvfb on " + displayName_);
 }
 
+XServer::XServer(const std::string& displayName) : displayName_(displayName) {
+    if (displayName_.empty())
+        return;
+    XSetErrorHandler(ignoreXErrors);
+    dpy_ = XOpenDisplay(displayName_.c_str());
+    if (!dpy_)
+        throw std::runtime_error("cannot connect to the X server on " + displayName_);
+}
+
 XServer::~XServer() {
     if (dpy_)
         XCloseDisplay(dpy_);

@@ -124,6 +124,9 @@ std::filesystem::path saveScreenshot(const Image& image, const std::string& name
 class XServer {
 public:
     XServer();
+    // Our own connection to an X server that is already there (a compositor's XWayland);
+    // none when `displayName` is empty.
+    explicit XServer(const std::string& displayName);
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
     ~XServer();

@@ -1,7 +1,8 @@
+#include "NoTimeSetter.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
-#include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
 
@@ -234,6 +235,51 @@ private slots:
         QCOMPARE(widget->font().pixelSize(), 16);
         QCOMPARE(widget->palette().color(QPalette::WindowText), QColor(0, 192, 0));
         QCOMPARE(mark.text(), std::string("♪"));
+    }
+
+    // Off X11 (here offscreen, as on Wayland) a minimise cannot be taken back once the
+    // window is shown with it: brought back from hiding, it comes back unminimised.
+    void aWindowHiddenMinimisedIsShownNormalOffX11() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        window->setWindowState(WindowState::Minimized);
+        window->hide();
+        window->show();
+        QCOMPARE(window->windowState(), WindowState::Normal);
+        QVERIFY(window->isVisible());
+    }
+
+    // A started program is steered to X11 only where an X display is at hand: steered
+    // without one, or stripped of its only display, it could open no window at all.
+    void programEnvironment_data() {
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<QString>("x11");
+        QTest::addColumn<bool>("steered");
+        QTest::newRow("both") << "wayland-0"
+                              << ":1" << true;
+        QTest::newRow("wayland alone") << "wayland-0"
+                                       << "" << false;
+        QTest::newRow("x11 alone") << ""
+                                   << ":1" << false;
+    }
+    void programEnvironment() {
+        QFETCH(QString, wayland);
+        QFETCH(QString, x11);
+        QFETCH(bool, steered);
+        QProcessEnvironment session;
+        session.insert(QStringLiteral("HOME"), QStringLiteral("/home/u"));
+        if (!wayland.isEmpty()) {
+            session.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
+        }
+        if (!x11.isEmpty()) {
+            session.insert(QStringLiteral("DISPLAY"), x11);
+        }
+        const QProcessEnvironment env = qt::ProgramEnvironment(session);
+        QCOMPARE(env.value(QStringLiteral("HOME")), QStringLiteral("/home/u"));
+        QCOMPARE(env.value(QStringLiteral("DISPLAY")), x11);
+        QCOMPARE(env.contains(QStringLiteral("WAYLAND_DISPLAY")), !wayland.isEmpty() && !steered);
+        QCOMPARE(env.value(QStringLiteral("QT_QPA_PLATFORM")), steered ? QStringLiteral("xcb") : QString());
+        QCOMPARE(env.value(QStringLiteral("GDK_BACKEND")), steered ? QStringLiteral("x11") : QString());
     }
 };
 

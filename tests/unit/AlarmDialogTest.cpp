@@ -124,6 +124,18 @@ TEST_F(AlarmDialogTest, SwitchingActionsClearsTheSelectionsButKeepsTheKeys) {
     EXPECT_TRUE(dialog.Frame6->isEnabled());
 }
 
+TEST_F(AlarmDialogTest, WhereNoKeysCanBeSentTheProgramActionSaysSo) {
+    programWithKeys(1);
+    EXPECT_FALSE(dialog.keysUnavailableNote->isVisible());
+    button(dialog.AlarmCancelButton).click();
+    settle();
+    desk.keys.setAvailable(false);
+    open();
+    EXPECT_TRUE(dialog.keysUnavailableNote->isVisible());
+    option(dialog.AlarmAction[0]).click();
+    EXPECT_FALSE(dialog.keysUnavailableNote->isVisible()) << "a sound needs no keys";
+}
+
 TEST_F(AlarmDialogTest, BrowseFillsTheBoxOfTheSelectedAction) {
     using Start = platform::memory::MemoryFileDialogs::Start;
     open();

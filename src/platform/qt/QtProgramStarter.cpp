@@ -41,6 +41,22 @@ QtProgramStarter::QtProgramStarter() {
 
 QtProgramStarter::~QtProgramStarter() = default;
 
+QProcessEnvironment ProgramEnvironment(QProcessEnvironment session) {
+    if (session.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+        session.value(QStringLiteral("DISPLAY")).isEmpty()) {
+        return session;
+    }
+    // Each toolkit's own switch: GTK, Qt, SDL, Firefox, Electron. Without a Wayland
+    // display a toolkit that would rather not use X11 has no choice left.
+    session.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
+    session.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    session.insert(QStringLiteral("SDL_VIDEODRIVER"), QStringLiteral("x11"));
+    session.insert(QStringLiteral("MOZ_ENABLE_WAYLAND"), QStringLiteral("0"));
+    session.insert(QStringLiteral("ELECTRON_OZONE_PLATFORM_HINT"), QStringLiteral("x11"));
+    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return session;
+}
+
 StartResult QtProgramStarter::start(const std::string& path) {
     // A name without a slash is the file in the working folder, where the alarm looked
     // for it; QProcess would search PATH for it and start another program than the one
@@ -60,7 +76,7 @@ StartResult QtProgramStarter::start(const std::string& path) {
 
     QProcess process;
     process.setProgram(program);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = ProgramEnvironment(QProcessEnvironment::systemEnvironment());
     if (!startupId.empty()) {
         environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QString::fromStdString(startupId));
     }

@@ -2,6 +2,7 @@
 
 #include "platform/ProgramStarter.h"
 
+#include <QProcessEnvironment>
 #include <QTimer>
 
 #include <memory>
@@ -25,5 +26,10 @@ private:
     std::unique_ptr<x11::LaunchActivation> activation_; // null until a start on X11
     QTimer activationPoll_;
 };
+
+/// The environment a started program gets in a session with `session`'s variables. Where
+/// both a Wayland and an X display are at hand, its toolkits are steered to X11: keys can
+/// only be typed into, and its focus only be seen on, a window of the X display.
+QProcessEnvironment ProgramEnvironment(QProcessEnvironment session);
 
 } // namespace kadrill::platform::qt

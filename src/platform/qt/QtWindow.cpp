@@ -7,6 +7,7 @@
 #include "QtDispatcher.h"
 #include "QtSurface.h"
 #include "QtTimer.h"
+#include "platform/x11/DevicePlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,6 +22,9 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
+#include <cmath>
+#include <utility>
+
 namespace kadrill::platform::qt {
 
 namespace {
@@ -29,6 +33,9 @@ namespace {
 // only after the program has shown the window again; such a late report is no request
 // of the user's. No person minimises a window this soon after bringing it back.
 constexpr qint64 kLateMinimiseReportMs = 750;
+// How long after being placed a window may still be put right to the device pixel: later
+// moves are the user's (a drag by the title bar), which nothing undoes.
+constexpr qint64 kExactPlacementMs = 1000;
 
 template <class Base> class TopLevelWidget final : public Base {
 public:
@@ -98,7 +105,34 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::show() { top_->show(); }
+void QtWindow::show() {
+    // A Wayland client cannot take a minimise back (the protocol has no request for it):
+    // a hidden window shown with its minimised state would stay out of sight, and only a
+    // second attempt would bring it. X11 keeps the state across the hide, as it should.
+    if (!top_->isVisible() && QGuiApplication::platformName() != QLatin1String("xcb")) {
+        top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
+    }
+    top_->show();
+    sincePlaced_.start();
+    // A window without a frame is where it asks to be whatever the window manager makes of
+    // the request; one with a frame waits until it is placed (the Move event below).
+    if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        placeExactly();
+    }
+}
+
+void QtWindow::placeExactly() {
+    // Once the window manager has placed the window (its frame known), and only once.
+    const auto frame = std::exchange(pendingDevicePosition_, std::nullopt);
+    if (frame && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
+        // Just mapped again, the frame may not be known yet: it is the one it had.
+        const QPoint margin = deviceFrameMargin();
+        const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
+        if (x11::ScreenOrigin(top_->winId()) != client) {
+            (void)x11::MoveClientTo(top_->winId(), client);
+        }
+    }
+}
 
 void QtWindow::hide() { top_->hide(); }
 
@@ -119,9 +153,52 @@ void QtWindow::requestAttention() {
     QApplication::alert(top_.get(), 0);
 }
 
-Point QtWindow::position() const { return toTwips(top_->pos()); }
+namespace {
 
-void QtWindow::setPosition(Point topLeft) { top_->move(toPixels(topLeft.x), toPixels(topLeft.y)); }
+bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+// Twips and device pixels at the window's scale, each rounded once: a position and an
+// offset read this way add up to the device pixel they came from.
+Point deviceToTwips(QPoint device, qreal ratio) {
+    return {static_cast<int>(std::lround(device.x() * kTwipsPerPixel / ratio)),
+            static_cast<int>(std::lround(device.y() * kTwipsPerPixel / ratio))};
+}
+
+QPoint twipsToDevice(Point twips, qreal ratio) {
+    return {static_cast<int>(std::lround(twips.x * ratio / kTwipsPerPixel)),
+            static_cast<int>(std::lround(twips.y * ratio / kTwipsPerPixel))};
+}
+
+QPoint logicalToDevice(QPoint logical, qreal ratio) {
+    return {static_cast<int>(std::lround(logical.x() * ratio)), static_cast<int>(std::lround(logical.y() * ratio))};
+}
+
+} // namespace
+
+QPoint QtWindow::deviceFrameMargin() const {
+    return logicalToDevice(top_->geometry().topLeft() - top_->frameGeometry().topLeft(), top_->devicePixelRatioF());
+}
+
+Point QtWindow::position() const {
+    if (onX11() && top_->isVisible()) {
+        if (const auto client = x11::ScreenOrigin(top_->winId())) {
+            return deviceToTwips(*client - deviceFrameMargin(), top_->devicePixelRatioF());
+        }
+    }
+    return toTwips(top_->pos());
+}
+
+void QtWindow::setPosition(Point topLeft) {
+    top_->move(toPixels(topLeft.x), toPixels(topLeft.y));
+    // Qt's own pixels reach only some device pixels at a fractional or double scale.
+    if (onX11()) {
+        pendingDevicePosition_ = twipsToDevice(topLeft, top_->devicePixelRatioF());
+        sincePlaced_.start();
+        if (top_->isVisible()) {
+            placeExactly();
+        }
+    }
+}
 
 Rect QtWindow::frameRect() const { return toTwips(top_->frameGeometry()); }
 
@@ -129,8 +206,12 @@ void QtWindow::noteClientOffset() const {
     if (!top_->isVisible()) {
         return;
     }
-    const QPoint frame = top_->geometry().topLeft() - top_->frameGeometry().topLeft();
-    clientOffset_ = toTwips(frame + surface_->mapTo(top_.get(), QPoint(0, 0)));
+    const qreal ratio = top_->devicePixelRatioF();
+    const QPoint margin = deviceFrameMargin();
+    if (!margin.isNull()) {
+        knownFrameMargin_ = margin;
+    }
+    clientOffset_ = deviceToTwips(margin + logicalToDevice(surface_->mapTo(top_.get(), QPoint(0, 0)), ratio), ratio);
 }
 
 std::optional<Point> QtWindow::clientOffset() const {
@@ -233,6 +314,10 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
     case QEvent::Show: {
         const bool result = base();
         noteClientOffset();
+        // Mapped and placed by the window manager in Qt's own pixels: now to the device pixel.
+        if (event->type() == QEvent::Move && top_->isVisible()) {
+            placeExactly();
+        }
         return result;
     }
     case QEvent::KeyPress:

@@ -54,6 +54,10 @@ public:
 
 private:
     void noteClientOffset() const;
+    /// From the frame's corner to the client area's, in device pixels.
+    QPoint deviceFrameMargin() const;
+    /// Moves the window to the device pixel its last position asked for, if it is not there.
+    void placeExactly();
     void minimisedReport(bool minimised);
 
     QtDispatcher& dispatcher_;
@@ -67,6 +71,12 @@ private:
     bool closedRaised_ = false;
     bool demandsAttention_ = false;
     mutable std::optional<Point> clientOffset_;
+    /// Where a hidden window goes when shown, in device pixels (X11).
+    std::optional<QPoint> pendingDevicePosition_;
+    /// Since the last placing or showing: how late a placement may still be put right.
+    QElapsedTimer sincePlaced_;
+    /// The frame's margin as last seen, device pixels; null while never seen or none.
+    mutable QPoint knownFrameMargin_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
 };
