@@ -1,6 +1,7 @@
 #include "platform/qt/QtHelp.h"
 
 #include "platform/qt/LogCategories.h"
+#include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtHelpWindow.h"
 
 #include <QCoreApplication>
@@ -110,16 +111,7 @@ Opened openCollection(const QString& collectionFile) {
 
 } // namespace
 
-QString QtHelp::collectionBesideProgram() {
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString& relative :
-         {QStringLiteral("help/kadrill.qhc"), QStringLiteral(KADRILL_HELP_FROM_BINDIR "/kadrill.qhc")}) {
-        const QString path = QDir::cleanPath(programDir.filePath(relative));
-        if (QFileInfo(path).isFile())
-            return path;
-    }
-    return {};
-}
+QString QtHelp::collectionBesideProgram() { return helpCollectionFile(); }
 
 QtHelp::QtHelp() : collectionFile_(collectionBesideProgram()) {}
 
