@@ -15,7 +15,7 @@ cmake --build "$build" --target kadrill >/dev/null
 
 jobs=$(nproc 2>/dev/null || echo 2)
 run-clang-tidy -quiet -p "$build" -j "$jobs" "^$root/src/.*\.cpp\$" 2>/dev/null |
-  grep -E '(warning|error):' | sort -u >"$build/lint.txt" || true
+  sed 's/\x1b\[[0-9;]*m//g' | grep -E '(warning|error):' | sort -u >"$build/lint.txt" || true
 if [ -s "$build/lint.txt" ]; then
   cat "$build/lint.txt"
   echo "lint: $(wc -l <"$build/lint.txt") finding(s)" >&2
