@@ -2,20 +2,37 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run check-display test test-asan package bench format clean
+.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan package bench lint format clean
 
 all: build
 
+# Everything, tests included.
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh test
+
+# Only what building and running need: a machine without GoogleTest builds without the tests
+# instead of installing them.
+deps-run:
+	@bash scripts/install-deps.sh run
+
+deps-package:
+	@bash scripts/install-deps.sh package
+
+TESTING = $$(bash scripts/install-deps.sh --have test && echo ON || echo OFF)
 
 configure: deps
-	@cmake --preset $(PRESET) >/dev/null
+	@cmake --preset $(PRESET) -DBUILD_TESTING=ON >/dev/null
 
 build: configure
 	@cmake --build --preset $(PRESET)
 
-run: check-display build
+# The program alone, with the tests where their packages are there.
+build-run:
+	@cmake --preset $(PRESET) -DBUILD_TESTING=$(TESTING) >/dev/null
+	@cmake --build --preset $(PRESET)
+
+run: check-display deps-run
+	@$(MAKE) --no-print-directory build-run
 	@$(BUILD_DIR)/src/app/kadrill
 
 # Checked before anything is installed or built, so a headless shell learns it at once.
@@ -33,12 +50,18 @@ test-asan: deps
 	@ctest --preset asan
 
 # The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
-package: build
+package: deps-package
+	@$(MAKE) --no-print-directory build-run
 	@cd $(BUILD_DIR) && cpack
 	@ls $(BUILD_DIR)/kadrill_*.deb
 
 bench: build
 	@bash bench/run.sh
+	@bash bench/start.sh
+
+# The naming rule and the checks of .clang-tidy, over our sources (not the tests').
+lint: configure
+	@bash scripts/lint.sh $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Kadrill needs.
-# Idempotent: when everything is present it only checks and returns.
+# Installs the Debian packages Kadrill needs, by what is to be done:
+#   install-deps.sh [run|package|test]   installs what is missing (test, the default: everything)
+#   install-deps.sh --have GROUP         only says (exit status) whether all of it is there
+# When everything is present it only checks, with one dpkg-query, and asks for no root.
 set -euo pipefail
 
-packages=(
-  # build
+# building and running the program
+run_packages=(
   cmake ninja-build ccache g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libx11-dev libxfixes-dev
@@ -13,7 +15,14 @@ packages=(
   libsdl2-mixer-dev timgm6mb-soundfont libxtst-dev libxres-dev
   # help: qhelpgenerator at build time, Qt Help and its SQLite driver at run time
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
-  # tests
+  # Japanese glyphs and the ♪ mark on the face; Qt's own texts (file dialogs) in Japanese
+  fonts-ipafont-gothic fontconfig qt6-translations-l10n
+  # Qt's Wayland platform, for sessions without an X display
+  qt6-wayland
+)
+# the Debian package: its Depends (dpkg-shlibdeps, which CPack finds with file)
+package_packages=(dpkg-dev file)
+test_packages=(
   googletest libgtest-dev libgmock-dev
   xvfb xauth faketime trayer x11-utils
   # a notification area on the session bus (StatusNotifierItem), as KDE Plasma and GNOME's
@@ -24,26 +33,40 @@ packages=(
   # the key-sending tests switch keyboard layouts in their own Xvfb
   x11-xkb-utils
   # GNOME's compositor for the end-to-end tests on Wayland (headless, with XWayland), and a
-  # GTK program there for the alarm's keys; Qt's Wayland platform for sessions without X
-  mutter xwayland zenity qt6-wayland
+  # GTK program there for the alarm's keys
+  mutter xwayland zenity
   # benchmark: the reference clock and the repaint watcher
   x11-apps libxdamage-dev xdotool
   # setting the clock: its tests start a private message bus with a fake time service,
   # run without the right to set the clock (capsh) and need the time-zone data
   dbus-daemon libcap2-bin tzdata
-  # Japanese glyphs and the ♪ mark on the face; Qt's own texts (file dialogs) in Japanese
-  fonts-ipafont-gothic fontconfig qt6-translations-l10n
-  # the Debian package: its Depends (dpkg-shlibdeps, which CPack finds with file) and the
   # checks of the package, the desktop entry and the AppStream metainfo
-  dpkg-dev file lintian desktop-file-utils appstream
+  lintian desktop-file-utils appstream
   # alarm files as documents: the MIME database (update-mime-database) and the test that
   # asks xdg-mime for their type, which it reads through File::MimeInfo off a desktop
   shared-mime-info xdg-utils libfile-mimeinfo-perl
+  # make lint: the naming rule
+  clang-tidy
 )
 
+check_only=0
+if [ "${1:-}" = "--have" ]; then
+  check_only=1
+  shift
+fi
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [--have] [run|package|test]" >&2; exit 2 ;;
+esac
+
+# One query for all: packages that are not installed are missing from its answer.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+  awk '/ install ok installed$/ { print $1 }' || true)
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! grep -qxF "$p" <<<"$installed"; then
     missing+=("$p")
   fi
 done
@@ -51,7 +74,9 @@ done
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
-
+if [ $check_only -eq 1 ]; then
+  exit 1
+fi
 echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then

@@ -23,7 +23,6 @@ using platform::MessageIcon;
 constexpr const char* kTitle = "Kadrill";
 constexpr const char* kNoFileName = "ﾌｧｲﾙ名を入力してください。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
-constexpr int kMaxLines = static_cast<int>(kMaxKeys) + 1; // the keys and the closing line
 
 // The characters of a UTF-8 text, each as its own string: every typed character is a key.
 std::vector<std::string> characters(const std::string& text) {

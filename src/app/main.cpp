@@ -2,6 +2,7 @@
 #include "platform/dbus/SingleInstance.h"
 #include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
+#include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/x11/StartupFeedback.h"
 #include "watch/WatchState.h"
@@ -52,7 +53,7 @@ Request requested(int argc, char* argv[]) {
 int printHelp(int argc, char* argv[]) {
     // No window: a core application is enough to know where the program lies.
     QCoreApplication core(argc, argv);
-    const QString help = kadrill::platform::qt::QtHelp::collectionBesideProgram();
+    const QString help = kadrill::platform::qt::helpCollectionFile();
     std::printf("Usage: kadrill [FILE.alm]\n"
                 "       kadrill --help | --version\n"
                 "\n"

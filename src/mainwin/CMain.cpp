@@ -122,7 +122,7 @@ void CMain::buildMenus() {
     mnuVisible = &window_->addMenu("表示(&V)");
     mnuVisibleTwelve = &mnuVisible->addItem("12時間表示(&W)", MenuItemKind::Check);
     mnuVisibleDigital = &mnuVisible->addItem("全ての文字を表示(&A)", MenuItemKind::Check);
-    mnuVisibleMenuBarSeparator = &mnuVisible->addSeparator();
+    mnuVisible->addSeparator();
     mnuVisibleMenuBar = &mnuVisible->addItem("ﾒﾆｭｰﾊﾞｰを隠す(&H)", MenuItemKind::Check);
 
     platform::Menu& timer = window_->addMenu("ﾀｲﾏｰ(&T)");

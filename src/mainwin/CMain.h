@@ -78,7 +78,6 @@ public:
     platform::Menu* mnuVisible = nullptr;
     platform::MenuItem* mnuVisibleTwelve = nullptr;
     platform::MenuItem* mnuVisibleDigital = nullptr;
-    platform::MenuItem* mnuVisibleMenuBarSeparator = nullptr;
     platform::MenuItem* mnuVisibleMenuBar = nullptr;
     platform::MenuItem* mnuTimerNoodle = nullptr;
     platform::MenuItem* mnuHelpTopic = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BackendDriver.h"
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 
 #include <deque>
 #include <string>

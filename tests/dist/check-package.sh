@@ -26,6 +26,8 @@ failed=0
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $2, $6 }' | sort -k3 >"$work/files"
 {
   echo "-rwxr-xr-x root/root /usr/bin/kadrill"
+  echo "-rw-r--r-- root/root /usr/lib/kadrill/kadrill-help.so"
+  echo "-rw-r--r-- root/root /usr/lib/kadrill/kadrill-sound.so"
   echo "-rw-r--r-- root/root /usr/share/applications/$id.desktop"
   echo "-rw-r--r-- root/root /usr/share/doc/kadrill/changelog.gz"
   echo "-rw-r--r-- root/root /usr/share/doc/kadrill/copyright"

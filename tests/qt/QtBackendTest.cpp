@@ -69,6 +69,22 @@ private slots:
         QCOMPARE(dynamic_cast<qt::QtPictureButton&>(button).widget()->geometry(), QRect(98, 99, 41, 20));
     }
 
+    // Help and sound come from modules loaded on first use; without them the feature fails
+    // as it does with no help files or no audio device, and nothing crashes.
+    void aMissingModuleFailsItsFeatureAsUsual() {
+        const QString nowhere = QStringLiteral("/nonexistent/kadrill-module.so");
+        qt::FirstUseMediaControl media({}, nowhere);
+        media.setFileName("alarm.wav");
+        for (const char* command : {"Open", "play"}) {
+            media.sendCommand(command);
+            QVERIFY2(media.error() != 0, command);
+        }
+        media.sendCommand("Close");
+        QCOMPARE(media.error(), 0);
+        qt::FirstUseHelp help(QCoreApplication::applicationFilePath(), nowhere);
+        QCOMPARE(help.showKeywordSearch().status, HelpResult::Status::Missing);
+    }
+
     void linesPaintInTheirExactColourAndVanishWhenHidden() {
         LineShape& line = window->addLine({.from = {5040, 240}, .to = {5280, 240}, .thicknessPixels = 6, .color = 0});
         window->show();

@@ -2,7 +2,7 @@
 // its window as built, every remark read whole inside the bubble, and the access keys.
 // Its time comes from a fake clock, stepped a second at a time.
 #include "NoTimeSetter.h"
-#include "platform/memory/MemoryClock.h"
+#include "memory/MemoryClock.h"
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"

@@ -1,3 +1,4 @@
+#include "platform/qt/FirstUseMediaControl.h"
 #include "platform/sdl/SdlMediaControl.h"
 
 #include <QCoreApplication>
@@ -193,6 +194,27 @@ TEST_F(SdlMediaControlTest, ASoundPlaysOnceAndItsEndArrivesOnTheMainThread) {
         const long loud = loudSamples(diskSamples(), 1000);
         EXPECT_GT(loud, static_cast<long>(0.5 * 44100 * 2 * 0.75)) << "the output is (mostly) silent";
     }
+}
+
+TEST_F(SdlMediaControlTest, TheProgramsControlPlaysThroughTheModuleItLoadsOnFirstUse) {
+    media_.reset(); // the mixer plays one sound per process
+    kadrill::platform::qt::FirstUseMediaControl first(
+        [this](const Event<int>& event, int code) {
+            ++delivered_;
+            event.raise(code);
+        },
+        qEnvironmentVariable("KADRILL_SOUND_MODULE"));
+    first.done.setHandler([this](int code) { dones_.push_back({code, QThread::currentThread(), clock_.elapsed()}); });
+    first.setFileName(wav("module.wav", 0.3));
+    first.sendCommand("Open");
+    ASSERT_EQ(first.error(), 0);
+    first.setNotify(true);
+    first.sendCommand("play");
+    ASSERT_EQ(first.error(), 0);
+    ASSERT_TRUE(waitForDone());
+    EXPECT_EQ(dones_[0].code, SdlMediaControl::kNotifySuccessful);
+    EXPECT_EQ(delivered_, 1) << "done must go through the program's deliver callback";
+    first.sendCommand("Close");
 }
 
 TEST_F(SdlMediaControlTest, WithoutNotifyTheSoundPlaysAndRaisesNothing) {

@@ -1,7 +1,7 @@
 #include "alarm/AlarmDialog.h"
 
 #include "alarm/KeyTable.h"
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 #include "timeset/DialMath.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "alarm/AlarmFileCommands.h"
 
 #include "alarm/AlmFile.h"
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ramen/NoodleTimer.h"
 
 #include "WatchTestSupport.h"
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "timeset/TimeSet.h"
 #include "timeset/DialMath.h"
 
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mainwin/CMain.h"
-#include "platform/memory/MemoryPlatform.h"
+#include "memory/MemoryPlatform.h"
 #include "watch/SevenSegment.h"
 #include "watch/WatchState.h"
 

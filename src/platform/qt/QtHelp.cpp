@@ -1,5 +1,7 @@
 #include "platform/qt/QtHelp.h"
 
+#include "platform/qt/LogCategories.h"
+#include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtHelpWindow.h"
 
 #include <QCoreApplication>
@@ -21,6 +23,7 @@ const QString kSqlDriver = QStringLiteral("QSQLITE");
 const QString kProbeConnection = QStringLiteral("kadrill-help-probe");
 
 HelpResult failure(const QString& reason, const QString& detail) {
+    qCInfo(lcHelp).noquote() << "help failed:" << reason << detail;
     QString text = QStringLiteral("ヘルプを開けません。") + reason;
     if (!detail.isEmpty())
         text += QStringLiteral("\n\n詳細: ") + detail;
@@ -108,16 +111,7 @@ Opened openCollection(const QString& collectionFile) {
 
 } // namespace
 
-QString QtHelp::collectionBesideProgram() {
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString& relative :
-         {QStringLiteral("help/kadrill.qhc"), QStringLiteral(KADRILL_HELP_FROM_BINDIR "/kadrill.qhc")}) {
-        const QString path = QDir::cleanPath(programDir.filePath(relative));
-        if (QFileInfo(path).isFile())
-            return path;
-    }
-    return {};
-}
+QString QtHelp::collectionBesideProgram() { return helpCollectionFile(); }
 
 QtHelp::QtHelp() : collectionFile_(collectionBesideProgram()) {}
 
@@ -127,8 +121,12 @@ QtHelp::~QtHelp() { delete window_.data(); }
 
 HelpResult QtHelp::showKeywordSearch() {
     if (!window_) {
-        if (collectionFile_.isEmpty() || !QFileInfo(collectionFile_).isFile())
+        if (collectionFile_.isEmpty() || !QFileInfo(collectionFile_).isFile()) {
+            qCInfo(lcHelp).noquote() << "no help collection"
+                                     << (collectionFile_.isEmpty() ? QStringLiteral("beside the program")
+                                                                   : collectionFile_);
             return {HelpResult::Status::Missing, {}};
+        }
         Opened opened = openCollection(collectionFile_);
         if (!opened.engine)
             return opened.result;

@@ -3,16 +3,16 @@
 #include "QtApplication.h"
 #include "QtAutostart.h"
 #include "QtDispatcher.h"
+#include "FirstUseHelp.h"
+#include "FirstUseMediaControl.h"
 #include "QtFileDialogs.h"
 #include "QtFileSystem.h"
-#include "QtHelp.h"
 #include "QtMessageBoxes.h"
 #include "QtProgramStarter.h"
 #include "QtTrayIcon.h"
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
 #include "platform/posix/SystemClock.h"
-#include "platform/sdl/SdlMediaControl.h"
 #include "platform/x11/XTestKeySender.h"
 
 namespace kadrill::platform::qt {
@@ -32,9 +32,9 @@ public:
     posix::SystemClock clock;
     QtTrayIcon tray;
     // The sound's end is heard on the mixer's thread and handled through the dispatcher.
-    sdl::SdlMediaControl media{[this](const Event<int>& e, int code) { dispatcher.deliver(e, code); }};
+    FirstUseMediaControl media{[this](const Event<int>& e, int code) { dispatcher.deliver(e, code); }};
     QtMessageBoxes messages;
-    QtHelp help;
+    FirstUseHelp help;
     QtApplication app;
     QtFileSystem files;
     QtFileDialogs fileDialogs;

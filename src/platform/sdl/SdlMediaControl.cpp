@@ -1,6 +1,7 @@
 #include "SdlMediaControl.h"
 
 #include "SdlAudioDevice.h"
+#include "platform/qt/LogCategories.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -79,6 +80,8 @@ void SdlMediaControl::sendCommand(std::string_view command) {
 void SdlMediaControl::fail(std::int16_t code, std::string reason) {
     error_ = code;
     failure_ = std::move(reason);
+    // The user sees only the fixed message; the mixer's own words are for whoever asks.
+    qCInfo(lcSound, "sound failed (%d) for \"%s\": %s", code, fileName_.c_str(), failure_.c_str());
 }
 
 void SdlMediaControl::open() {

@@ -1,0 +1,53 @@
+#include "platform/qt/ProgramFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <initializer_list>
+
+namespace kadrill::platform::qt {
+
+namespace {
+
+// Where the build puts a file beside the program, then where the installation does: by
+// relative paths only, so that any prefix works.
+QString besideProgram(std::initializer_list<QString> relatives) {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& relative : relatives) {
+        const QString path = QDir::cleanPath(programDir.filePath(relative));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+} // namespace
+
+QString helpCollectionFile() {
+    return besideProgram({QStringLiteral("help/kadrill.qhc"), QStringLiteral(KADRILL_HELP_FROM_BINDIR "/kadrill.qhc")});
+}
+
+QString moduleFile(const QString& name) {
+    const QString file = name + QStringLiteral(".so");
+    return besideProgram({file, QStringLiteral(KADRILL_MODULES_FROM_BINDIR "/") + file});
+}
+
+QFunctionPointer FirstUseModule::resolve(const char* symbol) {
+    if (file_.isEmpty()) {
+        error_ = QStringLiteral("the module is not installed beside the program");
+        return nullptr;
+    }
+    if (!library_.isLoaded()) {
+        library_.setFileName(file_);
+        if (!library_.load()) {
+            error_ = library_.errorString();
+            return nullptr;
+        }
+    }
+    const QFunctionPointer found = library_.resolve(symbol);
+    error_ = found != nullptr ? QString() : library_.errorString();
+    return found;
+}
+
+} // namespace kadrill::platform::qt
