@@ -1,12 +1,13 @@
 #include "TimedatedTimeSetter.h"
 
+#include "platform/qt/LogCategories.h"
+
 #include "LocalTimeOfDay.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
-#include <QLoggingCategory>
 #include <QObject>
 
 #include <ctime>
@@ -20,10 +21,6 @@ namespace {
 constexpr auto kService = "org.freedesktop.timedate1";
 constexpr auto kPath = "/org/freedesktop/timedate1";
 constexpr auto kInterface = "org.freedesktop.timedate1";
-// Silent unless QT_LOGGING_RULES="kadrill.time.info=true": the user sees a fixed
-// Japanese message, and the service's own words are here for whoever looks into it.
-Q_LOGGING_CATEGORY(lcTime, "kadrill.time", QtWarningMsg)
-
 // The refusals the service, polkit and the bus are known to send, in the program's terms.
 constexpr struct {
     const char* name;

@@ -1,19 +1,18 @@
 #include "QtAutostart.h"
 
+#include "platform/qt/LogCategories.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kadrill::platform::qt {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcAutostart, "kadrill.autostart", QtWarningMsg)
 
 // Entries larger than this are none of ours; they are not read into memory.
 constexpr qint64 kMaxEntrySize = 64 * 1024;

@@ -1,16 +1,13 @@
 #include "QtFileSystem.h"
 
+#include "platform/qt/LogCategories.h"
+
 #include "platform/posix/PosixFiles.h"
 
 #include <QDir>
-#include <QLoggingCategory>
 #include <QStandardPaths>
 
 namespace kadrill::platform::qt {
-
-namespace {
-Q_LOGGING_CATEGORY(lcFiles, "kadrill.files", QtWarningMsg)
-} // namespace
 
 FileStatus QtFileSystem::status(const std::string& path) const { return posix::fileStatus(path); }
 

@@ -1,10 +1,11 @@
 #include "QtProgramStarter.h"
 
+#include "platform/qt/LogCategories.h"
+
 #include "platform/x11/LaunchActivation.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QProcess>
 
 #include <chrono>
@@ -12,9 +13,6 @@
 namespace kadrill::platform::qt {
 
 namespace {
-
-// Why a program was not started; the user sees only the alarm's fixed message.
-Q_LOGGING_CATEGORY(lcAlarm, "kadrill.alarm", QtWarningMsg)
 
 using namespace std::chrono_literals;
 

@@ -1,5 +1,7 @@
 #include "QtTrayIcon.h"
 
+#include "platform/qt/LogCategories.h"
+
 #include "Assets.h"
 #include "QtDispatcher.h"
 #include "platform/dbus/StatusNotifierHostWatcher.h"
@@ -7,14 +9,11 @@
 
 #include <QDBusConnection>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QSystemTrayIcon>
 
 namespace kadrill::platform::qt {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcTray, "kadrill.tray", QtWarningMsg)
 
 enum class Protocol { XEmbed, StatusNotifier };
 

@@ -1,7 +1,8 @@
 #include "XTestKeySender.h"
 
+#include "platform/qt/LogCategories.h"
+
 // Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
-#include <QLoggingCategory>
 
 #include "WindowOwner.h"
 #include "XTestKeyPlan.h"
@@ -22,9 +23,6 @@
 namespace kadrill::platform::x11 {
 
 namespace {
-
-// Why a key was not typed; the user sees only the alarm's fixed message.
-Q_LOGGING_CATEGORY(lcKeys, "kadrill.keys", QtWarningMsg)
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
