@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run check-display test test-asan package bench format clean
+.PHONY: all deps configure build run check-display test test-asan fuzz package bench format clean
 
 all: build
 
@@ -31,6 +31,12 @@ test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+
+# A fuzzing campaign: FUZZ_SECONDS per target (default 600); FUZZ_MERGE=1 keeps what it
+# finds in the committed corpus.
+fuzz: configure
+	@cmake --build --preset $(PRESET) --target kadrill_fuzzers
+	@bash tests/fuzz/run.sh $(BUILD_DIR)/tests/fuzz
 
 # The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
 package: build
