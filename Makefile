@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan package bench lint format clean
+.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan fuzz package bench lint format clean
 
 all: build
 
@@ -48,6 +48,12 @@ test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+
+# A fuzzing campaign: FUZZ_SECONDS per target (default 600); FUZZ_MERGE=1 keeps what it
+# finds in the committed corpus.
+fuzz: configure
+	@cmake --build --preset $(PRESET) --target kadrill_fuzzers
+	@bash tests/fuzz/run.sh $(BUILD_DIR)/tests/fuzz
 
 # The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
 package: deps-package

@@ -134,20 +134,29 @@ void AlarmDialog::buildControls() {
     AlarmCancelButton = &w.addCommandButton(
         {.bounds = {7575, 4980, 1215, 375}, .caption = "キャンセル", .tabIndex = 19, .isCancel = true});
 
-    AlarmAction[0]->clicked.setHandler([this] { actionClicked(); });
-    AlarmAction[1]->clicked.setHandler([this] { actionClicked(); });
-    ReferenceButton->clicked.setHandler([this] { browse(); });
-    KeyInputBox->clicked.setHandler([this] { keyInputClicked(); });
-    KeyInputBox->changed.setHandler([this] { updateButtons(); });
-    KeyList->selectionChanged.setHandler([this] { keyListChanged(); });
-    AprActionList->selectionChanged.setHandler([this] { listChanged(); });
-    AddKeyButton->clicked.setHandler([this] { addKey(); });
-    DeleteKeyButton->clicked.setHandler([this] { deleteKey(); });
-    AlarmOKButton->clicked.setHandler([this] { ok(); });
-    AlarmCancelButton->clicked.setHandler([this] { cancel(); });
-    AlarmClearButton->clicked.setHandler([this] { clear(); });
-    AlarmSaveButton->clicked.setHandler([this] { save(); });
-    AlarmLoadButton->clicked.setHandler([this] { load(); });
+    // A key typed just ahead of the close may still reach a control once its window is
+    // hidden (Qt queues it for that window); the closed dialog takes nothing more.
+    const auto whileOpen = [this](void (AlarmDialog::*handler)()) {
+        return [this, handler] {
+            if (window_ != nullptr) {
+                (this->*handler)();
+            }
+        };
+    };
+    AlarmAction[0]->clicked.setHandler(whileOpen(&AlarmDialog::actionClicked));
+    AlarmAction[1]->clicked.setHandler(whileOpen(&AlarmDialog::actionClicked));
+    ReferenceButton->clicked.setHandler(whileOpen(&AlarmDialog::browse));
+    KeyInputBox->clicked.setHandler(whileOpen(&AlarmDialog::keyInputClicked));
+    KeyInputBox->changed.setHandler(whileOpen(&AlarmDialog::updateButtons));
+    KeyList->selectionChanged.setHandler(whileOpen(&AlarmDialog::keyListChanged));
+    AprActionList->selectionChanged.setHandler(whileOpen(&AlarmDialog::listChanged));
+    AddKeyButton->clicked.setHandler(whileOpen(&AlarmDialog::addKey));
+    DeleteKeyButton->clicked.setHandler(whileOpen(&AlarmDialog::deleteKey));
+    AlarmOKButton->clicked.setHandler(whileOpen(&AlarmDialog::ok));
+    AlarmCancelButton->clicked.setHandler(whileOpen(&AlarmDialog::cancel));
+    AlarmClearButton->clicked.setHandler(whileOpen(&AlarmDialog::clear));
+    AlarmSaveButton->clicked.setHandler(whileOpen(&AlarmDialog::save));
+    AlarmLoadButton->clicked.setHandler(whileOpen(&AlarmDialog::load));
     w.closed.setHandler([this] { close(); });
 }
 

@@ -389,6 +389,21 @@ TEST_F(AlarmDialogTest, ADragEndsWhenTheDialogCloses) {
     EXPECT_FALSE(dialog.isOpen());
 }
 
+TEST_F(AlarmDialogTest, ClicksArrivingAfterTheCloseDoNothing) {
+    open();
+    option(dialog.AlarmSwitch[0]).click();
+    button(dialog.AlarmCancelButton).click();
+    // The controls outlive the close until the loop turns; a backend may still deliver.
+    for (platform::CommandButton* b : {dialog.AlarmOKButton, dialog.AlarmClearButton, dialog.AlarmSaveButton,
+                                       dialog.AlarmLoadButton, dialog.ReferenceButton}) {
+        b->clicked.raise();
+    }
+    settle();
+    EXPECT_FALSE(dialog.isOpen());
+    EXPECT_FALSE(alarm.AlarmEnabled);
+    EXPECT_EQ(markRecolours, 0);
+}
+
 class AlarmDialogFiles : public AlarmDialogTest {
 protected:
     const std::string dir = "/home/user/Documents";

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -410,6 +412,82 @@ TEST_F(AlarmFixture, AClockSetBackPastTheAlarmLetsItFireAgain) {
     desk.clock.setTimeOfDay(7, 29, 59);
     desk.loop.advance(1001);
     EXPECT_TRUE(desk.media.isPlaying());
+}
+
+// ------------------------------------------------------------------ fifty days
+
+// Fifty days of one watch: the millisecond counter passes its sign point (24.8 days) and
+// its wrap (49.7 days). Between ticks the watch sleeps, as on the desktop; around the
+// alarm and the counter's two points it ticks every millisecond.
+TEST_F(AlarmFixture, FiftyDaysAcrossTheCountersSignAndWrap) {
+    constexpr std::int64_t kDayMs = 24LL * 3600 * 1000;
+    constexpr std::uint32_t kSignPoint = 1U << 31;
+    constexpr std::uint32_t kWrap = 0;
+    arm(1);
+    // The sign point falls on day 24 in the afternoon, the wrap on day 49 in the morning.
+    desk.clock.setTickCount(std::int64_t{kSignPoint} - 24 * kDayMs - 6 * 3600 * 1000);
+    const std::vector<int> jumpDays = {3, 17, 24, 40};
+    const auto notices = [&] {
+        std::size_t n = 0;
+        for (const auto& m : desk.tray.messages()) {
+            n += m.text.find("を過ぎていました") != std::string::npos ? 1 : 0;
+        }
+        return n;
+    };
+    const auto sleepFor = [&](std::int64_t ms) {
+        for (; ms > 60'000; ms -= 60'000) {
+            desk.clock.advance(59'999);
+            desk.loop.advance(1);
+        }
+        desk.loop.advance(ms);
+    };
+    const auto press = [&](platform::PictureButton* watch::WatchFace::*button) {
+        ASSERT_TRUE(Click(main.face().*button));
+    };
+    // From 90 s before the point: a stopwatch run of 181.234 s, counted on in clock mode,
+    // and the ramen timer's three minutes.
+    const auto acrossPoint = [&](std::uint32_t point) {
+        sleepFor(platform::TicksBetween(desk.clock.tickCount(), point) - 90'000);
+        press(&watch::WatchFace::ModeBtn);
+        press(&watch::WatchFace::StartBtn);
+        press(&watch::WatchFace::ModeBtn);
+        ASSERT_TRUE(Choose(main.mnuTimerNoodle));
+        ramen::NoodleTimer& noodles = main.noodleTimer();
+        ASSERT_TRUE(dynamic_cast<platform::memory::MemoryCommandButton&>(*noodles.StartButton).click());
+        desk.loop.advance(179'500);
+        EXPECT_NE(noodles.Label1->text(), "３分たったよ。") << "the ramen timer ended early";
+        desk.loop.advance(1'000);
+        EXPECT_EQ(noodles.Label1->text(), "３分たったよ。") << "the ramen timer did not end at 180 s";
+        ASSERT_TRUE(dynamic_cast<platform::memory::MemoryCommandButton&>(*noodles.EndButton).click());
+        desk.loop.advance(181'234 - 180'500);
+        press(&watch::WatchFace::ModeBtn);
+        press(&watch::WatchFace::StopBtn);
+        desk.loop.advance(1);
+        EXPECT_EQ(ReadDigits(main.face(), watch::kLitGreen), "030123");
+        press(&watch::WatchFace::ResetBtn);
+        press(&watch::WatchFace::ModeBtn);
+    };
+
+    for (int day = 0; day < 50; ++day) {
+        SCOPED_TRACE("day " + std::to_string(day));
+        const bool jump = std::find(jumpDays.begin(), jumpDays.end(), day) != jumpDays.end();
+        const std::size_t started = desk.programs.started().size();
+        const std::size_t told = notices();
+        if (jump) {
+            desk.loop.advance(1000);
+            desk.clock.setTimeOfDay(7, 30, 30); // the clock set over the alarm second
+        }
+        desk.loop.advance(3000);
+        EXPECT_EQ(desk.programs.started().size() - started, jump ? 0U : 1U) << "alarms fired";
+        EXPECT_EQ(notices() - told, jump ? 1U : 0U) << "missed-alarm notices";
+        if (day == 24) {
+            acrossPoint(kSignPoint);
+        }
+        if (day == 49) {
+            acrossPoint(kWrap);
+        }
+        sleepFor((day + 1) * kDayMs + (kSevenThirty - 2) * 1000 - desk.clock.wallMs());
+    }
 }
 
 TEST(AlarmTimeText, ReadsTheClocksTextAndNothingElse) {

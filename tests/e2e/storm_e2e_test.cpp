@@ -1,0 +1,470 @@
+// A storm of random input on the real program, as an impatient person with two hands
+// would give it: clicks on the face's buttons, menus by their access keys, the dialogs
+// opened, typed into, dragged about and closed, the windows swapped and dragged, the
+// notification-area icon clicked. Afterwards the program must still run with nothing
+// held down, only the watch left on the screen showing the time, and (in the sanitizer
+// build) nothing to report when it ends. KADRILL_E2E_STORM_SEED repeats a storm.
+
+#include "kadrill_fixture.h"
+
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using namespace e2e;
+
+constexpr const char* kFakeStart = "2026-12-08 10:20:00"; // before noon: 12- and 24-hour faces agree
+constexpr int kFakeStartSecond = (10 * 60 + 20) * 60;
+constexpr auto kStormTime = 40s;
+constexpr int kMaxActions = 10000;
+// Longer than any pause of the program's own (the help's first opening under the
+// sanitizers takes seconds), shorter than a hang would have to be.
+constexpr auto kAnswerTimeout = 20s;
+
+// Menus by their access keys and the items in each; no item ends the program.
+const std::vector<std::pair<const char*, std::vector<const char*>>> kMenus = {
+    {"s", {"t", "a"}}, {"v", {"w", "a", "h"}}, {"t", {"n"}}, {"h", {"h"}}};
+// Keys typed into whatever has the keyboard: all on the unshifted level.
+const std::vector<const char*> kKeys = {"0",      "1",     "2",   "5",         "9",      "a",      "z",  "minus",
+                                        "period", "space", "Tab", "BackSpace", "Return", "Escape", "Up", "Down"};
+
+class InputStorm : public KadrillTest {
+protected:
+    bool ours(Window w) const {
+        return x_.isViewable(w) && !x_.name(w).empty() && x_.pid(w) == static_cast<unsigned long>(app_->pid());
+    }
+
+    // Every viewable top-level window of the program with a title, inside a frame or not;
+    // not the notification-area icon, which is the tray host's to hold (and which a close
+    // request would take away for good).
+    std::vector<Window> programWindows() const {
+        const auto host = static_cast<unsigned long>(trayHost_->pid());
+        std::vector<Window> out;
+        for (Window top : x_.children(x_.root())) {
+            if (ours(top)) {
+                out.push_back(top);
+                continue;
+            }
+            if (!x_.isViewable(top) || !x_.name(top).empty())
+                continue;
+            for (Window inner : x_.descendants(top)) {
+                if (x_.pid(inner) == host)
+                    break;
+                if (ours(inner)) {
+                    out.push_back(inner);
+                    break;
+                }
+            }
+        }
+        return out;
+    }
+
+    // The windows the window manager lists as the program's, but the watch: a quick look
+    // for the storm, where walking the whole window tree would cost more than an action.
+    std::vector<Window> managedDialogs(bool viewableOnly = true) const {
+        std::vector<Window> out;
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(x_.dpy(), x_.root(), x_.atom("_NET_CLIENT_LIST"), 0, 1024, False, XA_WINDOW, &type,
+                               &format, &items, &after, &data) != Success ||
+            !data)
+            return out;
+        const auto* clients = reinterpret_cast<const unsigned long*>(data); // 32-bit items come back as longs
+        for (unsigned long i = 0; i < items; ++i)
+            if (!isWatch(clients[i]) &&
+                (viewableOnly ? ours(clients[i]) : x_.pid(clients[i]) == static_cast<unsigned long>(app_->pid())))
+                out.push_back(clients[i]);
+        XFree(data);
+        return out;
+    }
+
+    // The program's windows but the watch: a message box may be as large as the main
+    // window, so that one is known by its id.
+    std::vector<Window> dialogs() const {
+        std::vector<Window> out = programWindows();
+        std::erase_if(out, [&](Window w) { return isWatch(w); });
+        return out;
+    }
+
+    // One of the two watch windows: a close request to either ends the program. The
+    // frameless one is known by its size until it has been seen.
+    bool isWatch(Window w) const {
+        if (w == main_ || (digital_ && w == *digital_))
+            return true;
+        const auto size = x_.size(w);
+        if (!size || size->first != face::kWidth || size->second < 120 || size->second > 126 || x_.name(w) != "Kadrill")
+            return false;
+        digital_ = w;
+        return true;
+    }
+    mutable std::optional<Window> digital_;
+
+    Window main_ = None;
+
+    // Waits until the program has handled everything sent to it so far: a ping through
+    // the X server behind the input, which the program answers to the root window. The
+    // storm goes as fast as the program takes it, with no backlog to spill past its end.
+    bool answersPing(std::chrono::milliseconds timeout) {
+        Display* listener = pingListener_.get();
+        if (!listener) {
+            pingListener_.reset(XOpenDisplay(x_.displayName().c_str()));
+            listener = pingListener_.get();
+            if (!listener)
+                return false;
+            XSelectInput(listener, DefaultRootWindow(listener), StructureNotifyMask);
+            XSync(listener, False);
+        }
+        const long stamp = ++pings_;
+        XEvent ping{};
+        ping.xclient.type = ClientMessage;
+        ping.xclient.window = main_;
+        ping.xclient.message_type = x_.atom("WM_PROTOCOLS");
+        ping.xclient.format = 32;
+        ping.xclient.data.l[0] = long(x_.atom("_NET_WM_PING"));
+        ping.xclient.data.l[1] = stamp;
+        ping.xclient.data.l[2] = long(main_);
+        XSendEvent(x_.dpy(), main_, False, NoEventMask, &ping);
+        XFlush(x_.dpy());
+        const auto deadline = Clock::now() + timeout;
+        const long pingAtom = long(XInternAtom(listener, "_NET_WM_PING", False));
+        for (;;) {
+            while (XPending(listener) > 0) {
+                XEvent e;
+                XNextEvent(listener, &e);
+                if (e.type == ClientMessage && e.xclient.data.l[0] == pingAtom && e.xclient.data.l[1] == stamp)
+                    return true;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left <= 0ms)
+                return false;
+            pollfd fd{.fd = ConnectionNumber(listener), .events = POLLIN, .revents = 0};
+            (void)::poll(&fd, 1, int(left.count()));
+        }
+    }
+    std::unique_ptr<Display, decltype(&XCloseDisplay)> pingListener_{nullptr, XCloseDisplay};
+    long pings_ = 0;
+
+    // XTest without the harness's pauses: a storm, not a person reading the screen.
+    void key(const char* keysym, bool down) const {
+        XTestFakeKeyEvent(x_.dpy(), XKeysymToKeycode(x_.dpy(), XStringToKeysym(keysym)), down, CurrentTime);
+    }
+    void tap(std::initializer_list<const char*> chord) const {
+        for (const char* k : chord)
+            key(k, true);
+        for (auto k = std::rbegin(chord); k != std::rend(chord); ++k)
+            key(*k, false);
+        XFlush(x_.dpy());
+    }
+    void button(int x, int y, unsigned b, bool down) const {
+        XTestFakeMotionEvent(x_.dpy(), -1, x, y, CurrentTime);
+        XTestFakeButtonEvent(x_.dpy(), b, down, CurrentTime);
+        XFlush(x_.dpy());
+    }
+
+    // Keys or buttons the server still holds down; empty when none.
+    std::string heldDown() const {
+        std::string held;
+        std::array<char, 32> keys{};
+        XQueryKeymap(x_.dpy(), keys.data());
+        XModifierKeymap* map = XGetModifierMapping(x_.dpy());
+        for (int i = 0; i < 8 * map->max_keypermod; ++i) {
+            const KeyCode code = map->modifiermap[i];
+            if (code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0)
+                held += " " + std::string(XKeysymToString(XkbKeycodeToKeysym(x_.dpy(), code, 0, 0)));
+        }
+        XFreeModifiermap(map);
+        Window root, child;
+        int rx, ry, wx, wy;
+        unsigned mask = 0;
+        XQueryPointer(x_.dpy(), x_.root(), &root, &child, &rx, &ry, &wx, &wy, &mask);
+        if ((mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0)
+            held += " a pointer button";
+        return held;
+    }
+};
+
+// The face read with dim unlit segments taken as dark: the storm may leave them dim, and
+// while the stopwatch stands they keep the colour they were drawn in.
+void readUndimmed(FaceGrab& f) {
+    constexpr Rgb kDimGrey{64, 64, 64};
+    for (int y = f.origin.y; y < f.origin.y + face::kReadableHeight; ++y)
+        for (int x = f.origin.x; x < f.origin.x + face::kWidth; ++x)
+            if (f.image.contains(x, y) && f.image.at(x, y) == kDimGrey)
+                f.image.set(x, y, face::kBlack);
+    f.digits = face::readDigits(f.image, f.origin);
+}
+
+TEST_F(InputStorm, LeavesTheWatchRunningAloneOnTimeWithNothingHeld) {
+    std::uint32_t seed = std::random_device{}();
+    if (const std::string given = configured("KADRILL_E2E_STORM_SEED"); !given.empty())
+        seed = static_cast<std::uint32_t>(std::stoul(given));
+    std::cout << "storm seed " << seed << " (KADRILL_E2E_STORM_SEED repeats it)" << std::endl;
+    SCOPED_TRACE("storm seed " + std::to_string(seed) + " (KADRILL_E2E_STORM_SEED repeats it)");
+    std::mt19937 rng(seed);
+    const auto pick = [&](int n) { return static_cast<int>(std::uniform_int_distribution<int>(0, n - 1)(rng)); };
+
+    startWindowManager();
+    startTrayHost();
+    const auto launched = Clock::now();
+    startKadrill(fakeClock(kFakeStart));
+    main_ = mainWindow();
+    ASSERT_NE(main_, Window(None));
+    ASSERT_TRUE(waitForFace(main_));
+    std::optional<Window> icon = pollFor<Window>(kStartTimeout, [&] { return dockedTrayIcon(); });
+    ASSERT_TRUE(icon) << "the icon never docked";
+    // The tray host moves the icon about as it rearranges itself; the icon's window stays.
+    const auto trayIconCentre = [&]() -> std::optional<face::Point> {
+        if (!icon || !x_.isViewable(*icon))
+            icon = dockedTrayIcon();
+        const auto at = icon ? x_.rootPosition(*icon) : std::nullopt;
+        const auto size = icon ? x_.size(*icon) : std::nullopt;
+        if (!at || !size)
+            return std::nullopt;
+        return face::Point{at->first + size->first / 2, at->second + size->second / 2};
+    };
+    const auto screen = [&](const char* tag) { return screenshotNote(*x_.grab(x_.root()), tag); };
+    const auto ended = [&]() -> std::string {
+        if (app_->running())
+            return "";
+        const auto code = app_->waitForExit(0ms);
+        return " (it ended with " + (code ? std::to_string(*code) : std::string("?")) + ")";
+    };
+    const auto settle = [&] { return answersPing(kAnswerTimeout); };
+    const auto popUpDisplayMenu = [&](face::Point faceAt) {
+        button(faceAt.x + face::kBareFace.x, faceAt.y + face::kBareFace.y, 3, true);
+        button(faceAt.x + face::kBareFace.x, faceAt.y + face::kBareFace.y, 3, false);
+        (void)settle(); // the menu holds the keyboard from here on
+    };
+
+    const auto firstFace = pollFor<FaceGrab>(kStartTimeout, [&] { return faceOnScreen(); });
+    ASSERT_TRUE(firstFace) << "the face is not on the screen";
+    // Where the face is, as last seen; unknown after anything that may have moved it.
+    face::Point faceAt = firstFace->origin;
+    bool faceKnown = true;
+    const std::array<face::Point, 6> faceSpots = {face::kModeButton,       face::kSetButton,         face::kAlarmButton,
+                                                  face::kLeftSharedButton, face::kRightSharedButton, face::kBareFace};
+    std::map<std::string, int> counts;
+    // The last actions, for a failure: a storm is repeated by its seed only roughly, since
+    // the program's pace decides what each click meets.
+    std::deque<std::string> recent;
+    const auto done = [&](const std::string& what, const std::string& detail) {
+        ++counts[what];
+        recent.push_back(what + " " + detail);
+        if (recent.size() > 12)
+            recent.pop_front();
+    };
+    const auto lastActions = [&] {
+        std::string out = "\n  last actions:";
+        for (const auto& a : recent)
+            out += "\n    " + a;
+        return out;
+    };
+    const auto describe = [&](Window w) {
+        const auto size = x_.size(w);
+        return "\"" + x_.name(w) + "\"" +
+               (size ? " " + std::to_string(size->first) + "x" + std::to_string(size->second) : "");
+    };
+    std::vector<Window> open;
+    const auto stormStart = Clock::now();
+    int actions = 0;
+    for (; actions < kMaxActions && Clock::now() - stormStart < kStormTime; ++actions) {
+        if (actions % 25 == 0) {
+            ASSERT_TRUE(app_->running()) << "kadrill stopped after " << actions << " actions" << ended()
+                                         << lastActions();
+            if (auto f = faceOnScreen()) {
+                faceAt = f->origin;
+                faceKnown = true;
+            }
+        }
+        if (actions % 4 == 0)
+            open = managedDialogs();
+        const int kind = pick(100);
+        // The right button only where the face was just seen: on the desktop it would open
+        // the window manager's menu.
+        if (kind < 30 && faceKnown) {
+            const face::Point at = faceSpots[std::size_t(pick(int(faceSpots.size())))];
+            button(faceAt.x + at.x, faceAt.y + at.y, 1, true);
+            button(faceAt.x + at.x, faceAt.y + at.y, 1, false);
+            done("face click", std::to_string(at.x) + "," + std::to_string(at.y));
+        } else if (kind < 42) {
+            const auto& [menu, items] = kMenus[std::size_t(pick(int(kMenus.size())))];
+            const char* item = items[std::size_t(pick(int(items.size())))];
+            tap({"Alt_L", menu});
+            (void)settle();
+            tap({item});
+            done("menu by access keys", std::string(menu) + " " + item);
+        } else if (kind < 62 && !open.empty()) { // a click or a drag in a dialog
+            const Window w = open[std::size_t(pick(int(open.size())))];
+            const auto at = x_.rootPosition(w);
+            const auto size = x_.size(w);
+            if (!at || !size)
+                continue;
+            const auto spot = [&] {
+                return std::pair{at->first + pick(std::max(size->first, 1)),
+                                 at->second + pick(std::max(size->second, 1))};
+            };
+            const unsigned b = pick(3) == 0 ? 3 : 1;
+            auto [x, y] = spot();
+            button(x, y, b, true);
+            const int moves = pick(2) == 0 ? 0 : 1 + pick(5);
+            for (int m = 0; m < moves; ++m) {
+                std::tie(x, y) = spot();
+                XTestFakeMotionEvent(x_.dpy(), -1, x, y, CurrentTime);
+                (void)settle();
+            }
+            button(x, y, b, false);
+            done(moves == 0 ? "dialog click" : "dialog drag", describe(w) + " button " + std::to_string(b));
+        } else if (kind < 78) {
+            std::string typed;
+            for (int n = 1 + pick(4); n > 0; --n) {
+                const char* k = kKeys[std::size_t(pick(int(kKeys.size())))];
+                tap({k});
+                typed += std::string(" ") + k;
+            }
+            done("typing", typed);
+        } else if (kind < 84 && faceKnown) { // drag the watch by its face
+            int x = faceAt.x + 200, y = faceAt.y + 40;
+            button(x, y, 1, true);
+            for (int m = 0; m < 4; ++m) {
+                // Kept where the whole face stays on the screen, to be found again.
+                x = std::clamp(x + pick(61) - 30, 210, 800);
+                y = std::clamp(y + pick(61) - 30, 40, 700);
+                XTestFakeMotionEvent(x_.dpy(), -1, x, y, CurrentTime);
+                (void)settle();
+            }
+            button(x, y, 1, false);
+            faceKnown = false;
+            done("window drag", "");
+        } else if (kind < 89) { // swap windows through the face's menu
+            const auto f = faceOnScreen();
+            if (!f)
+                continue;
+            popUpDisplayMenu(f->origin);
+            tap({"h"});
+            faceKnown = false;
+            done("window swap", "");
+        } else if (kind < 94) {
+            const unsigned b = pick(3) == 0 ? 3 : 1;
+            const auto at = trayIconCentre();
+            if (!at)
+                continue;
+            button(at->x, at->y, b, true);
+            button(at->x, at->y, b, false);
+            faceKnown = false;
+            done("tray click", "button " + std::to_string(b));
+        } else if (!open.empty()) {
+            const Window w = open[std::size_t(pick(int(open.size())))];
+            done("dialog closed", describe(w));
+            x_.sendDeleteWindow(w);
+        }
+        ASSERT_TRUE(settle()) << "kadrill stopped answering after " << actions << " actions" << ended() << lastActions()
+                              << screen("silent");
+    }
+    const double stormSeconds = std::chrono::duration<double>(Clock::now() - stormStart).count();
+    std::cout << "storm: " << actions << " actions in " << stormSeconds << " s, seed " << seed << ":";
+    for (const auto& [what, n] : counts)
+        std::cout << " " << what << " " << n << ";";
+    std::cout << std::endl;
+    ASSERT_TRUE(app_->running()) << "kadrill died in the storm";
+
+    // Put away what the storm left open: menus, dialogs, message boxes; then the watch
+    // comes back from the notification area or the frameless window, through the icon as
+    // a person would (the frameless window may have been dragged half off the screen).
+    const auto clickIcon = [&](unsigned b) {
+        const auto at = trayIconCentre();
+        if (!at)
+            return false;
+        button(at->x, at->y, b, true);
+        button(at->x, at->y, b, false);
+        return settle();
+    };
+    const bool tidy = pollUntil(60s, [&] {
+        tap({"Escape"});
+        for (Window w : dialogs())
+            x_.sendDeleteWindow(w);
+        (void)settle();
+        std::this_thread::sleep_for(300ms); // the window manager's share
+        const bool closed = dialogs().empty();
+        if (findDigitalWindow()) {
+            if (clickIcon(3))
+                tap({"h"});
+        } else if (!x_.isViewable(main_)) {
+            (void)clickIcon(1);
+        } else {
+            return closed;
+        }
+        (void)settle();
+        std::this_thread::sleep_for(300ms);
+        return false;
+    });
+    std::string managed;
+    for (Window w : managedDialogs(false))
+        managed += "\n    " + describe(w) + (x_.isViewable(w) ? " shown" : " hidden") + " WM_STATE " +
+                   std::to_string(x_.wmState(w).value_or(-1));
+    ASSERT_TRUE(tidy) << dialogs().size() << " dialogs would not close, or the watch would not come back" << managed
+                      << (x_.isViewable(main_) || trayIconCentre() ? "" : " (hidden, with no icon to bring it back)")
+                      << screen("untidy");
+    EXPECT_TRUE(dockedTrayIcon()) << "the icon is gone from the notification area" << screen("icon");
+    EXPECT_EQ(programWindows(), std::vector<Window>{main_}) << screen("windows");
+    EXPECT_EQ(heldDown(), "") << "still held down after the storm";
+
+    // Clock mode again (the storm may have left the stopwatch on), then the face must read
+    // the fake clock's time.
+    int unreadable = 0;
+    const bool onTime = pollUntil(30s, [&] {
+        auto f = faceOnScreen();
+        if (!f)
+            return false;
+        readUndimmed(*f);
+        // The lit "AM" of the 12-hour face reaches into the hour's first digit. Only the
+        // marks' first letters are looked at: the hour's first digit reaches into their boxes.
+        constexpr face::Point kFirstLetter{18, face::kMarkBoxSize.y};
+        if (face::markLit(f->image, f->origin, face::kAmBox, kFirstLetter) ||
+            face::markLit(f->image, f->origin, face::kPmBox, kFirstLetter)) {
+            popUpDisplayMenu(f->origin);
+            tap({"w"});
+            (void)settle();
+            return false;
+        }
+        const auto h = face::fieldValue(std::string_view(f->digits).substr(0, 2));
+        const auto m = face::fieldValue(std::string_view(f->digits).substr(2, 2));
+        const auto s = face::fieldValue(std::string_view(f->digits).substr(4, 2));
+        const double reckoned = kFakeStartSecond + std::chrono::duration<double>(Clock::now() - launched).count();
+        // Caught in the middle of a flip; but a running stopwatch may flip at every look.
+        const bool readable = f->digits.find('?') == std::string::npos && h && m && s;
+        if (readable && std::abs(*h * 3600 + *m * 60 + *s - reckoned) < 4)
+            return true;
+        if (!readable && ++unreadable % 10 != 0)
+            return false;
+        clickFace(f->origin, face::kModeButton);
+        (void)settle();
+        std::this_thread::sleep_for(500ms);
+        return false;
+    });
+    EXPECT_TRUE(onTime) << "the face does not show the time" << screen("time");
+
+    closeAndExpectCleanExit(main_);
+}
+
+} // namespace
