@@ -42,10 +42,8 @@ int boxNumber(const platform::TextBox* box) { return static_cast<int>(timeset::L
 
 } // namespace
 
-AlarmDialog::AlarmDialog(platform::Platform& platform, AlarmFields& alarm, timeset::DialState& dials,
-                         std::function<void()> alarmMarkChanged)
-    : platform_(platform), alarm_(alarm), dials_(dials), alarmMarkChanged_(std::move(alarmMarkChanged)),
-      files_(platform, alarm) {}
+AlarmDialog::AlarmDialog(platform::Platform& platform, state::AlarmFields& alarm, state::DialState& dials)
+    : platform_(platform), alarm_(alarm), dials_(dials), files_(platform, alarm) {}
 
 void AlarmDialog::Show() {
     if (window_ == nullptr) {
@@ -109,7 +107,7 @@ void AlarmDialog::buildControls() {
     Frame6 = &Frame5->addFrame({.bounds = {120, 120, 5175, 2565}, .caption = "ｱﾌﾟﾘｹｰｼｮﾝの動作"});
     Label5 = &Frame6->addLabel({.bounds = {240, 300, 2300, 240}, .text = "ｷｰの入力：", .foreColor = platform::kSystemWindowTextColor});
     KeyInputBox = &Frame6->addTextBox({.bounds = {240, 570, 2300, 300},
-                                       .maxLength = static_cast<int>(kMaxKeys),
+                                       .maxLength = static_cast<int>(state::kMaxKeys),
                                        .tabIndex = 10,
                                        .accessibleName = "ｷｰの入力",
                                        // Enter here is a key being thought about, not OK.
@@ -168,14 +166,14 @@ void AlarmDialog::FillAlarmDialog() {
     actionClicked();
     FileName[0]->setText(alarm_.AlarmSoundFile);
     FileName[1]->setText(alarm_.AlarmProgramFile);
-    for (std::size_t i = 0; i < kMaxKeys && !alarm_.AlarmKeyNames[i].empty(); ++i) {
+    for (std::size_t i = 0; i < state::kMaxKeys && !alarm_.AlarmKeyNames[i].empty(); ++i) {
         AprActionList->addItem(alarm_.AlarmKeyNames[i]);
         AprActionCodeList.push_back(alarm_.AlarmKeyCodes[i]);
     }
     AprActionList->addItem("");
     dial_->Picture1->clearDrawing();
     dial_->DrawDialTicks();
-    timeset::DialFields& d = dials_.Alarm;
+    state::DialFields& d = dials_.Alarm;
     d.DialHour = alarm_.AlarmTime / 3600;
     d.DialMinute = alarm_.AlarmTime / 60 % 60;
     d.DialSecond = alarm_.AlarmTime % 60;
@@ -187,7 +185,7 @@ void AlarmDialog::FillAlarmDialog() {
 void AlarmDialog::ResetAlarmDialog() {
     AddKeyButton->setEnabled(false);
     DeleteKeyButton->setEnabled(false);
-    timeset::DialFields& d = dials_.Alarm;
+    state::DialFields& d = dials_.Alarm;
     d.DialHour = d.DialMinute = d.DialSecond = 0;
     AlarmSwitch[1]->setChecked(true);
     // The live action type is left alone: a reset commits nothing until OK.
@@ -261,9 +259,7 @@ void AlarmDialog::ok() {
         return; // closed while the message was up
     }
     ApplySettings(alarm_, WorkingCopy());
-    if (alarmMarkChanged_) {
-        alarmMarkChanged_();
-    }
+    committed.raise();
     close();
 }
 
@@ -315,7 +311,7 @@ void AlarmDialog::close() {
 
 // Key-sequence editing.
 
-bool AlarmDialog::isFull() const { return keyCount() >= static_cast<int>(kMaxKeys); }
+bool AlarmDialog::isFull() const { return keyCount() >= static_cast<int>(state::kMaxKeys); }
 
 bool AlarmDialog::keyListRowAddable() const {
     const int k = KeyList->currentIndex();
@@ -343,12 +339,12 @@ void AlarmDialog::updateKeyEntry() {
     Label6->setEnabled(open);
     KeyList->setEnabled(open);
     // However the box is reached (click, Tab, typing), it takes no more than still fits.
-    KeyInputBox->setMaxLength(std::max(1, static_cast<int>(kMaxKeys) - keyCount()));
+    KeyInputBox->setMaxLength(std::max(1, static_cast<int>(state::kMaxKeys) - keyCount()));
 }
 
 void AlarmDialog::keyInputClicked() {
     if (isFull()) {
-        platform_.messages.show("動作ｷｰは、" + std::to_string(kMaxKeys) + "個までしか登録できません", kTitle,
+        platform_.messages.show("動作ｷｰは、" + std::to_string(state::kMaxKeys) + "個までしか登録できません", kTitle,
                                 MessageIcon::None, MessageButtons::Ok);
         return;
     }
@@ -385,7 +381,7 @@ void AlarmDialog::addKey() {
         }
         KeyInputBox->setText("");
     } else {
-        const SpecialKey& key = alarm_.SpecialKeyTable[static_cast<std::size_t>(KeyList->currentIndex())];
+        const state::SpecialKey& key = alarm_.SpecialKeyTable[static_cast<std::size_t>(KeyList->currentIndex())];
         // The alarm would refuse to send the whole sequence for it: say so now, not at
         // the alarm's second.
         if (IsSessionChordCode(key.code)) {
@@ -395,7 +391,7 @@ void AlarmDialog::addKey() {
         insertKey(AprActionList->currentIndex(), key.name, key.code);
     }
     if (isFull()) {
-        platform_.messages.show("登録ｷｰは、登録できる最大個数の" + std::to_string(kMaxKeys) + "個になりました。", kTitle,
+        platform_.messages.show("登録ｷｰは、登録できる最大個数の" + std::to_string(state::kMaxKeys) + "個になりました。", kTitle,
                                 MessageIcon::None, MessageButtons::Ok);
         if (window_ == nullptr) {
             return;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "AlarmFields.h"
 #include "AlarmFileCommands.h"
 #include "AlarmSettings.h"
+#include "platform/Event.h"
 #include "platform/Platform.h"
 #include "platform/Window.h"
+#include "state/AlarmFields.h"
+#include "state/DialFields.h"
 #include "timeset/Dial.h"
-#include "timeset/DialFields.h"
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,11 +22,12 @@ namespace kadrill::alarm {
 /// and shows it. One instance; opening it again only brings it forward.
 class AlarmDialog {
 public:
-    /// `alarmMarkChanged` recolours the ♪ mark of the watch windows after OK.
-    AlarmDialog(platform::Platform& platform, AlarmFields& alarm, timeset::DialState& dials,
-                std::function<void()> alarmMarkChanged);
+    AlarmDialog(platform::Platform& platform, state::AlarmFields& alarm, state::DialState& dials);
     AlarmDialog(const AlarmDialog&) = delete;
     AlarmDialog& operator=(const AlarmDialog&) = delete;
+
+    /// OK has committed the settings: the watch windows recolour their ♪ mark.
+    platform::Event<> committed;
 
     /// Opens the dialog filled from the settings, or brings the open one forward unchanged.
     void Show();
@@ -103,9 +104,8 @@ private:
     void updateButtons();
 
     platform::Platform& platform_;
-    AlarmFields& alarm_;
-    timeset::DialState& dials_;
-    std::function<void()> alarmMarkChanged_;
+    state::AlarmFields& alarm_;
+    state::DialState& dials_;
     AlarmFileCommands files_;
     std::unique_ptr<platform::Window> window_;
     std::unique_ptr<timeset::Dial> dial_;

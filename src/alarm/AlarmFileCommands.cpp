@@ -63,7 +63,7 @@ bool holdsSessionChord(const AlarmSettings& settings) {
 
 } // namespace
 
-AlarmFileCommands::AlarmFileCommands(platform::Platform& platform, AlarmFields& live)
+AlarmFileCommands::AlarmFileCommands(platform::Platform& platform, state::AlarmFields& live)
     : platform_(platform), live_(live) {}
 
 bool AlarmFileCommands::Save(AlarmSettings workingCopy) {

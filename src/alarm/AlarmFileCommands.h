@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AlarmFields.h"
 #include "AlarmSettings.h"
+#include "state/AlarmFields.h"
 
 #include <optional>
 #include <string>
@@ -16,7 +16,7 @@ namespace kadrill::alarm {
 /// the file dialogs and messages the user sees on the way.
 class AlarmFileCommands {
 public:
-    AlarmFileCommands(platform::Platform& platform, AlarmFields& live);
+    AlarmFileCommands(platform::Platform& platform, state::AlarmFields& live);
 
     /// Asks for a file and writes the dialog's working copy to it; the live settings are
     /// not touched. True when the file was written. The copy is taken at the call, so
@@ -42,7 +42,7 @@ public:
 
 private:
     platform::Platform& platform_;
-    AlarmFields& live_;
+    state::AlarmFields& live_;
     std::string lastFile_;
 };
 

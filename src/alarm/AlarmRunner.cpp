@@ -53,13 +53,13 @@ std::optional<int> SecondOfTimeText(const std::string& t) {
     return (hour * 60 + minute) * 60 + second;
 }
 
-AlarmRunner::AlarmRunner(platform::Platform& platform, watch::WatchState& state, const watch::WatchControls& controls)
+AlarmRunner::AlarmRunner(platform::Platform& platform, state::WatchState& state, const watch::WatchControls& controls)
     : platform_(platform), state_(state), controls_(controls) {}
 
 bool AlarmRunner::FileExists(const std::string& path) const { return platform_.files.isReadableFile(path); }
 
 void AlarmRunner::CheckAlarm(const std::string& timeText) {
-    AlarmFields& a = state_.alarm;
+    state::AlarmFields& a = state_.alarm;
     const std::optional<int> now = SecondOfTimeText(timeText);
     if (!now) {
         return;
@@ -89,11 +89,8 @@ void AlarmRunner::CheckAlarm(const std::string& timeText) {
     }
 
     // The second in which the user stopped an action is not fired again.
-    if (!a.AlarmStoppedTimeText.empty()) {
-        if (a.AlarmStoppedTimeText == timeText) {
-            return;
-        }
-        a.AlarmStoppedTimeText.clear();
+    if (state::withinStoppedSecond(a, timeText)) {
+        return;
     }
     if (!due) {
         return;
@@ -106,11 +103,10 @@ void AlarmRunner::CheckAlarm(const std::string& timeText) {
 }
 
 void AlarmRunner::fire() {
-    AlarmFields& a = state_.alarm;
+    state::AlarmFields& a = state_.alarm;
     // A stop asked for an earlier action stays with it: that one may still be winding
     // down in a loop of events beneath this firing.
-    const std::uint64_t run = ++a.AlarmRun;
-    a.AlarmInProgress = true;
+    const std::uint64_t run = state::beginAlarmRun(a);
     controls_.OneSec->setEnabled(true);
     if (a.AlarmActionType == 0) {
         soundAction(run);
@@ -120,7 +116,7 @@ void AlarmRunner::fire() {
     // Any other action type only blinks until the alarm button ends it.
 }
 
-bool AlarmRunner::stopped(std::uint64_t run) const { return state_.alarm.AlarmStopRequested >= run; }
+bool AlarmRunner::stopped(std::uint64_t run) const { return state::alarmRunStopped(state_.alarm, run); }
 
 void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
@@ -142,8 +138,8 @@ void AlarmRunner::SoundCompleted() {
         return;
     }
     soundPlaying_ = false;
-    state_.watch.LastTimeText.clear();
-    state_.alarm.AlarmInProgress = false;
+    state::recheckThisSecond(state_.watch);
+    state::endAlarmRun(state_.alarm);
     controls_.OneSec->setEnabled(false);
     restoreMarks();
     controls_.MMControl->sendCommand("Close");
@@ -154,7 +150,7 @@ void AlarmRunner::programAction(std::uint64_t run) {
     // A copy: the key loop lets handlers run, and Load or OK may change the settings meanwhile.
     const std::string program = state_.alarm.AlarmProgramFile;
     std::vector<platform::KeyStroke> keys;
-    for (std::size_t i = 0; i < kMaxKeys && !state_.alarm.AlarmKeyNames[i].empty(); ++i) {
+    for (std::size_t i = 0; i < state::kMaxKeys && !state_.alarm.AlarmKeyNames[i].empty(); ++i) {
         const auto parsed = ParseKeyCode(state_.alarm.AlarmKeyCodes[i]);
         if (!std::holds_alternative<platform::KeyStroke>(parsed)) {
             errorPath(run, Failure::Other);
@@ -244,7 +240,7 @@ void AlarmRunner::endAction(std::uint64_t run) {
     if (run != state_.alarm.AlarmRun) {
         return;
     }
-    state_.alarm.AlarmInProgress = false;
+    state::endAlarmRun(state_.alarm);
     controls_.OneSec->setEnabled(false);
     restoreMarks();
 }

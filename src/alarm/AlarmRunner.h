@@ -3,8 +3,8 @@
 #include "platform/KeyStroke.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "state/WatchState.h"
 #include "watch/WatchControls.h"
-#include "watch/WatchState.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,7 +18,7 @@ namespace kadrill::alarm {
 /// once per displayed second and hands it the sound's completion.
 class AlarmRunner {
 public:
-    AlarmRunner(platform::Platform& platform, watch::WatchState& state, const watch::WatchControls& controls);
+    AlarmRunner(platform::Platform& platform, state::WatchState& state, const watch::WatchControls& controls);
     AlarmRunner(const AlarmRunner&) = delete;
     AlarmRunner& operator=(const AlarmRunner&) = delete;
 
@@ -60,7 +60,7 @@ private:
     void tellMissed(int second);
 
     platform::Platform& platform_;
-    watch::WatchState& state_;
+    state::WatchState& state_;
     const watch::WatchControls& controls_;
     /// The second of day of the last check, to catch up seconds a late tick skipped.
     std::optional<int> lastChecked_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AlarmFields.h"
+#include "state/AlarmFields.h"
 
 #include <cstdint>
 #include <string>
@@ -31,9 +31,9 @@ struct AlarmSettings {
 };
 
 /// The live settings as one value; the key sequence ends at the first empty name.
-AlarmSettings SettingsOf(const AlarmFields& fields);
+AlarmSettings SettingsOf(const state::AlarmFields& fields);
 
 /// Sets every setting field at once; the run state and the key table are left alone.
-void ApplySettings(AlarmFields& fields, const AlarmSettings& settings);
+void ApplySettings(state::AlarmFields& fields, const AlarmSettings& settings);
 
 } // namespace kadrill::alarm

@@ -298,7 +298,7 @@ public:
         // The sequence ends at the first empty name; the pairs after it are read past
         // (the end marker is still looked for) but not kept.
         bool sequenceEnded = false;
-        for (std::size_t i = 0; i < kMaxKeys; ++i) {
+        for (std::size_t i = 0; i < state::kMaxKeys; ++i) {
             std::optional<std::string> name = text();
             if (!name) {
                 return std::nullopt;

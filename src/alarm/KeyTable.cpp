@@ -52,8 +52,8 @@ constexpr std::array<Block, 6> kBlocks = {{
     {"Ctrl+Alt+", "^%"},
 }};
 
-std::vector<SpecialKey> baseKeys() {
-    std::vector<SpecialKey> keys;
+std::vector<state::SpecialKey> baseKeys() {
+    std::vector<state::SpecialKey> keys;
     for (const auto& [name, code] : kBaseKeys) {
         keys.push_back({name, code});
     }
@@ -66,14 +66,14 @@ std::vector<SpecialKey> baseKeys() {
 
 } // namespace
 
-std::vector<SpecialKey> BuildSpecialKeyTable() {
-    const std::vector<SpecialKey> base = baseKeys();
-    std::vector<SpecialKey> table = base;
+std::vector<state::SpecialKey> BuildSpecialKeyTable() {
+    const std::vector<state::SpecialKey> base = baseKeys();
+    std::vector<state::SpecialKey> table = base;
     table.reserve(kRows);
     for (const Block& block : kBlocks) {
         const std::string namePrefix = block.namePrefix;
         const std::string codePrefix = block.codePrefix;
-        for (const SpecialKey& key : base) {
+        for (const state::SpecialKey& key : base) {
             const std::string name = key.name == kBreakName ? "(" + key.name + ")" : key.name;
             table.push_back({namePrefix + name, codePrefix + key.code});
         }

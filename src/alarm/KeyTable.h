@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AlarmFields.h"
+#include "state/AlarmFields.h"
 
 #include <vector>
 
@@ -13,6 +13,6 @@ namespace kadrill::alarm {
 /// letters A-Z with the combination's name and code prefix. Row 72, between the Shift
 /// block's base keys and its letters, is empty. Every other code is accepted by
 /// ParseKeyCode and means the key its name says.
-std::vector<SpecialKey> BuildSpecialKeyTable();
+std::vector<state::SpecialKey> BuildSpecialKeyTable();
 
 } // namespace kadrill::alarm

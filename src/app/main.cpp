@@ -5,7 +5,7 @@
 #include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/x11/StartupFeedback.h"
-#include "watch/WatchState.h"
+#include "state/WatchState.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -191,7 +191,7 @@ int main(int argc, char* argv[]) {
     kadrill::platform::qt::QtPlatform desktop(timeSetter);
     clockOwner = &desktop;
     desktop.help.setWindowIcon(kadrill::platform::qt::assetIcon("kadrill"));
-    kadrill::watch::WatchState state;
+    kadrill::state::WatchState state;
     kadrill::mainwin::CMain main(desktop.platform, state);
     main.Start();
     using Source = kadrill::alarm::AlarmFileCommands::Source;

@@ -17,7 +17,6 @@
 #include "watch/WatchFaceLayout.h"
 
 #include <cstdint>
-#include <limits>
 
 namespace kadrill::mainwin {
 
@@ -45,7 +44,7 @@ std::string NotifyIconTip(const std::string& name) {
     return tip;
 }
 
-CMain::CMain(platform::Platform& platform, watch::WatchState& state)
+CMain::CMain(platform::Platform& platform, state::WatchState& state)
     : MMControl(platform.media), platform_(platform), state_(state) {
     window_ = platform.windows.createWindow({
         .caption = kProgramName,
@@ -65,7 +64,7 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
     CountTimer = &window_->addTimer({.interval = 1, .enabled = false, .pacing = platform::TimerPacing::PollsTimeOfDay});
     OneSec = &window_->addTimer({.interval = 500, .enabled = false, .pacing = platform::TimerPacing::Interval});
     MainTimer->tick.setHandler([this] { MainTimerTick(); });
-    CountTimer->tick.setHandler([this] { watch::CountTimerTick(state_, controls_, CheckAlarm); });
+    CountTimer->tick.setHandler([this] { watch::CountTimerTick(state_, controls_, timeShown); });
     OneSec->tick.setHandler([this] { OneSecTick(); });
 
     buildMenus();
@@ -82,19 +81,19 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
         .clock = &platform.clock,
     };
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
-    CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
+    timeShown.setHandler([this](const std::string& t) { alarm_->CheckAlarm(t); });
     MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
     timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
-    alarmDialog_ =
-        std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials, [this] { showAlarmMark(); });
+    alarmDialog_ = std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials);
+    alarmDialog_->committed.setHandler([this] { showAlarmMark(); });
     noodleTimer_ = std::make_unique<ramen::NoodleTimer>(platform, state.ramen);
-    ShowTimeSet = [this] { timeSet_->Show(); };
-    ShowAlarm = [this] { alarmDialog_->Show(); };
-    ShowNoodleTimer = [this] { noodleTimer_->Show(); };
+    timeSetRequested.setHandler([this] { timeSet_->Show(); });
+    alarmRequested.setHandler([this] { alarmDialog_->Show(); });
+    noodleTimerRequested.setHandler([this] { noodleTimer_->Show(); });
 
     watch::ConnectWatchButtons(face_, state_, controls_);
-    face_.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });
-    face_.AlmBtn->clicked.setHandler([this] { open(ShowAlarm); });
+    face_.SetBtn->clicked.setHandler([this] { timeSetRequested.raise(); });
+    face_.AlmBtn->clicked.setHandler([this] { alarmRequested.raise(); });
 
     window_->closed.setHandler([this] { Unload(); });
     window_->stateChanged.setHandler([this] { WindowStateChanged(); });
@@ -131,13 +130,13 @@ void CMain::buildMenus() {
     platform::Menu& help = window_->addMenu("ﾍﾙﾌﾟ(&H)");
     mnuHelpTopic = &help.addItem("ﾄﾋﾟｯｸの検索(&H)", MenuItemKind::Command);
 
-    mnuTime->chosen.setHandler([this] { open(ShowTimeSet); });
-    mnuSetAlarm->chosen.setHandler([this] { open(ShowAlarm); });
+    mnuTime->chosen.setHandler([this] { timeSetRequested.raise(); });
+    mnuSetAlarm->chosen.setHandler([this] { alarmRequested.raise(); });
     mnuSetAutostart->chosen.setHandler([this] { ToggleAutostart(); });
     mnuVisibleTwelve->chosen.setHandler([this] { ToggleTwelveHour(); });
     mnuVisibleDigital->chosen.setHandler([this] { ToggleDimSegments(); });
     mnuVisibleMenuBar->chosen.setHandler([this] { SwapWindows(); });
-    mnuTimerNoodle->chosen.setHandler([this] { open(ShowNoodleTimer); });
+    mnuTimerNoodle->chosen.setHandler([this] { noodleTimerRequested.raise(); });
     mnuHelpTopic->chosen.setHandler([this] { ShowHelp(); });
 }
 
@@ -152,8 +151,7 @@ void CMain::Load() {
     state_.alarm.AlarmEnabled = false;
     state_.alarm.AlarmTime = 0;
     state_.alarm.AlarmActionType = 0;
-    state_.alarm.AlarmInProgress = false;
-    state_.alarm.AlarmStopRequested = 0;
+    state::clearAlarmRuns(state_.alarm);
     state_.mainwin.HiddenInTray = false;
 
     state_.watch.SegmentColors[0] = watch::kUnlitBlack;
@@ -167,12 +165,12 @@ void CMain::Load() {
     watch::WatchFace& digitalFace = digital_->face();
     controls_.digital = &digitalFace;
     watch::ConnectWatchButtons(digitalFace, state_, controls_);
-    digitalFace.SetBtn->clicked.setHandler([this] { open(ShowTimeSet); });
-    digitalFace.AlmBtn->clicked.setHandler([this] { open(ShowAlarm); });
-    digital_->popupDisplayMenu = [this] { PopupDisplayMenu(); };
+    digitalFace.SetBtn->clicked.setHandler([this] { timeSetRequested.raise(); });
+    digitalFace.AlmBtn->clicked.setHandler([this] { alarmRequested.raise(); });
+    digital_->displayMenuRequested.setHandler([this] { PopupDisplayMenu(); });
     // Closed by the window system, the frameless window would leave nothing on screen
     // and the program running: it ends the program like the main window.
-    digital_->closedBySystem = [this] { Unload(); };
+    digital_->closedBySystem.setHandler([this] { Unload(); });
 }
 
 void CMain::Start() {
@@ -187,7 +185,7 @@ void CMain::Unload() {
     unloaded_ = true;
     // An alarm typing keys waits in its own loop of events: it must not go on once the
     // program is ending.
-    state_.alarm.AlarmStopRequested = std::numeric_limits<std::uint64_t>::max();
+    state::stopEveryAlarmRun(state_.alarm);
     MMControl.sendCommand("Close");
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();
@@ -205,13 +203,13 @@ void CMain::MainTimerTick() {
 }
 
 void CMain::ShowTimeOfDay(const std::string& t) {
-    watch::WatchFields& w = state_.watch;
+    state::WatchFields& w = state_.watch;
     w.RedrawRequested = false;
-    w.LastTimeText = t;
+    state::secondHandled(w, t);
     watch::DigitCodes codes = DigitsOfTimeText(t);
 
-    if (CheckAlarm) {
-        CheckAlarm(t);
+    if (timeShown.hasHandler()) {
+        timeShown.raise(t);
         // The alarm check may wait (a message box, keys being sent) while later ticks show
         // later seconds, or the stopwatch; drawing this second's digits now would be wrong.
         if (w.LastTimeText != t || !MainTimer->isEnabled()) {
@@ -244,7 +242,7 @@ void CMain::ToggleDimSegments() {
     auto& colors = state_.watch.SegmentColors;
     colors[0] = dim ? watch::kUnlitDimGrey : watch::kUnlitBlack;
     watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
-    state_.watch.RedrawRequested = true;
+    state::requestRedraw(state_.watch);
 }
 
 void CMain::SwapWindows() {
@@ -387,12 +385,6 @@ void CMain::ShowHelp() {
     case platform::HelpResult::Status::Failed:
         platform_.messages.show(result.error, kProgramName, platform::MessageIcon::None);
         break;
-    }
-}
-
-void CMain::open(const std::function<void()>& opener) {
-    if (opener) {
-        opener();
     }
 }
 

@@ -2,15 +2,15 @@
 
 #include "alarm/AlarmDialog.h"
 #include "alarm/AlarmRunner.h"
+#include "platform/Event.h"
 #include "platform/Platform.h"
 #include "platform/TrayIcon.h"
 #include "ramen/NoodleTimer.h"
+#include "state/WatchState.h"
 #include "timeset/TimeSet.h"
 #include "watch/Digital.h"
 #include "watch/WatchControls.h"
-#include "watch/WatchState.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,7 +29,7 @@ namespace kadrill::mainwin {
 /// (menu check marks) that the watch engine reads.
 class CMain {
 public:
-    CMain(platform::Platform& platform, watch::WatchState& state);
+    CMain(platform::Platform& platform, state::WatchState& state);
     CMain(const CMain&) = delete;
     CMain& operator=(const CMain&) = delete;
     ~CMain();
@@ -40,20 +40,20 @@ public:
     /// Load, then show the window.
     void Start();
 
-    /// The alarm check for a time text, run once per displayed second and per redraw; the
-    /// alarm runner's unless a test puts its own.
-    std::function<void(const std::string& timeText)> CheckAlarm;
+    /// A time text is shown, once per second and per redraw: the alarm runner checks it
+    /// (a test may listen instead).
+    platform::Event<const std::string&> timeShown;
 
     alarm::AlarmRunner& alarmRunner() { return *alarm_; }
     timeset::TimeSet& timeSet() { return *timeSet_; }
     alarm::AlarmDialog& alarmDialog() { return *alarmDialog_; }
     ramen::NoodleTimer& noodleTimer() { return *noodleTimer_; }
 
-    /// Openers of the dialogs (set-time, alarm, ramen timer), each set when its window
-    /// exists in the program; they show their window modeless, one instance each.
-    std::function<void()> ShowTimeSet;
-    std::function<void()> ShowAlarm;
-    std::function<void()> ShowNoodleTimer;
+    /// The user asks for a dialog (set-time, alarm, ramen timer) by its button or menu
+    /// item; each shows its window modeless, one instance each (a test may listen instead).
+    platform::Event<> timeSetRequested;
+    platform::Event<> alarmRequested;
+    platform::Event<> noodleTimerRequested;
 
     platform::Window& window() { return *window_; }
     watch::WatchFace& face() { return face_; }
@@ -114,10 +114,9 @@ private:
     void PopupDisplayMenu();
     void hideToTray();
     void restoreFromTray();
-    void open(const std::function<void()>& opener);
 
     platform::Platform& platform_;
-    watch::WatchState& state_;
+    state::WatchState& state_;
     std::unique_ptr<platform::Window> window_;
     watch::WatchFace face_;
     std::unique_ptr<watch::Digital> digital_;

@@ -17,7 +17,7 @@ std::int16_t valueAt(std::string_view t, std::size_t pos) {
 
 watch::DigitCodes DigitsOfTimeText(std::string_view t) {
     if (t.size() == 7) {
-        return {watch::BlankDigit, valueAt(t, 1), valueAt(t, 3), valueAt(t, 4), valueAt(t, 6), valueAt(t, 7)};
+        return {state::BlankDigit, valueAt(t, 1), valueAt(t, 3), valueAt(t, 4), valueAt(t, 6), valueAt(t, 7)};
     }
     return {valueAt(t, 1), valueAt(t, 2), valueAt(t, 4), valueAt(t, 5), valueAt(t, 7), valueAt(t, 8)};
 }
@@ -33,7 +33,7 @@ Meridiem ApplyTwelveHour(std::string_view t, watch::DigitCodes& codes) {
     }
     if (hour != 12) {
         const int v = hour - 12;
-        codes[0] = v < 10 ? watch::BlankDigit : std::int16_t{1};
+        codes[0] = v < 10 ? state::BlankDigit : std::int16_t{1};
         codes[1] = static_cast<std::int16_t>(v % 10);
     }
     return Meridiem::PM;

@@ -72,7 +72,7 @@ std::string clockText(int seconds) {
 
 } // namespace
 
-NoodleTimer::NoodleTimer(platform::Platform& platform, NoodleFields& fields) : platform_(platform), fields_(fields) {}
+NoodleTimer::NoodleTimer(platform::Platform& platform, state::NoodleFields& fields) : platform_(platform), fields_(fields) {}
 
 NoodleTimer::~NoodleTimer() = default;
 
@@ -191,7 +191,7 @@ void NoodleTimer::Timer1Tick() {
 }
 
 void NoodleTimer::countdownTick() {
-    NoodleFields& f = fields_;
+    state::NoodleFields& f = fields_;
     if (f.NoodleClock != kZero) {
         // The time left is read off the millisecond counter, to the nearest second, rather
         // than counted in ticks: a tick held up by a busy event loop or a suspend would
@@ -228,7 +228,7 @@ void NoodleTimer::countdownTick() {
 }
 
 void NoodleTimer::idleTick() {
-    NoodleFields& f = fields_;
+    state::NoodleFields& f = fields_;
     if (f.NoodleClock == kCycleEnd) {
         f.NoodleClock = kZero;
     }

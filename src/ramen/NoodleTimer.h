@@ -1,8 +1,8 @@
 #pragma once
 
-#include "NoodleFields.h"
 #include "platform/Platform.h"
 #include "platform/Window.h"
+#include "state/NoodleFields.h"
 
 #include <array>
 #include <memory>
@@ -17,7 +17,7 @@ namespace kadrill::ramen {
 /// One instance, modeless; opening it again only brings it forward.
 class NoodleTimer {
 public:
-    NoodleTimer(platform::Platform& platform, NoodleFields& fields);
+    NoodleTimer(platform::Platform& platform, state::NoodleFields& fields);
     NoodleTimer(const NoodleTimer&) = delete;
     NoodleTimer& operator=(const NoodleTimer&) = delete;
     ~NoodleTimer();
@@ -53,7 +53,7 @@ private:
     void close();
 
     platform::Platform& platform_;
-    NoodleFields& fields_;
+    state::NoodleFields& fields_;
     std::unique_ptr<platform::Window> window_;
     /// The second the last tick stepped in: ticks come at the clock's own second edges and
     /// after other handlers, and only a new second moves the timer on.

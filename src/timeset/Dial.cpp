@@ -19,7 +19,7 @@ std::int16_t toInt16(double v) { return static_cast<std::int16_t>(RoundHalfEven(
 
 } // namespace
 
-Dial::Dial(platform::Container& dialog, DialFields& fields, std::int16_t& dragButton, const DialLayout& layout)
+Dial::Dial(platform::Container& dialog, state::DialFields& fields, std::int16_t& dragButton, const DialLayout& layout)
     : fields_(fields), dragButton_(dragButton), roundMarks_(layout.roundMarks) {
     Frame1 = &dialog.addFrame({.bounds = {layout.frame1.x, layout.frame1.y, 2895, 3015}, .caption = "針の調整"});
     platform::PictureProperties face;
@@ -112,9 +112,7 @@ void Dial::DrawDialHands() {
 
 void Dial::pressed(const platform::MouseEvent& e) {
     dragButton_ = static_cast<std::int16_t>(e.button);
-    if (onPress) {
-        onPress();
-    }
+    facePressed.raise();
 }
 
 void Dial::moved(const platform::MouseEvent& e) {
@@ -137,7 +135,7 @@ void Dial::moved(const platform::MouseEvent& e) {
             hourDown();
         }
         fields_.DialLastQuadrant = static_cast<std::int16_t>(quadrant);
-        const DialFields now = fields_;
+        const state::DialFields now = fields_;
         Hour->setText(std::to_string(now.DialHour));
         Min->setText(std::to_string(now.DialMinute));
     } else {
@@ -158,7 +156,7 @@ void Dial::moved(const platform::MouseEvent& e) {
             }
         }
         fields_.DialLastQuadrant = static_cast<std::int16_t>(quadrant);
-        const DialFields now = fields_;
+        const state::DialFields now = fields_;
         Hour->setText(std::to_string(now.DialHour));
         Min->setText(std::to_string(now.DialMinute));
         Sec->setText(std::to_string(now.DialSecond));

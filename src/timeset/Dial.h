@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DialFields.h"
 #include "platform/Container.h"
+#include "platform/Event.h"
+#include "state/DialFields.h"
 
 #include <array>
-#include <functional>
 #include <string>
 
 namespace kadrill::timeset {
@@ -25,7 +25,7 @@ struct DialLayout {
 /// right button the second hand; sweeping past 12 o'clock carries into the next unit.
 class Dial {
 public:
-    Dial(platform::Container& dialog, DialFields& fields, std::int16_t& dragButton, const DialLayout& layout);
+    Dial(platform::Container& dialog, state::DialFields& fields, std::int16_t& dragButton, const DialLayout& layout);
     Dial(const Dial&) = delete;
     Dial& operator=(const Dial&) = delete;
 
@@ -39,7 +39,7 @@ public:
     void EndDrag() { dragButton_ = 0; }
 
     /// A press with any button on the face (after the drag state is set).
-    std::function<void()> onPress;
+    platform::Event<> facePressed;
 
     platform::Frame* Frame1 = nullptr;
     platform::Picture* Picture1 = nullptr;
@@ -55,7 +55,7 @@ private:
     void moved(const platform::MouseEvent& e);
     void boxChanged(platform::TextBox& box, std::int32_t& value, int bound);
 
-    DialFields& fields_;
+    state::DialFields& fields_;
     std::int16_t& dragButton_;
     bool roundMarks_;
 };

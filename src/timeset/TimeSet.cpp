@@ -54,7 +54,7 @@ int number(const std::string& text) { return static_cast<int>(LeadingNumber(text
 
 } // namespace
 
-TimeSet::TimeSet(platform::Platform& platform, DialState& dials)
+TimeSet::TimeSet(platform::Platform& platform, state::DialState& dials)
     : platform_(platform), dials_(dials), self_(std::make_shared<TimeSet*>(this)) {}
 
 TimeSet::~TimeSet() { *self_ = nullptr; }
@@ -94,7 +94,7 @@ void TimeSet::Load() {
         {.bounds = {3720, 2520, 1215, 375}, .caption = "適用(&A)", .tabIndex = 2, .enabled = false});
     Timer1 = &w.addTimer({.interval = 100, .enabled = true});
 
-    dial_->onPress = [this] { startEditing(); };
+    dial_->facePressed.setHandler([this] { startEditing(); });
     for (platform::TextBox* box : {dial_->Hour, dial_->Min, dial_->Sec}) {
         box->clicked.setHandler([this] { startEditing(); });
         // A keyboard user who tabs in and types is editing as much as one who clicks.
@@ -112,7 +112,7 @@ void TimeSet::Load() {
 
 void TimeSet::Timer1Tick() {
     const std::string text = platform_.clock.timeText();
-    DialFields& f = dials_.TimeSet;
+    state::DialFields& f = dials_.TimeSet;
     if (text.size() == 7) {
         f.DialHour = number(text.substr(0, 1));
         f.DialMinute = number(text.substr(2, 2));

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Dial.h"
-#include "DialFields.h"
 #include "platform/Platform.h"
 #include "platform/SystemTimeSetter.h"
 #include "platform/Window.h"
+#include "state/DialFields.h"
 
 #include <memory>
 
@@ -15,7 +15,7 @@ namespace kadrill::timeset {
 /// opening it again only brings it forward.
 class TimeSet {
 public:
-    TimeSet(platform::Platform& platform, DialState& dials);
+    TimeSet(platform::Platform& platform, state::DialState& dials);
     TimeSet(const TimeSet&) = delete;
     TimeSet& operator=(const TimeSet&) = delete;
     ~TimeSet();
@@ -43,7 +43,7 @@ private:
     void answered(unsigned session, unsigned request, const platform::SetTimeResult& result);
 
     platform::Platform& platform_;
-    DialState& dials_;
+    state::DialState& dials_;
     std::unique_ptr<platform::Window> window_;
     std::unique_ptr<Dial> dial_;
     /// Counts openings: an answer that arrives after its dialog closed (a password

@@ -31,9 +31,7 @@ Digital::Digital(platform::WindowSystem& windows) {
     window_->deactivated.setHandler([this] { EndDrag(); });
     window_->closed.setHandler([this] {
         EndDrag();
-        if (closedBySystem) {
-            closedBySystem();
-        }
+        closedBySystem.raise();
     });
     // The marks take the presses over them: no drag starts there, but AM and PM offer
     // the menu like the bare face.
@@ -78,9 +76,7 @@ void Digital::mouseMove(const platform::MouseEvent& e) {
 
 void Digital::popupMenu() {
     EndDrag();
-    if (popupDisplayMenu) {
-        popupDisplayMenu();
-    }
+    displayMenuRequested.raise();
 }
 
 } // namespace kadrill::watch

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "WatchFace.h"
+#include "platform/Event.h"
 #include "platform/Geometry.h"
 #include "platform/Mouse.h"
 
-#include <functional>
 #include <memory>
 
 namespace kadrill::platform {
@@ -28,10 +28,10 @@ public:
     platform::Window& window() { return *window_; }
     WatchFace& face() { return face_; }
 
-    /// Pops up the main window's display menu at the pointer; set by the main window.
-    std::function<void()> popupDisplayMenu;
-    /// The window system closed the window (Alt+F4, the task bar); set by the main window.
-    std::function<void()> closedBySystem;
+    /// A right press on the face asks for the main window's display menu at the pointer.
+    platform::Event<> displayMenuRequested;
+    /// The window system closed the window (Alt+F4, the task bar).
+    platform::Event<> closedBySystem;
 
     /// Ends a drag under way, if any.
     void EndDrag() { Dragging = false; }

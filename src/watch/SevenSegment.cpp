@@ -23,25 +23,25 @@ void applyHourLook(WatchFace& face, bool twelveHour) {
 }
 
 // Pattern characters other than "1" count as unlit; the table holds only "0" and "1".
-platform::Color segmentColor(const WatchFields& state, const std::string& pattern, std::size_t segment) {
+platform::Color segmentColor(const state::WatchFields& state, const std::string& pattern, std::size_t segment) {
     const bool lit = segment < pattern.size() && pattern[segment] == '1';
     return state.SegmentColors[lit ? 1 : 0];
 }
 
 } // namespace
 
-void LoadSegmentPatterns(WatchFields& state) {
+void LoadSegmentPatterns(state::WatchFields& state) {
     for (std::size_t k = 0; k < kPatterns.size(); ++k) {
         state.SegmentPatterns[k] = kPatterns[k];
     }
 }
 
-void ShowDigits(const WatchFields& state, const WatchControls& controls, const DigitCodes& codes) {
+void ShowDigits(const state::WatchFields& state, const WatchControls& controls, const DigitCodes& codes) {
     for (std::size_t digit = 0; digit < codes.size(); ++digit) {
         // The program only produces 0..10; anything else shows as a blank digit.
         const int code = codes[digit];
         const std::size_t k =
-            code >= 0 && code <= BlankDigit ? static_cast<std::size_t>(code) : std::size_t{BlankDigit};
+            code >= 0 && code <= state::BlankDigit ? static_cast<std::size_t>(code) : std::size_t{state::BlankDigit};
         const std::string& pattern = state.SegmentPatterns[k];
         for (std::size_t segment = 0; segment < 7; ++segment) {
             const platform::Color color = segmentColor(state, pattern, segment);

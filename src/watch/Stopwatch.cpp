@@ -11,11 +11,11 @@ std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
     return sum > StopwatchLimit ? StopwatchLimit : static_cast<std::int32_t>(sum);
 }
 
-std::int32_t RunningElapsed(const WatchFields& fields, std::uint32_t now) {
+std::int32_t RunningElapsed(const state::WatchFields& fields, std::uint32_t now) {
     return AddElapsed(fields.StopwatchAccumulated, platform::TicksBetween(fields.StopwatchStartTick, now));
 }
 
-std::int32_t ShownElapsed(const WatchFields& fields, std::uint32_t now) {
+std::int32_t ShownElapsed(const state::WatchFields& fields, std::uint32_t now) {
     if (!fields.StopwatchRunning) {
         return fields.StopwatchAccumulated;
     }
@@ -33,14 +33,14 @@ DigitCodes StopwatchDigits(std::int32_t elapsed) {
             code(seconds % 10), code(hundredths / 10), code(hundredths % 10)};
 }
 
-void CountTimerTick(WatchState& state, const WatchControls& controls,
-                    const std::function<void(const std::string&)>& checkAlarm) {
-    WatchFields& w = state.watch;
+void CountTimerTick(state::WatchState& state, const WatchControls& controls,
+                    const platform::Event<const std::string&>& timeShown) {
+    state::WatchFields& w = state.watch;
     const std::string t = controls.clock->timeText();
     if (t != w.LastTimeText) {
-        w.LastTimeText = t;
-        if (checkAlarm) {
-            checkAlarm(t);
+        state::secondHandled(w, t);
+        if (timeShown.hasHandler()) {
+            timeShown.raise(t);
             // The check may have waited while the user went back to the clock; its
             // digits are already on the face and must stay.
             if (!controls.CountTimer->isEnabled()) {

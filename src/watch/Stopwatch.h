@@ -1,10 +1,10 @@
 #pragma once
 
 #include "WatchControls.h"
-#include "WatchState.h"
+#include "platform/Event.h"
+#include "state/WatchState.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace kadrill::watch {
@@ -17,17 +17,18 @@ inline constexpr std::int32_t StopwatchLimit = INT32_MAX;
 std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds);
 
 /// The elapsed time of the current run plus the completed ones, from the counter reading now.
-std::int32_t RunningElapsed(const WatchFields& fields, std::uint32_t now);
+std::int32_t RunningElapsed(const state::WatchFields& fields, std::uint32_t now);
 
 /// What the stopwatch shows: the lap time while held, else the elapsed time.
-std::int32_t ShownElapsed(const WatchFields& fields, std::uint32_t now);
+std::int32_t ShownElapsed(const state::WatchFields& fields, std::uint32_t now);
 
 /// Minutes within the hour, seconds and hundredths of an elapsed time, as six digit codes.
 DigitCodes StopwatchDigits(std::int32_t elapsed);
 
 /// One tick of CountTimer: the alarm check when a new second of the time of day has
 /// begun (this is the only alarm check in stopwatch mode), then the stopwatch reading.
-void CountTimerTick(WatchState& state, const WatchControls& controls,
-                    const std::function<void(const std::string&)>& checkAlarm);
+/// `timeShown` is raised with the new second's time text for the alarm check.
+void CountTimerTick(state::WatchState& state, const WatchControls& controls,
+                    const platform::Event<const std::string&>& timeShown);
 
 } // namespace kadrill::watch

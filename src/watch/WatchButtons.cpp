@@ -31,7 +31,7 @@ void paceCountTimer(const WatchControls& controls, bool running) {
 
 } // namespace
 
-void PressMode(WatchState& state, const WatchControls& controls) {
+void PressMode(state::WatchState& state, const WatchControls& controls) {
     if (controls.MainTimer->isEnabled()) {
         controls.mnuVisibleTwelve->setEnabled(false);
         controls.MainTimer->setEnabled(false);
@@ -51,16 +51,16 @@ void PressMode(WatchState& state, const WatchControls& controls) {
         showButton(controls, &WatchFace::AlarmOnBtn, true);
     }
     RefreshHourMode(controls);
-    state.watch.RedrawRequested = true;
+    state::requestRedraw(state.watch);
 }
 
-void PressDisplaySwitch(WatchState& state, const WatchControls& controls) {
+void PressDisplaySwitch(state::WatchState& state, const WatchControls& controls) {
     controls.mnuVisibleTwelve->setChecked(!controls.mnuVisibleTwelve->isChecked());
     RefreshHourMode(controls);
-    state.watch.RedrawRequested = true;
+    state::requestRedraw(state.watch);
 }
 
-void PressStart(WatchState& state, const WatchControls& controls) {
+void PressStart(state::WatchState& state, const WatchControls& controls) {
     showStopwatchButtons(controls, true);
     controls.activeFace().StopBtn->setFocus();
     state.watch.StopwatchStartTick = controls.clock->tickCount();
@@ -68,26 +68,24 @@ void PressStart(WatchState& state, const WatchControls& controls) {
     paceCountTimer(controls, true);
 }
 
-void PressStop(WatchState& state, const WatchControls& controls) {
+void PressStop(state::WatchState& state, const WatchControls& controls) {
     showStopwatchButtons(controls, false);
     controls.activeFace().StartBtn->setFocus();
-    WatchFields& w = state.watch;
+    state::WatchFields& w = state.watch;
     w.StopwatchAccumulated = RunningElapsed(w, controls.clock->tickCount());
     w.LapHeld = false;
     w.StopwatchRunning = false;
     paceCountTimer(controls, false);
 }
 
-void PressAlarmOn(WatchState& state, const WatchControls& controls) {
-    alarm::AlarmFields& a = state.alarm;
+void PressAlarmOn(state::WatchState& state, const WatchControls& controls) {
+    state::AlarmFields& a = state.alarm;
     const auto& colors = state.watch.SegmentColors;
     if (a.AlarmInProgress) {
-        a.AlarmStopRequested = a.AlarmRun;
         // A stop is for good: the alarm must not fire again in the second it was stopped in,
-        // though the emptied text makes the next tick check that second again.
-        a.AlarmStoppedTimeText = state.watch.LastTimeText;
-        state.watch.LastTimeText.clear();
-        a.AlarmInProgress = false;
+        // though the next tick checks that second again.
+        state::stopAlarmByUser(a, state.watch.LastTimeText);
+        state::recheckThisSecond(state.watch);
         controls.OneSec->setEnabled(false);
         ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
         controls.MMControl->sendCommand("Close");
@@ -98,20 +96,20 @@ void PressAlarmOn(WatchState& state, const WatchControls& controls) {
     ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
 }
 
-void PressReset(WatchState& state, const WatchControls&) {
+void PressReset(state::WatchState& state, const WatchControls&) {
     if (!state.watch.StopwatchRunning) {
         state.watch.StopwatchAccumulated = 0;
     }
 }
 
-void PressLap(WatchState& state, const WatchControls& controls) {
-    WatchFields& w = state.watch;
+void PressLap(state::WatchState& state, const WatchControls& controls) {
+    state::WatchFields& w = state.watch;
     w.LapHeld = !w.LapHeld;
     w.LapTime = RunningElapsed(w, controls.clock->tickCount());
 }
 
-void ConnectWatchButtons(WatchFace& face, WatchState& state, const WatchControls& controls) {
-    auto wire = [&](platform::PictureButton* button, void (*routine)(WatchState&, const WatchControls&)) {
+void ConnectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls) {
+    auto wire = [&](platform::PictureButton* button, void (*routine)(state::WatchState&, const WatchControls&)) {
         button->clicked.setHandler([routine, &state, &controls] { routine(state, controls); });
     };
     wire(face.ModeBtn, PressMode);

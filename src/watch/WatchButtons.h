@@ -1,7 +1,7 @@
 #pragma once
 
 #include "WatchControls.h"
-#include "WatchState.h"
+#include "state/WatchState.h"
 
 // The routines behind the watch buttons. The buttons of both watch windows call the
 // same routine, and every routine keeps the buttons of both windows alike, main window
@@ -9,22 +9,22 @@
 namespace kadrill::watch {
 
 /// Switches between clock mode (MainTimer runs) and stopwatch mode (CountTimer runs).
-void PressMode(WatchState& state, const WatchControls& controls);
+void PressMode(state::WatchState& state, const WatchControls& controls);
 /// Toggles the 12-hour option.
-void PressDisplaySwitch(WatchState& state, const WatchControls& controls);
+void PressDisplaySwitch(state::WatchState& state, const WatchControls& controls);
 /// Starts the stopwatch.
-void PressStart(WatchState& state, const WatchControls& controls);
+void PressStart(state::WatchState& state, const WatchControls& controls);
 /// Stops the stopwatch, adding the run to the accumulated time and releasing a lap hold.
-void PressStop(WatchState& state, const WatchControls& controls);
+void PressStop(state::WatchState& state, const WatchControls& controls);
 /// Stops a running alarm action, or else arms or disarms the alarm.
-void PressAlarmOn(WatchState& state, const WatchControls& controls);
+void PressAlarmOn(state::WatchState& state, const WatchControls& controls);
 /// Clears a stopped stopwatch.
-void PressReset(WatchState& state, const WatchControls& controls);
+void PressReset(state::WatchState& state, const WatchControls& controls);
 /// Freezes the stopwatch display at the moment of the press, or lets it run again.
-void PressLap(WatchState& state, const WatchControls& controls);
+void PressLap(state::WatchState& state, const WatchControls& controls);
 
 /// Connects the seven watch buttons of a face to the routines above. The controls are
 /// kept by reference, so a face added to them later is reached too.
-void ConnectWatchButtons(WatchFace& face, WatchState& state, const WatchControls& controls);
+void ConnectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls);
 
 } // namespace kadrill::watch

@@ -27,7 +27,7 @@ private:
     memory::FakeClock clock;
     std::unique_ptr<qt::QtPlatform> desk;
     std::unique_ptr<Platform> platform;
-    ramen::NoodleFields fields;
+    state::NoodleFields fields;
     std::unique_ptr<ramen::NoodleTimer> timer;
 
     QWidget* window() const { return dynamic_cast<qt::QtWindow&>(*timer->window()).widget(); }

@@ -27,7 +27,10 @@ constexpr const char* kFull = "登録ｷｰは、登録できる最大個数の5
 
 class AlarmDialogTest : public testing::Test {
 protected:
-    AlarmDialogTest() { alarm.SpecialKeyTable = BuildSpecialKeyTable(); }
+    AlarmDialogTest() {
+        alarm.SpecialKeyTable = BuildSpecialKeyTable();
+        dialog.committed.setHandler([this] { ++markRecolours; });
+    }
 
     void open() {
         dialog.Show();
@@ -70,10 +73,10 @@ protected:
     }
 
     platform::memory::MemoryPlatform desk;
-    AlarmFields alarm;
-    timeset::DialState dials;
+    state::AlarmFields alarm;
+    state::DialState dials;
     int markRecolours = 0;
-    AlarmDialog dialog{desk.platform, alarm, dials, [this] { ++markRecolours; }};
+    AlarmDialog dialog{desk.platform, alarm, dials};
 };
 
 TEST_F(AlarmDialogTest, AtStartUpItShowsAnEmptyDisarmedSoundAlarm) {

@@ -74,7 +74,7 @@ protected:
     }
 
     platform::memory::MemoryPlatform desk;
-    AlarmFields live;
+    state::AlarmFields live;
     AlarmSettings before;
     AlarmFileCommands commands{desk.platform, live};
 };
@@ -270,7 +270,7 @@ TEST_F(AlarmFileCommandsTest, KeysTheAlarmCannotHoldOrSendAreToldOfOnLoad) {
         std::size_t keys;
         const char* note;
     } cases[] = {
-        {"600 keys", many + "\"EOF\"\r\n", kMaxKeys,
+        {"600 keys", many + "\"EOF\"\r\n", state::kMaxKeys,
          "\n登録ｷｰが500個を超えているため、501個目以降のｷｰは読込んでいません。"
          "このまま保存すると、それらのｷｰは失われます。"},
         {"a console switch", head + "\"Ctrl+Alt+F1\"\r\n\"^%{F1}\"\r\n\"EOF\"\r\n", 1,

@@ -81,7 +81,7 @@ struct AlarmDesk {
     }
 
     platform::memory::MemoryPlatform desk;
-    watch::WatchState state;
+    state::WatchState state;
     mainwin::CMain main{desk.platform, state};
 };
 

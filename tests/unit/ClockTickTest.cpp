@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TickRow{22, 30, 0, true, "103000", "PM"}, TickRow{23, 0, 1, true, "110001", "PM"}));
 
 TEST(ClockDigits, NonDigitCharactersCountAsZeroAndShortTextsDoNotOverrun) {
-    EXPECT_EQ(mainwin::DigitsOfTimeText("a:bc:de"), (watch::DigitCodes{watch::BlankDigit, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(mainwin::DigitsOfTimeText("a:bc:de"), (watch::DigitCodes{state::BlankDigit, 0, 0, 0, 0, 0}));
     EXPECT_EQ(mainwin::DigitsOfTimeText("12:3"), (watch::DigitCodes{1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(mainwin::DigitsOfTimeText(""), (watch::DigitCodes{0, 0, 0, 0, 0, 0}));
 }
@@ -92,12 +92,12 @@ TEST(ClockTick, RedrawRequestAndEmptiedLastTimeTextRedrawWithinOneTick) {
 TEST(ClockTick, AnAlarmCheckThatWaitsLetsLaterSecondsShowAndDoesNotTurnTheClockBack) {
     MainFixture f;
     std::vector<std::string> checks;
-    f.main.CheckAlarm = [&](const std::string& t) {
+    f.main.timeShown.setHandler([&](const std::string& t) {
         checks.push_back(t);
         if (checks.size() == 1) {
             f.desk.loop.advance(1500); // waits in a message box while ticks go on
         }
-    };
+    });
     f.showAt(9, 0, 0);
     EXPECT_EQ(checks, (std::vector<std::string>{"9:00:00", "9:00:01"}));
     EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), " 90001");

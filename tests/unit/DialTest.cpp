@@ -95,7 +95,7 @@ protected:
 
     platform::memory::MemoryPlatform desk;
     std::unique_ptr<platform::Window> window;
-    DialFields fields;
+    state::DialFields fields;
     std::int16_t dragButton = 0;
     std::unique_ptr<Dial> dial;
 };

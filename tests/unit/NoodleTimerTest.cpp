@@ -77,7 +77,7 @@ protected:
     }
 
     platform::memory::MemoryPlatform desk;
-    NoodleFields fields;
+    state::NoodleFields fields;
     NoodleTimer timer{desk.platform, fields};
 };
 

@@ -1,5 +1,5 @@
-#include "watch/SevenSegment.h"
 #include "WatchTestSupport.h"
+#include "watch/SevenSegment.h"
 #include "watch/WatchFaceLayout.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 namespace kadrill::test {
 namespace {
 
-using watch::BlankDigit;
+using state::BlankDigit;
 using watch::DigitCodes;
 
 // Two watch faces on two windows, as the program has once its second window exists.
@@ -26,7 +26,7 @@ protected:
     platform::memory::MemoryPlatform desk;
     std::unique_ptr<platform::Window> mainWindow = desk.windows.createWindow({});
     std::unique_ptr<platform::Window> secondWindow = desk.windows.createWindow({});
-    watch::WatchFields state;
+    state::WatchFields state;
     watch::WatchFace mainFace;
     watch::WatchFace secondFace;
     platform::Timer* countTimer = nullptr;
@@ -51,8 +51,8 @@ TEST_P(ShowDigitsRows, BothFacesShowTheCodes) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryCode, ShowDigitsRows,
-    ::testing::Values(DigitRow{{0, 1, 2, 3, 4, 5}, "012345"}, DigitRow{{6, 7, 8, 9, BlankDigit, 0}, "6789 0"},
-                      DigitRow{{BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit, BlankDigit}, "      "},
+    ::testing::Values(DigitRow{{0, 1, 2, 3, 4, 5}, "012345"}, DigitRow{{6, 7, 8, 9, state::BlankDigit, 0}, "6789 0"},
+                      DigitRow{{state::BlankDigit, state::BlankDigit, state::BlankDigit, state::BlankDigit, state::BlankDigit, state::BlankDigit}, "      "},
                       // Out-of-range codes never come from the program; they must not crash.
                       DigitRow{{-1, 11, 32767, 8, 8, 8}, "   888"}));
 
@@ -79,7 +79,7 @@ TEST_F(TwoFaces, EveryCallWritesAll84ColoursEvenWhenNothingChanged) {
 
 TEST_F(TwoFaces, UnlitSegmentsTakeTheCurrentUnlitColour) {
     state.SegmentColors[0] = watch::kUnlitDimGrey;
-    watch::ShowDigits(state, display, {BlankDigit, 1, BlankDigit, BlankDigit, BlankDigit, BlankDigit});
+    watch::ShowDigits(state, display, {state::BlankDigit, 1, state::BlankDigit, state::BlankDigit, state::BlankDigit, state::BlankDigit});
     EXPECT_EQ(secondFace.digits[1][0]->color(), watch::kUnlitDimGrey);
     EXPECT_EQ(secondFace.digits[1][2]->color(), watch::kLitGreen);
     EXPECT_EQ(mainFace.digits[5][6]->color(), watch::kUnlitDimGrey);
@@ -121,12 +121,12 @@ TEST_F(TwoFaces, HourLookFollowsModeAndOptionAndShowDigitsKeepsHiddenSegmentsHid
 }
 
 TEST(SegmentPatterns, HoldSevenCharactersOfZeroAndOneForElevenCodes) {
-    watch::WatchFields state;
+    state::WatchFields state;
     watch::LoadSegmentPatterns(state);
     EXPECT_EQ(state.SegmentPatterns[0], "1110111");
     EXPECT_EQ(state.SegmentPatterns[4], "0111010");
     EXPECT_EQ(state.SegmentPatterns[7], "1010010");
-    EXPECT_EQ(state.SegmentPatterns[watch::BlankDigit], "0000000");
+    EXPECT_EQ(state.SegmentPatterns[state::BlankDigit], "0000000");
 }
 
 } // namespace

@@ -16,7 +16,7 @@ using platform::memory::MemoryPictureButton;
 
 TEST(Startup, LoadsStateAndShowsTheWindowWithEverySegmentBlackUntilTheFirstTick) {
     platform::memory::MemoryPlatform desk;
-    watch::WatchState state;
+    state::WatchState state;
     state.alarm.AlarmEnabled = true; // whatever a previous run left, start-up disarms
     state.alarm.AlarmTime = 3600;
     mainwin::CMain main(desk.platform, state);
@@ -118,7 +118,7 @@ TEST(Startup, TrayIconCarriesTheFixedWidthTip) {
 TEST(Startup, RunsWithoutANotificationArea) {
     platform::memory::MemoryPlatform desk;
     desk.tray.setAvailable(false);
-    watch::WatchState state;
+    state::WatchState state;
     mainwin::CMain main(desk.platform, state);
     main.Start();
     desk.clock.setTimeOfDay(12, 0, 0);

@@ -145,12 +145,12 @@ TEST_F(StopwatchFixture, TheAlarmCheckRunsOncePerSecondOfTheTimeOfDayEvenWhileHe
 
 TEST_F(StopwatchFixture, AnAlarmCheckThatWaitedWhileTheClockCameBackDrawsNoStopwatchDigits) {
     f.state.watch.StopwatchAccumulated = 61234;
-    f.main.CheckAlarm = [this](const std::string&) {
+    f.main.timeShown.setHandler([this](const std::string&) {
         // The user goes back to the clock while a message box waits.
-        f.main.CheckAlarm = nullptr;
+        f.main.timeShown.setHandler(nullptr);
         Click(f.main.face().ModeBtn);
         f.desk.loop.advance(5);
-    };
+    });
     wait(1000);
     EXPECT_EQ(ReadDigits(f.main.face(), watch::kLitGreen), "100001") << "the clock's digits stay";
 }

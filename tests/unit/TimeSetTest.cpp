@@ -1,5 +1,5 @@
-#include "timeset/TimeSet.h"
 #include "timeset/DialMath.h"
+#include "timeset/TimeSet.h"
 
 #include "memory/MemoryPlatform.h"
 
@@ -53,7 +53,7 @@ protected:
     void settle() { desk.loop.advance(0); }
 
     platform::memory::MemoryPlatform desk;
-    DialState dials;
+    state::DialState dials;
     TimeSet dialog{desk.platform, dials};
 };
 

@@ -6,10 +6,10 @@
 namespace kadrill::test {
 
 MainFixture::MainFixture() {
-    main.CheckAlarm = [this](const std::string& t) {
+    main.timeShown.setHandler([this](const std::string& t) {
         ++alarmChecks;
         lastAlarmCheck = t;
-    };
+    });
     main.Start();
     window().activate();
 }

@@ -2,8 +2,8 @@
 
 #include "mainwin/CMain.h"
 #include "memory/MemoryPlatform.h"
+#include "state/WatchState.h"
 #include "watch/SevenSegment.h"
-#include "watch/WatchState.h"
 
 #include <string>
 
@@ -16,7 +16,7 @@ using platform::memory::MemoryWindow;
 /// The program's main window on the in-memory desktop, loaded and shown as at start-up.
 struct MainFixture {
     platform::memory::MemoryPlatform desk;
-    watch::WatchState state;
+    state::WatchState state;
     mainwin::CMain main{desk.platform, state};
     int alarmChecks = 0;
     std::string lastAlarmCheck;

@@ -224,7 +224,7 @@ TEST(WindowBehaviour, TheSwapPutsTheFacesOnTopOfEachOtherFromTheRealFrame) {
 
 TEST(WindowBehaviour, WithTheFrameUnknownTheSwapUsesTheFixedOffsets) {
     platform::memory::MemoryPlatform desk;
-    watch::WatchState state;
+    state::WatchState state;
     mainwin::CMain main(desk.platform, state);
     main.Load(); // never shown: the window system has told nothing of its frame
     main.window().setPosition({1500, 3000});
@@ -263,9 +263,9 @@ TEST(WindowBehaviour, ClosingTheFramelessWindowEndsTheProgramLikeTheMainWindow) 
 TEST(WindowBehaviour, TheDialogOpenersRunFromTheirButtonsOnBothFacesAndFromTheMenu) {
     MainFixture f;
     std::vector<std::string> opened;
-    f.main.ShowTimeSet = [&] { opened.push_back("TimeSet"); };
-    f.main.ShowAlarm = [&] { opened.push_back("Alarm"); };
-    f.main.ShowNoodleTimer = [&] { opened.push_back("NTimer"); };
+    f.main.timeSetRequested.setHandler([&] { opened.push_back("TimeSet"); });
+    f.main.alarmRequested.setHandler([&] { opened.push_back("Alarm"); });
+    f.main.noodleTimerRequested.setHandler([&] { opened.push_back("NTimer"); });
     Click(f.main.face().SetBtn);
     Click(f.main.face().AlmBtn);
     Choose(f.main.mnuTime);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace kadrill::timeset {
+namespace kadrill::state {
 
 /// The state of one dial: where its centre is, the time it shows, and the quadrant of the
 /// last drag step. It outlives the dialog that shows it.
@@ -24,4 +24,4 @@ struct DialState {
     std::int16_t DialDragButton = 0;
 };
 
-} // namespace kadrill::timeset
+} // namespace kadrill::state

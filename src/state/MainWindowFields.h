@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kadrill::mainwin {
+namespace kadrill::state {
 
 /// The main window's share of the program state.
 struct MainWindowFields {
@@ -8,4 +8,4 @@ struct MainWindowFields {
     bool HiddenInTray = false;
 };
 
-} // namespace kadrill::mainwin
+} // namespace kadrill::state

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kadrill::watch {
+namespace kadrill::state {
 
 /// Code of the digit with every segment unlit.
 inline constexpr std::int16_t BlankDigit = 10;
@@ -35,4 +35,15 @@ struct WatchFields {
     std::int32_t LapTime = 0;
 };
 
-} // namespace kadrill::watch
+// Several routines ask the clock tick for work; each kind of request is one function here.
+
+/// The next tick redraws although the second has not changed.
+inline void requestRedraw(WatchFields& w) { w.RedrawRequested = true; }
+
+/// The next tick treats the current second as new: it shows it and checks the alarm again.
+inline void recheckThisSecond(WatchFields& w) { w.LastTimeText.clear(); }
+
+/// A tick has handled the second `timeText`; the next one waits for another second.
+inline void secondHandled(WatchFields& w, const std::string& timeText) { w.LastTimeText = timeText; }
+
+} // namespace kadrill::state

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kadrill::ramen {
+namespace kadrill::state {
 
 /// The ramen timer's share of the program state. It outlives the window, which sets it
 /// afresh on every opening except for the animation phase.
@@ -21,4 +21,4 @@ struct NoodleFields {
     std::uint32_t NoodleStartTick = 0;
 };
 
-} // namespace kadrill::ramen
+} // namespace kadrill::state
