@@ -114,38 +114,13 @@ fi
 
 # --- private X server -------------------------------------------------------
 
-# The server learns its cookie from this file; our clients find it through
-# XAUTHORITY once the display number is known.
-server_auth=$work/server.xauth
-export XAUTHORITY=$work/client.xauth
-cookie=$(mcookie)
-: >"$server_auth"
-: >"$XAUTHORITY"
-xauth -q -f "$server_auth" add :0 . "$cookie"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -auth "$server_auth" \
-    3>"$work/display" >"$work/xvfb.log" 2>&1 &
-started+=($!)
-display=
-for _ in $(seq 100); do
-    read -r display <"$work/display" 2>/dev/null
-    [[ -n $display ]] && break
-    kill -0 "${started[0]}" 2>/dev/null || break
-    sleep 0.1
-done
-if [[ -z $display ]]; then
-    echo "bench: Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
+# shellcheck source=bench/private-display.sh
+source "$repo_root/bench/private-display.sh"
+if ! start_private_display "$work"; then
+    [[ -n ${xvfb_pid:-} ]] && started+=("$xvfb_pid")
     exit 1
 fi
-export DISPLAY=:$display
-xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie"
-
-# Keeps the app away from the user's settings and session bus.
-mkdir -p "$work/config" "$work/data" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
-    XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+started+=("$xvfb_pid")
 
 # --- /proc sampling ---------------------------------------------------------
 

@@ -19,38 +19,16 @@ for f in "$kadrill_bin" "$reference_bin" "$first_map"; do
 done
 
 work=$(mktemp -d)
-xvfb=
 cleanup() {
-    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
-server_auth=$work/server.xauth
-export XAUTHORITY=$work/client.xauth
-cookie=$(mcookie)
-: >"$server_auth"
-: >"$XAUTHORITY"
-xauth -q -f "$server_auth" add :0 . "$cookie"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -auth "$server_auth" \
-    3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-display=
-for _ in $(seq 100); do
-    read -r display <"$work/display" 2>/dev/null || true
-    [[ -n $display ]] && break
-    sleep 0.1
-done
-[[ -n $display ]] || { echo "bench: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$display
-xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie"
-
-# Away from the user's settings and session bus; and no right to set the clock.
-mkdir -p "$work/config" "$work/data" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
-    XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+# shellcheck source=bench/private-display.sh
+source "$repo_root/bench/private-display.sh"
+start_private_display "$work" || exit 1
+# No right to set the clock.
 guard=$repo_root/tests/fakes/without-clock-setting.sh
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
