@@ -1,4 +1,5 @@
 #include "QtBackend.h"
+#include "WindowManagerView.h"
 
 #include <QFile>
 
@@ -121,7 +122,18 @@ void QtBackend::show(Window& w) {
 
 bool QtBackend::activate(Window& w) {
     w.activate();
-    return QTest::qWaitForWindowActive(qtOf(w).widget());
+    QWidget* widget = qtOf(w).widget();
+    if (!QTest::qWaitForWindowActive(widget)) {
+        return false;
+    }
+    // Qt calls a window active at the first focus it gets; a window manager may still be
+    // handing the focus over and take it back for a moment. Done once it names the window
+    // itself, and Qt still agrees.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const auto id = static_cast<unsigned long>(widget->winId());
+        return QTest::qWaitFor([&] { return wmActiveWindow() == id && widget->isActiveWindow(); });
+    }
+    return true;
 }
 
 void QtBackend::wait(int ms) { QTest::qWait(ms); }
