@@ -8,7 +8,8 @@
 namespace kadrill::contract {
 
 std::optional<unsigned long> wmActiveWindow() {
-    static const std::unique_ptr<Display, int (*)(Display*)> dpy(XOpenDisplay(nullptr), XCloseDisplay);
+    // A connection per look: one kept until the process ends would outlive the X server.
+    const std::unique_ptr<Display, int (*)(Display*)> dpy(XOpenDisplay(nullptr), XCloseDisplay);
     if (!dpy) {
         return std::nullopt;
     }
