@@ -1,4 +1,5 @@
 #include "QtBackend.h"
+#include "WindowManagerView.h"
 
 #include <QFile>
 
@@ -104,12 +105,35 @@ QtBackend::~QtBackend() {
 
 void QtBackend::show(Window& w) {
     w.show();
-    (void)QTest::qWaitForWindowExposed(qtOf(w).widget());
+    QWidget* widget = qtOf(w).widget();
+    (void)QTest::qWaitForWindowExposed(widget);
+    // A real window manager frames the window after it maps, as a user's would: wait for
+    // the frame, or a position read now is the client area's.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
+        !widget->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        (void)QTest::qWaitFor([widget] { return widget->frameGeometry() != widget->geometry(); }, 2000);
+    }
+    // Openbox gives a new window the focus a moment after it maps; a test that activates
+    // another window meanwhile would have it taken back.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        (void)QTest::qWaitForWindowActive(widget, 1000);
+    }
 }
 
 bool QtBackend::activate(Window& w) {
     w.activate();
-    return QTest::qWaitForWindowActive(qtOf(w).widget());
+    QWidget* widget = qtOf(w).widget();
+    if (!QTest::qWaitForWindowActive(widget)) {
+        return false;
+    }
+    // Qt calls a window active at the first focus it gets; a window manager may still be
+    // handing the focus over and take it back for a moment. Done once it names the window
+    // itself, and Qt still agrees.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const auto id = static_cast<unsigned long>(widget->winId());
+        return QTest::qWaitFor([&] { return wmActiveWindow() == id && widget->isActiveWindow(); });
+    }
+    return true;
 }
 
 void QtBackend::wait(int ms) { QTest::qWait(ms); }
@@ -401,6 +425,10 @@ void QtBackend::answerNextFileDialog(const std::string& path) {
         }
         auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         if (edit != nullptr) {
+            // A user types into the name only once the dialog has the focus; before, the
+            // dialog keeps the file it had selected whatever the name says.
+            dialog->activateWindow();
+            (void)QTest::qWaitForWindowActive(dialog);
             edit->setFocus();
             edit->setText(typed);
             QTest::keyClick(edit, Qt::Key_Return);

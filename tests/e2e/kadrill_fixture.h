@@ -223,47 +223,10 @@ protected:
 
     // Declaration order is teardown order reversed: kadrill goes first, the X
     // server last.
-    // A window manager, as every desktop has; without one nothing minimises or moves
-    // windows but the program itself.
-    void startWindowManager() {
-        windowManager_.emplace(
-            std::vector<std::string>{"openbox", "--sm-disable"},
-            Process::Options{.env = {{"DISPLAY", x_.displayName()}, {"HOME", home_.path().string()}}, .quiet = true});
-        // Openbox owns the WM selection before its event loop runs, and a window mapped
-        // in between waits unmanaged until some later event stirs it. So map a window of
-        // our own and stir (a property change on the root, which it watches) until it is
-        // managed: from then on the loop runs.
-        const Atom wmSelection = x_.atom("WM_S0");
-        ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return XGetSelectionOwner(x_.dpy(), wmSelection) != None; }))
-            << "openbox never took the window manager selection";
-        Display* dpy = x_.dpy();
-        const ::Window probe = XCreateSimpleWindow(dpy, x_.root(), 0, 0, 10, 10, 0, 0, 0);
-        XMapWindow(dpy, probe);
-        const Atom stir = x_.atom("_KADRILL_E2E_STIR");
-        long count = 0;
-        const bool managed = pollUntil(kStartTimeout, [&] {
-            ++count;
-            XChangeProperty(dpy, x_.root(), stir, XA_CARDINAL, 32, PropModeReplace,
-                            reinterpret_cast<unsigned char*>(&count), 1);
-            XFlush(dpy);
-            return x_.wmState(probe).has_value();
-        });
-        XDestroyWindow(dpy, probe);
-        XDeleteProperty(dpy, x_.root(), stir);
-        XFlush(dpy);
-        ASSERT_TRUE(managed) << "openbox never managed a window";
-    }
+    void startWindowManager() { windowManager_.emplace(startOpenbox(x_, home_.path(), kStartTimeout)); }
 
     // A notification area on the top edge of the screen.
-    void startTrayHost() {
-        trayHost_.emplace(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                                   "request", "--height", "24", "--transparent", "false", "--expand",
-                                                   "true"},
-                          Process::Options{.env = {{"DISPLAY", x_.displayName()}}, .quiet = true});
-        const Atom traySelection = x_.atom("_NET_SYSTEM_TRAY_S0");
-        ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return XGetSelectionOwner(x_.dpy(), traySelection) != None; }))
-            << "trayer never took the system tray selection";
-    }
+    void startTrayHost() { trayHost_.emplace(startTrayer(x_, kStartTimeout)); }
 
     // Kadrill's icon once the tray host has embedded it: a window of ours inside one of
     // the host's (a window manager may have framed the host itself).

@@ -596,4 +596,44 @@ void XServer::typeText(const std::string& text) const {
     }
 }
 
+Process startOpenbox(XServer& x, const std::filesystem::path& home, std::chrono::milliseconds timeout) {
+    Process wm({"openbox", "--sm-disable"},
+               Process::Options{.env = {{"DISPLAY", x.displayName()}, {"HOME", home.string()}}, .quiet = true});
+    // Openbox owns the WM selection before its event loop runs, and a window mapped
+    // in between waits unmanaged until some later event stirs it. So map a window of
+    // our own and stir (a property change on the root, which it watches) until it is
+    // managed: from then on the loop runs.
+    const Atom wmSelection = x.atom("WM_S0");
+    if (!pollUntil(timeout, [&] { return XGetSelectionOwner(x.dpy(), wmSelection) != None; }))
+        throw std::runtime_error("openbox never took the window manager selection");
+    Display* dpy = x.dpy();
+    const ::Window probe = XCreateSimpleWindow(dpy, x.root(), 0, 0, 10, 10, 0, 0, 0);
+    XMapWindow(dpy, probe);
+    const Atom stir = x.atom("_KADRILL_E2E_STIR");
+    long count = 0;
+    const bool managed = pollUntil(timeout, [&] {
+        ++count;
+        XChangeProperty(dpy, x.root(), stir, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&count),
+                        1);
+        XFlush(dpy);
+        return x.wmState(probe).has_value();
+    });
+    XDestroyWindow(dpy, probe);
+    XDeleteProperty(dpy, x.root(), stir);
+    XFlush(dpy);
+    if (!managed)
+        throw std::runtime_error("openbox never managed a window");
+    return wm;
+}
+
+Process startTrayer(XServer& x, std::chrono::milliseconds timeout) {
+    Process host({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                  "--transparent", "false", "--expand", "true"},
+                 Process::Options{.env = {{"DISPLAY", x.displayName()}}, .quiet = true});
+    const Atom traySelection = x.atom("_NET_SYSTEM_TRAY_S0");
+    if (!pollUntil(timeout, [&] { return XGetSelectionOwner(x.dpy(), traySelection) != None; }))
+        throw std::runtime_error("trayer never took the system tray selection");
+    return host;
+}
+
 } // namespace e2e

@@ -201,4 +201,13 @@ std::optional<T> pollFor(std::chrono::milliseconds timeout, const std::function<
     }
 }
 
+// Openbox on `x`, as every desktop has a window manager; without one nothing minimises or
+// moves windows but the program itself. Returns once it manages windows; throws when it
+// never does within `timeout`.
+Process startOpenbox(XServer& x, const std::filesystem::path& home, std::chrono::milliseconds timeout);
+
+// Trayer on `x`: a notification area on the top edge of the screen. Returns once it owns
+// the system tray selection; throws when it never does within `timeout`.
+Process startTrayer(XServer& x, std::chrono::milliseconds timeout);
+
 } // namespace e2e
