@@ -24,11 +24,6 @@ namespace kadrill::mainwin {
 namespace {
 
 constexpr const char* kProgramName = "Kadrill";
-constexpr std::size_t kTipLength = 64;
-
-// The mouse messages that a press on the notification-area icon stands for.
-constexpr int kIconLeftButtonDown = 513;
-constexpr int kIconRightButtonDown = 516;
 
 constexpr const char* kSaveFirstMessage =
     "ﾛｸﾞｲﾝ時に読込むｱﾗｰﾑ設定ﾌｧｲﾙがありません。先に「設定の保存」でｱﾗｰﾑの設定を保存してください。";
@@ -37,13 +32,6 @@ constexpr const char* kAutostartFailedMessage = "ﾛｸﾞｲﾝ時の起動を�
 constexpr const char* kNoHelpMessage = "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。";
 
 } // namespace
-
-std::string NotifyIconTip(const std::string& name) {
-    std::string tip = name.substr(0, kTipLength - 1);
-    tip += '\0';
-    tip.resize(kTipLength, ' ');
-    return tip;
-}
 
 CMain::CMain(platform::Platform& platform, watch::WatchState& state)
     : MMControl(platform.media), platform_(platform), state_(state) {
@@ -142,9 +130,8 @@ void CMain::buildMenus() {
 }
 
 void CMain::Load() {
-    notifyIcon_ = {.id = 1, .tip = NotifyIconTip(kProgramName), .icon = "kadrill"};
-    platform_.tray.leftPressed.setHandler([this] { IconMessage(kIconLeftButtonDown); });
-    platform_.tray.rightPressed.setHandler([this] { IconMessage(kIconRightButtonDown); });
+    notifyIcon_ = {.id = 1, .tip = kProgramName, .icon = "kadrill"};
+    platform_.tray.activated.setHandler([this](platform::TrayActivation what) { IconMessage(what); });
     platform_.tray.availabilityChanged.setHandler([this] { TrayAvailabilityChanged(); });
     // Without a notification area the program runs without an icon until one appears.
     (void)platform_.tray.add(notifyIcon_);
@@ -283,14 +270,14 @@ void CMain::WindowStateChanged() {
     }
 }
 
-void CMain::IconMessage(int message) {
-    if (message == kIconLeftButtonDown) {
+void CMain::IconMessage(platform::TrayActivation what) {
+    if (what == platform::TrayActivation::Activated) {
         if (state_.mainwin.HiddenInTray) {
             restoreFromTray();
         } else {
             hideToTray();
         }
-    } else if (message == kIconRightButtonDown) {
+    } else {
         PopupDisplayMenu();
     }
 }

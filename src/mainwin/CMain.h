@@ -88,9 +88,9 @@ public:
     void ShowTimeOfDay(const std::string& timeText);
     /// Blinks the ♪ mark on both windows while an alarm action runs.
     void OneSecTick();
-    /// A press on the notification-area icon, as the mouse message it was: 513 the left
-    /// button, 516 the right one; others are ignored.
-    void IconMessage(int message);
+    /// A press on the notification-area icon: a click shows or hides the watch, the
+    /// context click pops up the display menu.
+    void IconMessage(platform::TrayActivation what);
     /// Another start of the program while this one runs: the watch window in use comes
     /// forward, out of the notification area as a left press on the icon brings it, or
     /// restored and raised where it is.
@@ -129,8 +129,5 @@ private:
     platform::NotifyIconRecord notifyIcon_;
     bool unloaded_ = false;
 };
-
-/// The notification-area tip: the program's name, a NUL, then spaces to 64 characters.
-std::string NotifyIconTip(const std::string& name);
 
 } // namespace kadrill::mainwin

@@ -38,13 +38,13 @@ bool MemoryTrayIcon::showMessage(const std::string& title, const std::string& te
 
 void MemoryTrayIcon::pressLeft() {
     if (isShown()) {
-        leftPressed.raise();
+        activated.raise(TrayActivation::Activated);
     }
 }
 
 void MemoryTrayIcon::pressRight() {
     if (isShown()) {
-        rightPressed.raise();
+        activated.raise(TrayActivation::ContextRequested);
     }
 }
 

@@ -43,7 +43,8 @@ public:
     bool isAdded() const { return added_; }
     bool isShown() const { return added_ && available_; }
     const NotifyIconRecord& record() const { return record_; }
-    /// Presses on the icon as a user would; nothing happens while it is not on screen.
+    /// Presses on the icon as a user would (the left button activates, the right asks for
+    /// the context menu); nothing happens while it is not on screen.
     void pressLeft();
     void pressRight();
 
