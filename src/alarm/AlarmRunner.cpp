@@ -124,11 +124,7 @@ bool AlarmRunner::stopped(std::uint64_t run) const { return state_.alarm.AlarmSt
 
 void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
-    mm.setFileName(state_.alarm.AlarmSoundFile);
-    mm.sendCommand("Open");
-    mm.setNotify(true);
-    mm.sendCommand("play");
-    if (mm.error() != 0) {
+    if (mm.open(state_.alarm.AlarmSoundFile) != platform::MediaError::None || mm.play() != platform::MediaError::None) {
         errorPath(run, Failure::PlaybackFailed);
         return;
     }
@@ -146,8 +142,7 @@ void AlarmRunner::SoundCompleted() {
     state_.alarm.AlarmInProgress = false;
     controls_.OneSec->setEnabled(false);
     restoreMarks();
-    controls_.MMControl->sendCommand("Close");
-    controls_.MMControl->setNotify(false);
+    controls_.MMControl->close();
 }
 
 void AlarmRunner::programAction(std::uint64_t run) {
@@ -250,17 +245,15 @@ void AlarmRunner::endAction(std::uint64_t run) {
 }
 
 void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
-    platform::MediaControl& mm = *controls_.MMControl;
-    if (mm.error() != 0 || failure == Failure::PlaybackFailed) {
+    if (failure == Failure::PlaybackFailed) {
         tell(kCannotPlay, platform::MessageIcon::Critical);
     }
     if (failure == Failure::CannotRun) {
         tell(kCannotRun, platform::MessageIcon::Critical);
     }
-    // A failed play leaves no device open, so the next alarm's Open works.
+    // A failed play leaves no device open, so the next alarm's open works.
     soundPlaying_ = false;
-    mm.sendCommand("Close");
-    mm.setNotify(false);
+    controls_.MMControl->close();
     // Idle before "Error" waits for its OK: the marks stop blinking, and a tick meanwhile
     // finds no action to call busy.
     endAction(run);

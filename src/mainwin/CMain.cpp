@@ -71,7 +71,7 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
     };
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
     CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
-    MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
+    MMControl.finished.setHandler([this] { alarm_->SoundCompleted(); });
     timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
     alarmDialog_ =
         std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials, [this] { showAlarmMark(); });
@@ -175,7 +175,7 @@ void CMain::Unload() {
     // An alarm typing keys waits in its own loop of events: it must not go on once the
     // program is ending.
     state_.alarm.AlarmStopRequested = std::numeric_limits<std::uint64_t>::max();
-    MMControl.sendCommand("Close");
+    MMControl.close();
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();
 }

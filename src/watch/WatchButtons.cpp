@@ -90,8 +90,7 @@ void PressAlarmOn(WatchState& state, const WatchControls& controls) {
         a.AlarmInProgress = false;
         controls.OneSec->setEnabled(false);
         ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
-        controls.MMControl->sendCommand("Close");
-        controls.MMControl->setNotify(false);
+        controls.MMControl->close();
         return;
     }
     a.AlarmEnabled = !a.AlarmEnabled;

@@ -34,9 +34,8 @@ TYPED_TEST(ServiceContract, TheTrayIconReportsItsClickAndContextClickOtherPresse
     platform::TrayIcon& tray = this->backend.tray();
     (void)tray.add(iconRecord());
     std::string heard;
-    tray.activated.setHandler([&](platform::TrayActivation what) {
-        heard += what == platform::TrayActivation::Activated ? "A" : "C";
-    });
+    tray.activated.setHandler(
+        [&](platform::TrayActivation what) { heard += what == platform::TrayActivation::Activated ? "A" : "C"; });
     for (TrayPress press : {TrayPress::Left, TrayPress::Middle, TrayPress::Right, TrayPress::DoubleClick}) {
         this->backend.pressTray(press);
     }

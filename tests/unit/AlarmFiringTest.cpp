@@ -121,8 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    [](AlarmDesk& f) { f.state.alarm.AlarmProgramFile = "/nowhere/editor"; },
                    {kProgramMissing}},
-        FailureRow{
-            "SoundCannotBePlayed", 0, [](AlarmDesk& f) { f.desk.media.failNextWith(275); }, {kCannotPlay, "Error"}},
+        FailureRow{"SoundCannotBePlayed",
+                   0,
+                   [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::UnsupportedFormat); },
+                   {kCannotPlay, "Error"}},
         FailureRow{"ProgramNotFoundWhenStarted",
                    1,
                    [](AlarmDesk& f) {
@@ -163,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AlarmFixture, AFailedPlayLeavesNoDeviceOpenSoTheNextAlarmPlays) {
     arm(0);
-    desk.media.failNextWith(275);
+    desk.media.failNextWith(platform::MediaError::PlayFailed);
     reachAlarmSecond();
     ASSERT_FALSE(desk.media.isPlaying());
     nextMorning();
@@ -211,7 +213,7 @@ TEST_F(AlarmFixture, StoppedInItsSecondTheAlarmDoesNotFireAgainAndAStaleCompleti
     EXPECT_TRUE(state.alarm.AlarmEnabled);
 
     state.watch.LastTimeText = "stale";
-    desk.media.done.raise(1); // a completion the mixer still reports for the halted sound
+    desk.media.finished.raise(); // a completion the mixer still reports for the halted sound
     EXPECT_EQ(state.watch.LastTimeText, "stale");
 
     nextMorning();

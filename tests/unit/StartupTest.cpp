@@ -217,14 +217,12 @@ TEST(Startup, AnArgumentReachesTheProgramFromAnExecKeyUnchanged) {
 
 TEST(Shutdown, ClosesTheSoundDeviceRemovesTheIconAndEndsTheProgram) {
     MainFixture f;
-    f.desk.media.setFileName("alarm.wav");
-    f.desk.media.sendCommand("Open");
-    f.desk.media.sendCommand("play");
+    (void)f.desk.media.open("alarm.wav");
+    (void)f.desk.media.play();
     ASSERT_TRUE(f.desk.media.isPlaying());
 
     f.window().close();
-    EXPECT_FALSE(f.desk.media.isPlaying());
-    EXPECT_EQ(f.desk.media.commands().back(), "Close");
+    EXPECT_FALSE(f.desk.media.isOpen());
     EXPECT_FALSE(f.desk.tray.isShown());
     EXPECT_EQ(f.desk.app.quitCount(), 1);
 }
