@@ -70,7 +70,7 @@ CMain::CMain(platform::Platform& platform, watch::WatchState& state)
         .clock = &platform.clock,
     };
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
-    CheckAlarm = [this](const std::string& t) { alarm_->CheckAlarm(t); };
+    CheckAlarm = [this](const platform::TimeOfDay& now) { alarm_->CheckAlarm(now); };
     MMControl.finished.setHandler([this] { alarm_->SoundCompleted(); });
     timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
     alarmDialog_ =
@@ -185,20 +185,21 @@ platform::Window& CMain::activeWindow() {
 }
 
 void CMain::MainTimerTick() {
-    std::string t = platform_.clock.timeText();
-    if (t != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
-        ShowTimeOfDay(t);
+    const platform::TimeOfDay now = platform_.clock.timeOfDay();
+    if (platform::formatTimeText(now) != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
+        ShowTimeOfDay(now);
     }
 }
 
-void CMain::ShowTimeOfDay(const std::string& t) {
+void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
     watch::WatchFields& w = state_.watch;
     w.RedrawRequested = false;
+    const std::string t = platform::formatTimeText(now);
     w.LastTimeText = t;
-    watch::DigitCodes codes = DigitsOfTimeText(t);
+    watch::DigitCodes codes = DigitsOfTime(now);
 
     if (CheckAlarm) {
-        CheckAlarm(t);
+        CheckAlarm(now);
         // The alarm check may wait (a message box, keys being sent) while later ticks show
         // later seconds, or the stopwatch; drawing this second's digits now would be wrong.
         if (w.LastTimeText != t || !MainTimer->isEnabled()) {
@@ -207,7 +208,7 @@ void CMain::ShowTimeOfDay(const std::string& t) {
     }
 
     if (mnuVisibleTwelve->isChecked()) {
-        const bool pm = ApplyTwelveHour(t, codes) == Meridiem::PM;
+        const bool pm = ApplyTwelveHour(now, codes) == Meridiem::PM;
         const platform::Color lit = w.SegmentColors[1];
         const platform::Color unlit = w.SegmentColors[0];
         watch::ColorMark(controls_, &watch::WatchFace::AM, pm ? unlit : lit);

@@ -3,6 +3,7 @@
 #include "alarm/AlarmDialog.h"
 #include "alarm/AlarmRunner.h"
 #include "platform/Platform.h"
+#include "platform/TimeOfDay.h"
 #include "platform/TrayIcon.h"
 #include "ramen/NoodleTimer.h"
 #include "timeset/TimeSet.h"
@@ -40,9 +41,9 @@ public:
     /// Load, then show the window.
     void Start();
 
-    /// The alarm check for a time text, run once per displayed second and per redraw; the
+    /// The alarm check for a time of day, run once per displayed second and per redraw; the
     /// alarm runner's unless a test puts its own.
-    std::function<void(const std::string& timeText)> CheckAlarm;
+    std::function<void(const platform::TimeOfDay& now)> CheckAlarm;
 
     alarm::AlarmRunner& alarmRunner() { return *alarm_; }
     timeset::TimeSet& timeSet() { return *timeSet_; }
@@ -84,8 +85,8 @@ public:
 
     /// One clock tick: redraws when a new second has begun or a redraw was asked for.
     void MainTimerTick();
-    /// Shows the time text's second on both watch faces and runs the alarm check.
-    void ShowTimeOfDay(const std::string& timeText);
+    /// Shows the second on both watch faces and runs the alarm check.
+    void ShowTimeOfDay(const platform::TimeOfDay& now);
     /// Blinks the ♪ mark on both windows while an alarm action runs.
     void OneSecTick();
     /// A press on the notification-area icon: a click shows or hides the watch, the

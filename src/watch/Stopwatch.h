@@ -2,6 +2,7 @@
 
 #include "WatchControls.h"
 #include "WatchState.h"
+#include "platform/TimeOfDay.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,6 @@ DigitCodes StopwatchDigits(std::int32_t elapsed);
 /// One tick of CountTimer: the alarm check when a new second of the time of day has
 /// begun (this is the only alarm check in stopwatch mode), then the stopwatch reading.
 void CountTimerTick(WatchState& state, const WatchControls& controls,
-                    const std::function<void(const std::string&)>& checkAlarm);
+                    const std::function<void(const platform::TimeOfDay&)>& checkAlarm);
 
 } // namespace kadrill::watch

@@ -414,14 +414,5 @@ TEST_F(AlarmFixture, AClockSetBackPastTheAlarmLetsItFireAgain) {
     EXPECT_TRUE(desk.media.isPlaying());
 }
 
-TEST(AlarmTimeText, ReadsTheClocksTextAndNothingElse) {
-    EXPECT_EQ(alarm::SecondOfTimeText("7:30:00"), kSevenThirty);
-    EXPECT_EQ(alarm::SecondOfTimeText("23:59:59"), 86399);
-    EXPECT_EQ(alarm::SecondOfTimeText("0:00:00"), 0);
-    for (const char* bad : {"", "7:3:00", "24:00:00", "7:60:00", "a:bc:de", "07-30-00"}) {
-        EXPECT_FALSE(alarm::SecondOfTimeText(bad)) << bad;
-    }
-}
-
 } // namespace
 } // namespace kadrill::test

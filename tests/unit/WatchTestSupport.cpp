@@ -6,9 +6,9 @@
 namespace kadrill::test {
 
 MainFixture::MainFixture() {
-    main.CheckAlarm = [this](const std::string& t) {
+    main.CheckAlarm = [this](const platform::TimeOfDay& t) {
         ++alarmChecks;
-        lastAlarmCheck = t;
+        lastAlarmCheck = platform::formatTimeText(t);
     };
     main.Start();
     window().activate();
