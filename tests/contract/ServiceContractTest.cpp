@@ -2,6 +2,7 @@
 #include "platform/Application.h"
 #include "platform/Autostart.h"
 #include "platform/FileSystem.h"
+#include "platform/MediaControl.h"
 #include "platform/ProgramStarter.h"
 
 namespace kadrill::contract {
@@ -165,6 +166,19 @@ TYPED_TEST(ServiceContract, TheAutostartEntryIsWrittenReadBackReplacedAndRemoved
     EXPECT_TRUE(autostart.remove());
     EXPECT_EQ(autostart.entry(), std::nullopt);
     EXPECT_FALSE(autostart.programCommand().empty());
+}
+
+TYPED_TEST(ServiceContract, WithNoSoundOpenPlayFailsAndCloseIsHarmless) {
+    TypeParam b;
+    platform::MediaControl& media = b.media();
+    bool finished = false;
+    media.finished.setHandler([&] { finished = true; });
+    media.close();
+    EXPECT_EQ(media.play(), platform::MediaError::NotOpen);
+    media.close();
+    EXPECT_EQ(media.play(), platform::MediaError::NotOpen) << "a failed play opens nothing";
+    b.wait(50);
+    EXPECT_FALSE(finished);
 }
 
 TYPED_TEST(ServiceContract, TimersTickWhileTheProgramWaitsForEvents) {
