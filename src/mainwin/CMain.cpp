@@ -196,7 +196,7 @@ void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
     w.RedrawRequested = false;
     const std::string t = platform::formatTimeText(now);
     w.LastTimeText = t;
-    watch::DigitCodes codes = DigitsOfTime(now);
+    watch::DigitCodes codes = digitsOfTime(now);
 
     if (CheckAlarm) {
         CheckAlarm(now);

@@ -12,7 +12,7 @@ void setHour(int hour, watch::DigitCodes& codes) {
 
 } // namespace
 
-watch::DigitCodes DigitsOfTime(const platform::TimeOfDay& time) {
+watch::DigitCodes digitsOfTime(const platform::TimeOfDay& time) {
     auto code = [](int v) { return static_cast<std::int16_t>(v); };
     watch::DigitCodes codes{0,
                             0,
