@@ -9,7 +9,7 @@
 #include "platform/MediaControl.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramStarter.h"
-#include "platform/TimeText.h"
+#include "platform/TimeOfDay.h"
 #include "platform/TrayIcon.h"
 #include "watch/SevenSegment.h"
 
@@ -31,49 +31,26 @@ constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰ�
 constexpr const char* kNoWindow = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳが見つからないため、ｷｰを送信しませんでした。";
 constexpr const char* kFocusLost = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳからﾌｫｰｶｽが外れたため、ｷｰの送信を中止しました。";
 
-int digitAt(const std::string& t, std::size_t i) {
-    return i < t.size() && t[i] >= '0' && t[i] <= '9' ? t[i] - '0' : -1;
-}
-
 } // namespace
-
-std::optional<int> SecondOfTimeText(const std::string& t) {
-    // "H:MM:SS" or "HH:MM:SS", as the clock writes it.
-    const std::size_t h = t.size() == 7 ? 1 : 2;
-    if ((t.size() != 7 && t.size() != 8) || t[h] != ':' || t[h + 3] != ':') {
-        return std::nullopt;
-    }
-    const int hour = h == 1 ? digitAt(t, 0) : digitAt(t, 0) * 10 + digitAt(t, 1);
-    const int minute = digitAt(t, h + 1) * 10 + digitAt(t, h + 2);
-    const int second = digitAt(t, h + 4) * 10 + digitAt(t, h + 5);
-    if (digitAt(t, 0) < 0 || (h == 2 && digitAt(t, 1) < 0) || digitAt(t, h + 1) < 0 || digitAt(t, h + 2) < 0 ||
-        digitAt(t, h + 4) < 0 || digitAt(t, h + 5) < 0 || hour > 23 || minute > 59 || second > 59) {
-        return std::nullopt;
-    }
-    return (hour * 60 + minute) * 60 + second;
-}
 
 AlarmRunner::AlarmRunner(platform::Platform& platform, state::WatchState& state, const watch::WatchControls& controls)
     : platform_(platform), state_(state), controls_(controls) {}
 
 bool AlarmRunner::FileExists(const std::string& path) const { return platform_.files.isReadableFile(path); }
 
-void AlarmRunner::CheckAlarm(const std::string& timeText) {
+void AlarmRunner::CheckAlarm(const platform::TimeOfDay& time) {
     state::AlarmFields& a = state_.alarm;
-    const std::optional<int> now = SecondOfTimeText(timeText);
-    if (!now) {
-        return;
-    }
+    const int now = time.secondOfDay();
     // The seconds this check stands for: the current one, and those a late tick skipped
     // when the gap is short. A long forward gap (a suspend, the clock set forward) never
     // runs the action late: a program typing into a desktop that just woke up is unsafe.
     const std::optional<int> last = lastChecked_;
     lastChecked_ = now;
-    const int gap = last ? ((*now - *last) % kDay + kDay) % kDay : 0;
+    const int gap = last ? ((now - *last) % kDay + kDay) % kDay : 0;
     const bool forward = gap > 0 && gap < kDay / 2;
-    bool due = a.AlarmEnabled && *now == a.AlarmTime;
+    bool due = a.AlarmEnabled && now == a.AlarmTime;
     if (a.AlarmEnabled && forward && !due) {
-        const int sinceAlarm = ((*now - a.AlarmTime) % kDay + kDay) % kDay;
+        const int sinceAlarm = ((now - a.AlarmTime) % kDay + kDay) % kDay;
         if (sinceAlarm < gap) {
             if (gap <= kCatchUpSeconds) {
                 due = true;
@@ -89,7 +66,7 @@ void AlarmRunner::CheckAlarm(const std::string& timeText) {
     }
 
     // The second in which the user stopped an action is not fired again.
-    if (state::withinStoppedSecond(a, timeText)) {
+    if (state::withinStoppedSecond(a, platform::formatTimeText(time))) {
         return;
     }
     if (!due) {
@@ -120,11 +97,7 @@ bool AlarmRunner::stopped(std::uint64_t run) const { return state::alarmRunStopp
 
 void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
-    mm.setFileName(state_.alarm.AlarmSoundFile);
-    mm.sendCommand("Open");
-    mm.setNotify(true);
-    mm.sendCommand("play");
-    if (mm.error() != 0) {
+    if (mm.open(state_.alarm.AlarmSoundFile) != platform::MediaError::None || mm.play() != platform::MediaError::None) {
         errorPath(run, Failure::PlaybackFailed);
         return;
     }
@@ -142,8 +115,7 @@ void AlarmRunner::SoundCompleted() {
     state::endAlarmRun(state_.alarm);
     controls_.OneSec->setEnabled(false);
     restoreMarks();
-    controls_.MMControl->sendCommand("Close");
-    controls_.MMControl->setNotify(false);
+    controls_.MMControl->close();
 }
 
 void AlarmRunner::programAction(std::uint64_t run) {
@@ -246,17 +218,15 @@ void AlarmRunner::endAction(std::uint64_t run) {
 }
 
 void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
-    platform::MediaControl& mm = *controls_.MMControl;
-    if (mm.error() != 0 || failure == Failure::PlaybackFailed) {
+    if (failure == Failure::PlaybackFailed) {
         tell(kCannotPlay, platform::MessageIcon::Critical);
     }
     if (failure == Failure::CannotRun) {
         tell(kCannotRun, platform::MessageIcon::Critical);
     }
-    // A failed play leaves no device open, so the next alarm's Open works.
+    // A failed play leaves no device open, so the next alarm's open works.
     soundPlaying_ = false;
-    mm.sendCommand("Close");
-    mm.setNotify(false);
+    controls_.MMControl->close();
     // Idle before "Error" waits for its OK: the marks stop blinking, and a tick meanwhile
     // finds no action to call busy.
     endAction(run);
@@ -274,7 +244,7 @@ void AlarmRunner::tell(const std::string& text, platform::MessageIcon icon) {
 
 void AlarmRunner::tellMissed(int second) {
     const std::string text =
-        "ｱﾗｰﾑの時刻 " + platform::formatTimeText(second / 3600, second / 60 % 60, second % 60) + " を過ぎていました。";
+        "ｱﾗｰﾑの時刻 " + platform::formatTimeText(platform::TimeOfDay::ofSecond(second)) + " を過ぎていました。";
     if (!platform_.tray.showMessage(kTitle, text, platform::MessageIcon::Information)) {
         tell(text, platform::MessageIcon::Information);
     }

@@ -4,6 +4,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "state/WatchState.h"
+#include "platform/TimeOfDay.h"
 #include "watch/WatchControls.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ public:
 
     /// Fires the alarm when its second has come with the time text `timeText`, or came in
     /// the few seconds a late tick skipped.
-    void CheckAlarm(const std::string& timeText);
+    void CheckAlarm(const platform::TimeOfDay& now);
 
     /// The sound of a sound action has played to its end.
     void SoundCompleted();
@@ -73,8 +74,5 @@ private:
     };
     std::optional<MissedNotice> missedTold_;
 };
-
-/// The second of the day of a time text ("7:05:03" → 25503); empty when it is no time text.
-std::optional<int> SecondOfTimeText(const std::string& timeText);
 
 } // namespace kadrill::alarm

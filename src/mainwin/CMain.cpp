@@ -23,11 +23,6 @@ namespace kadrill::mainwin {
 namespace {
 
 constexpr const char* kProgramName = "Kadrill";
-constexpr std::size_t kTipLength = 64;
-
-// The mouse messages that a press on the notification-area icon stands for.
-constexpr int kIconLeftButtonDown = 513;
-constexpr int kIconRightButtonDown = 516;
 
 constexpr const char* kSaveFirstMessage =
     "ﾛｸﾞｲﾝ時に読込むｱﾗｰﾑ設定ﾌｧｲﾙがありません。先に「設定の保存」でｱﾗｰﾑの設定を保存してください。";
@@ -36,13 +31,6 @@ constexpr const char* kAutostartFailedMessage = "ﾛｸﾞｲﾝ時の起動を�
 constexpr const char* kNoHelpMessage = "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。";
 
 } // namespace
-
-std::string NotifyIconTip(const std::string& name) {
-    std::string tip = name.substr(0, kTipLength - 1);
-    tip += '\0';
-    tip.resize(kTipLength, ' ');
-    return tip;
-}
 
 CMain::CMain(platform::Platform& platform, state::WatchState& state)
     : MMControl(platform.media), platform_(platform), state_(state) {
@@ -81,8 +69,8 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
         .clock = &platform.clock,
     };
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
-    timeShown.setHandler([this](const std::string& t) { alarm_->CheckAlarm(t); });
-    MMControl.done.setHandler([this](int) { alarm_->SoundCompleted(); });
+    timeShown.setHandler([this](const platform::TimeOfDay& now) { alarm_->CheckAlarm(now); });
+    MMControl.finished.setHandler([this] { alarm_->SoundCompleted(); });
     timeSet_ = std::make_unique<timeset::TimeSet>(platform, state.dials);
     alarmDialog_ = std::make_unique<alarm::AlarmDialog>(platform, state.alarm, state.dials);
     alarmDialog_->committed.setHandler([this] { showAlarmMark(); });
@@ -141,9 +129,8 @@ void CMain::buildMenus() {
 }
 
 void CMain::Load() {
-    notifyIcon_ = {.id = 1, .tip = NotifyIconTip(kProgramName), .icon = "kadrill"};
-    platform_.tray.leftPressed.setHandler([this] { IconMessage(kIconLeftButtonDown); });
-    platform_.tray.rightPressed.setHandler([this] { IconMessage(kIconRightButtonDown); });
+    notifyIcon_ = {.id = 1, .tip = kProgramName, .icon = "kadrill"};
+    platform_.tray.activated.setHandler([this](platform::TrayActivation what) { IconMessage(what); });
     platform_.tray.availabilityChanged.setHandler([this] { TrayAvailabilityChanged(); });
     // Without a notification area the program runs without an icon until one appears.
     (void)platform_.tray.add(notifyIcon_);
@@ -186,7 +173,7 @@ void CMain::Unload() {
     // An alarm typing keys waits in its own loop of events: it must not go on once the
     // program is ending.
     state::stopEveryAlarmRun(state_.alarm);
-    MMControl.sendCommand("Close");
+    MMControl.close();
     (void)platform_.tray.remove(notifyIcon_);
     platform_.app.quit();
 }
@@ -196,20 +183,21 @@ platform::Window& CMain::activeWindow() {
 }
 
 void CMain::MainTimerTick() {
-    std::string t = platform_.clock.timeText();
-    if (t != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
-        ShowTimeOfDay(t);
+    const platform::TimeOfDay now = platform_.clock.timeOfDay();
+    if (platform::formatTimeText(now) != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
+        ShowTimeOfDay(now);
     }
 }
 
-void CMain::ShowTimeOfDay(const std::string& t) {
+void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
     state::WatchFields& w = state_.watch;
     w.RedrawRequested = false;
+    const std::string t = platform::formatTimeText(now);
     state::secondHandled(w, t);
-    watch::DigitCodes codes = DigitsOfTimeText(t);
+    watch::DigitCodes codes = digitsOfTime(now);
 
     if (timeShown.hasHandler()) {
-        timeShown.raise(t);
+        timeShown.raise(now);
         // The alarm check may wait (a message box, keys being sent) while later ticks show
         // later seconds, or the stopwatch; drawing this second's digits now would be wrong.
         if (w.LastTimeText != t || !MainTimer->isEnabled()) {
@@ -218,7 +206,7 @@ void CMain::ShowTimeOfDay(const std::string& t) {
     }
 
     if (mnuVisibleTwelve->isChecked()) {
-        const bool pm = ApplyTwelveHour(t, codes) == Meridiem::PM;
+        const bool pm = ApplyTwelveHour(now, codes) == Meridiem::PM;
         const platform::Color lit = w.SegmentColors[1];
         const platform::Color unlit = w.SegmentColors[0];
         watch::ColorMark(controls_, &watch::WatchFace::AM, pm ? unlit : lit);
@@ -281,14 +269,14 @@ void CMain::WindowStateChanged() {
     }
 }
 
-void CMain::IconMessage(int message) {
-    if (message == kIconLeftButtonDown) {
+void CMain::IconMessage(platform::TrayActivation what) {
+    if (what == platform::TrayActivation::Activated) {
         if (state_.mainwin.HiddenInTray) {
             restoreFromTray();
         } else {
             hideToTray();
         }
-    } else if (message == kIconRightButtonDown) {
+    } else {
         PopupDisplayMenu();
     }
 }

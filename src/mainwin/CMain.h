@@ -4,6 +4,7 @@
 #include "alarm/AlarmRunner.h"
 #include "platform/Event.h"
 #include "platform/Platform.h"
+#include "platform/TimeOfDay.h"
 #include "platform/TrayIcon.h"
 #include "ramen/NoodleTimer.h"
 #include "state/WatchState.h"
@@ -40,9 +41,9 @@ public:
     /// Load, then show the window.
     void Start();
 
-    /// A time text is shown, once per second and per redraw: the alarm runner checks it
+    /// A time of day is shown, once per second and per redraw: the alarm runner checks it
     /// (a test may listen instead).
-    platform::Event<const std::string&> timeShown;
+    platform::Event<const platform::TimeOfDay&> timeShown;
 
     alarm::AlarmRunner& alarmRunner() { return *alarm_; }
     timeset::TimeSet& timeSet() { return *timeSet_; }
@@ -84,13 +85,13 @@ public:
 
     /// One clock tick: redraws when a new second has begun or a redraw was asked for.
     void MainTimerTick();
-    /// Shows the time text's second on both watch faces and runs the alarm check.
-    void ShowTimeOfDay(const std::string& timeText);
+    /// Shows the second on both watch faces and runs the alarm check.
+    void ShowTimeOfDay(const platform::TimeOfDay& now);
     /// Blinks the ♪ mark on both windows while an alarm action runs.
     void OneSecTick();
-    /// A press on the notification-area icon, as the mouse message it was: 513 the left
-    /// button, 516 the right one; others are ignored.
-    void IconMessage(int message);
+    /// A press on the notification-area icon: a click shows or hides the watch, the
+    /// context click pops up the display menu.
+    void IconMessage(platform::TrayActivation what);
     /// Another start of the program while this one runs: the watch window in use comes
     /// forward, out of the notification area as a left press on the icon brings it, or
     /// restored and raised where it is.
@@ -128,8 +129,5 @@ private:
     platform::NotifyIconRecord notifyIcon_;
     bool unloaded_ = false;
 };
-
-/// The notification-area tip: the program's name, a NUL, then spaces to 64 characters.
-std::string NotifyIconTip(const std::string& name);
 
 } // namespace kadrill::mainwin

@@ -4,37 +4,35 @@ namespace kadrill::mainwin {
 
 namespace {
 
-// Value of the character at 1-based position pos; non-digits and missing ones are 0.
-std::int16_t valueAt(std::string_view t, std::size_t pos) {
-    if (pos == 0 || pos > t.size()) {
-        return 0;
-    }
-    const char c = t[pos - 1];
-    return c >= '0' && c <= '9' ? static_cast<std::int16_t>(c - '0') : std::int16_t{0};
+// The two digits of an hour, with a blank tens below 10.
+void setHour(int hour, watch::DigitCodes& codes) {
+    codes[0] = hour < 10 ? state::BlankDigit : static_cast<std::int16_t>(hour / 10);
+    codes[1] = static_cast<std::int16_t>(hour % 10);
 }
 
 } // namespace
 
-watch::DigitCodes DigitsOfTimeText(std::string_view t) {
-    if (t.size() == 7) {
-        return {state::BlankDigit, valueAt(t, 1), valueAt(t, 3), valueAt(t, 4), valueAt(t, 6), valueAt(t, 7)};
-    }
-    return {valueAt(t, 1), valueAt(t, 2), valueAt(t, 4), valueAt(t, 5), valueAt(t, 7), valueAt(t, 8)};
+watch::DigitCodes digitsOfTime(const platform::TimeOfDay& time) {
+    auto code = [](int v) { return static_cast<std::int16_t>(v); };
+    watch::DigitCodes codes{0,
+                            0,
+                            code(time.minute / 10),
+                            code(time.minute % 10),
+                            code(time.second / 10),
+                            code(time.second % 10)};
+    setHour(time.hour, codes);
+    return codes;
 }
 
-Meridiem ApplyTwelveHour(std::string_view t, watch::DigitCodes& codes) {
-    const int hour = codes[0] * 10 + codes[1];
-    if (t.size() != 8 || hour < 12) {
-        if (t.size() == 7 && valueAt(t, 1) == 0) {
-            codes[0] = 1;
-            codes[1] = 2;
+Meridiem ApplyTwelveHour(const platform::TimeOfDay& time, watch::DigitCodes& codes) {
+    if (time.hour < 12) {
+        if (time.hour == 0) {
+            setHour(12, codes);
         }
         return Meridiem::AM;
     }
-    if (hour != 12) {
-        const int v = hour - 12;
-        codes[0] = v < 10 ? state::BlankDigit : std::int16_t{1};
-        codes[1] = static_cast<std::int16_t>(v % 10);
+    if (time.hour != 12) {
+        setHour(time.hour - 12, codes);
     }
     return Meridiem::PM;
 }

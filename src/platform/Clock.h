@@ -1,7 +1,8 @@
 #pragma once
 
+#include "TimeOfDay.h"
+
 #include <cstdint>
-#include <string>
 
 namespace kadrill::platform {
 
@@ -13,9 +14,8 @@ public:
     Clock& operator=(const Clock&) = delete;
     virtual ~Clock() = default;
 
-    /// The local time of day as time text: "H:MM:SS" on the 24-hour clock, no leading
-    /// zero on the hour (7 characters before 10 o'clock, 8 from then on).
-    virtual std::string timeText() const = 0;
+    /// The local time of day.
+    virtual TimeOfDay timeOfDay() const = 0;
 
     /// Milliseconds of a counter that never jumps with the wall clock and goes on while
     /// the computer sleeps. It wraps around at 2^32; take differences with TicksBetween.

@@ -2,13 +2,21 @@
 
 #include "Event.h"
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace kadrill::platform {
 
-/// Plays one sound file at a time, driven by command texts.
+/// Why a sound could not be opened or played.
+enum class MediaError {
+    None,
+    NoDevice,          ///< no audio output could be had (no device, or no sound module)
+    FileNotFound,      ///< no readable file by that name
+    UnsupportedFormat, ///< the file is no sound that can be decoded
+    NotOpen,           ///< play with no sound open
+    PlayFailed,        ///< the sound was open but would not start
+};
+
+/// Plays one sound file at a time.
 class MediaControl {
 public:
     MediaControl() = default;
@@ -16,23 +24,18 @@ public:
     MediaControl& operator=(const MediaControl&) = delete;
     virtual ~MediaControl() = default;
 
-    virtual void setFileName(const std::string& path) = 0;
-    virtual std::string fileName() const = 0;
+    /// Opens the sound file, closing a sound still open first. After a failure nothing is
+    /// open, so the next open may succeed.
+    virtual MediaError open(const std::string& path) = 0;
+    /// Starts the open sound from its beginning and returns at once while it plays; a
+    /// playback still going is replaced. A failed play leaves nothing open.
+    virtual MediaError play() = 0;
+    /// Stops and closes the sound; does nothing when none is open.
+    virtual void close() = 0;
 
-    /// "Open" opens the file named last, "play" starts it and returns at once while the
-    /// sound goes on, "Close" stops and closes it (and does nothing when nothing is open).
-    /// Other commands fail with a non-zero error code.
-    virtual void sendCommand(std::string_view command) = 0;
-
-    /// While set, the end of a playback started by "play" raises done.
-    virtual void setNotify(bool notify) = 0;
-    virtual bool notify() const = 0;
-
-    /// Error code of the last command; 0 when it succeeded.
-    virtual std::int16_t error() const = 0;
-
-    /// Raised on the user-interface thread when a notified playback has ended.
-    Event<int> done;
+    /// Raised on the user-interface thread when the latest playback has played to its end
+    /// while still open; a playback closed or replaced before its end raises nothing.
+    Event<> finished;
 };
 
 } // namespace kadrill::platform

@@ -10,9 +10,15 @@ namespace kadrill::platform {
 /// What the program hands to the notification area for its icon.
 struct NotifyIconRecord {
     int id = 1;
-    /// The tip as a fixed-width text; only the part before the first NUL is shown.
+    /// The text shown when the pointer rests on the icon.
     std::string tip;
     std::string icon;
+};
+
+/// What the user asked of the icon.
+enum class TrayActivation {
+    Activated,        ///< the icon's plain click (the left button)
+    ContextRequested, ///< the icon's context click (the right button)
 };
 
 /// The program's icon in the notification area of the desktop.
@@ -34,9 +40,9 @@ public:
     /// notification area), and the caller tells the user another way.
     virtual bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
 
-    /// Raised when the user presses the left or the right mouse button on the icon.
-    Event<> leftPressed;
-    Event<> rightPressed;
+    /// Raised when the user clicks the icon or asks for its context menu; other clicks
+    /// (the middle button, a double click) raise nothing.
+    Event<TrayActivation> activated;
     /// Raised when a notification area appears or goes away.
     Event<> availabilityChanged;
 };

@@ -3,7 +3,7 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
-#include "platform/TimeText.h"
+#include "platform/TimeOfDay.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -41,8 +41,6 @@ constexpr Remark kRemarks[] = {
     {0, 0, 600, 480, "３分たったよ。"},
 };
 
-constexpr int kDaySeconds = 24 * 60 * 60;
-
 /// Seconds of one of our own time texts, "H:MM:SS"; 0 for anything else.
 int secondsOf(const std::string& text) {
     const std::size_t colon = text.find(':');
@@ -66,8 +64,7 @@ int secondsOf(const std::string& text) {
 
 /// Stepped as a time of day, the text wraps at midnight like one.
 std::string clockText(int seconds) {
-    seconds = (seconds % kDaySeconds + kDaySeconds) % kDaySeconds;
-    return platform::formatTimeText(seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return platform::formatTimeText(platform::TimeOfDay::ofSecond(seconds));
 }
 
 } // namespace
@@ -134,7 +131,7 @@ void NoodleTimer::Load() {
     // adds no wake-ups of its own. How much time is left comes from the counter, not from
     // the edges.
     Timer1 = &w.addTimer({.interval = 1000, .enabled = true, .pacing = platform::TimerPacing::PollsTimeOfDay});
-    steppedAt_ = platform_.clock.timeText();
+    steppedAt_ = platform_.clock.timeOfDay();
 
     StartButton->clicked.setHandler([this] { StartButtonClick(); });
     ResetButton->clicked.setHandler([this] { ResetButtonClick(); });
@@ -178,7 +175,7 @@ void NoodleTimer::ResetButtonClick() {
 }
 
 void NoodleTimer::Timer1Tick() {
-    const std::string now = platform_.clock.timeText();
+    const platform::TimeOfDay now = platform_.clock.timeOfDay();
     if (now == steppedAt_) {
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/TimeOfDay.h"
 #include "platform/Window.h"
 #include "state/NoodleFields.h"
 
@@ -57,7 +58,7 @@ private:
     std::unique_ptr<platform::Window> window_;
     /// The second the last tick stepped in: ticks come at the clock's own second edges and
     /// after other handlers, and only a new second moves the timer on.
-    std::string steppedAt_;
+    platform::TimeOfDay steppedAt_;
 };
 
 } // namespace kadrill::ramen

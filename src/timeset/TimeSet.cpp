@@ -111,17 +111,11 @@ void TimeSet::Load() {
 }
 
 void TimeSet::Timer1Tick() {
-    const std::string text = platform_.clock.timeText();
+    const platform::TimeOfDay now = platform_.clock.timeOfDay();
     state::DialFields& f = dials_.TimeSet;
-    if (text.size() == 7) {
-        f.DialHour = number(text.substr(0, 1));
-        f.DialMinute = number(text.substr(2, 2));
-        f.DialSecond = number(text.substr(5, 2));
-    } else {
-        f.DialHour = number(text.substr(0, 2));
-        f.DialMinute = number(text.substr(3, 2));
-        f.DialSecond = number(text.substr(6, 2));
-    }
+    f.DialHour = now.hour;
+    f.DialMinute = now.minute;
+    f.DialSecond = now.second;
     dial_->DrawDialHands();
 }
 

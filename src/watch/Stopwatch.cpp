@@ -4,6 +4,8 @@
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 
+#include <utility>
+
 namespace kadrill::watch {
 
 std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
@@ -34,13 +36,14 @@ DigitCodes StopwatchDigits(std::int32_t elapsed) {
 }
 
 void CountTimerTick(state::WatchState& state, const WatchControls& controls,
-                    const platform::Event<const std::string&>& timeShown) {
+                    const platform::Event<const platform::TimeOfDay&>& timeShown) {
     state::WatchFields& w = state.watch;
-    const std::string t = controls.clock->timeText();
+    const platform::TimeOfDay now = controls.clock->timeOfDay();
+    const std::string t = platform::formatTimeText(now);
     if (t != w.LastTimeText) {
         state::secondHandled(w, t);
         if (timeShown.hasHandler()) {
-            timeShown.raise(t);
+            timeShown.raise(now);
             // The check may have waited while the user went back to the clock; its
             // digits are already on the face and must stay.
             if (!controls.CountTimer->isEnabled()) {

@@ -2,6 +2,7 @@
 
 #include "WatchControls.h"
 #include "platform/Event.h"
+#include "platform/TimeOfDay.h"
 #include "state/WatchState.h"
 
 #include <cstdint>
@@ -27,8 +28,8 @@ DigitCodes StopwatchDigits(std::int32_t elapsed);
 
 /// One tick of CountTimer: the alarm check when a new second of the time of day has
 /// begun (this is the only alarm check in stopwatch mode), then the stopwatch reading.
-/// `timeShown` is raised with the new second's time text for the alarm check.
+/// `timeShown` is raised with the new second's time of day for the alarm check.
 void CountTimerTick(state::WatchState& state, const WatchControls& controls,
-                    const platform::Event<const std::string&>& timeShown);
+                    const platform::Event<const platform::TimeOfDay&>& timeShown);
 
 } // namespace kadrill::watch

@@ -88,8 +88,7 @@ void PressAlarmOn(state::WatchState& state, const WatchControls& controls) {
         state::recheckThisSecond(state.watch);
         controls.OneSec->setEnabled(false);
         ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
-        controls.MMControl->sendCommand("Close");
-        controls.MMControl->setNotify(false);
+        controls.MMControl->close();
         return;
     }
     a.AlarmEnabled = !a.AlarmEnabled;

@@ -23,6 +23,7 @@ public:
     platform::FileDialogs& fileDialogs() { return desk_.fileDialogs; }
     platform::FileSystem& files() { return desk_.files; }
     platform::ProgramStarter& programs() { return desk_.programs; }
+    platform::MediaControl& media() { return desk_.media; }
     platform::Autostart& autostart() { return desk_.autostart; }
 
     // Paths on this backend's file system: a readable file, a folder, nothing, a program.

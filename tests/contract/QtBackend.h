@@ -4,6 +4,7 @@
 #include "platform/posix/SystemClock.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtAutostart.h"
+#include "platform/qt/FirstUseMediaControl.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtFileSystem.h"
@@ -41,6 +42,8 @@ public:
     platform::FileDialogs& fileDialogs() { return fileDialogs_; }
     platform::FileSystem& files() { return files_; }
     platform::ProgramStarter& programs() { return programs_; }
+    /// The program's sound control, with the module the build made.
+    platform::MediaControl& media() { return media_; }
     /// Under a config folder of the backend's own (XDG_CONFIG_HOME while it lives).
     platform::Autostart& autostart() { return autostart_; }
 
@@ -107,6 +110,7 @@ private:
     std::string fileDialogStart_;
     platform::qt::QtFileSystem files_;
     platform::qt::QtProgramStarter programs_;
+    platform::qt::FirstUseMediaControl media_{{}, qEnvironmentVariable("KADRILL_SOUND_MODULE")};
     QTemporaryDir scratch_;
     QByteArray configHome_;
     platform::qt::QtAutostart autostart_;

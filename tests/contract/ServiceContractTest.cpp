@@ -2,6 +2,7 @@
 #include "platform/Application.h"
 #include "platform/Autostart.h"
 #include "platform/FileSystem.h"
+#include "platform/MediaControl.h"
 #include "platform/ProgramStarter.h"
 
 namespace kadrill::contract {
@@ -16,10 +17,7 @@ using platform::TimerPacing;
 template <class B> class ServiceContract : public ContractTest<B> {};
 TYPED_TEST_SUITE(ServiceContract, Backends, BackendNames);
 
-NotifyIconRecord iconRecord(int id = 1) {
-    // As the program hands it over: a fixed-width tip ending at its NUL.
-    return {.id = id, .tip = std::string("Kadrill\0", 8) + std::string(56, ' '), .icon = "kadrill"};
-}
+NotifyIconRecord iconRecord(int id = 1) { return {.id = id, .tip = "Kadrill", .icon = "kadrill"}; }
 
 TYPED_TEST(ServiceContract, TheTrayIconIsAddedAsFarAsTheDesktopAllowsAndRemovedOnce) {
     platform::TrayIcon& tray = this->backend.tray();
@@ -33,16 +31,16 @@ TYPED_TEST(ServiceContract, TheTrayIconIsAddedAsFarAsTheDesktopAllowsAndRemovedO
     EXPECT_TRUE(tray.remove(iconRecord()));
 }
 
-TYPED_TEST(ServiceContract, LeftAndRightPressesOnTheTrayIconAreHeardOtherActivationsAreNot) {
+TYPED_TEST(ServiceContract, TheTrayIconReportsItsClickAndContextClickOtherPressesNot) {
     platform::TrayIcon& tray = this->backend.tray();
     (void)tray.add(iconRecord());
     std::string heard;
-    tray.leftPressed.setHandler([&] { heard += "L"; });
-    tray.rightPressed.setHandler([&] { heard += "R"; });
+    tray.activated.setHandler(
+        [&](platform::TrayActivation what) { heard += what == platform::TrayActivation::Activated ? "A" : "C"; });
     for (TrayPress press : {TrayPress::Left, TrayPress::Middle, TrayPress::Right, TrayPress::DoubleClick}) {
         this->backend.pressTray(press);
     }
-    EXPECT_EQ(heard, "LR");
+    EXPECT_EQ(heard, "AC");
     EXPECT_TRUE(tray.remove(iconRecord()));
 }
 
@@ -168,6 +166,19 @@ TYPED_TEST(ServiceContract, TheAutostartEntryIsWrittenReadBackReplacedAndRemoved
     EXPECT_TRUE(autostart.remove());
     EXPECT_EQ(autostart.entry(), std::nullopt);
     EXPECT_FALSE(autostart.programCommand().empty());
+}
+
+TYPED_TEST(ServiceContract, WithNoSoundOpenPlayFailsAndCloseIsHarmless) {
+    TypeParam b;
+    platform::MediaControl& media = b.media();
+    bool finished = false;
+    media.finished.setHandler([&] { finished = true; });
+    media.close();
+    EXPECT_EQ(media.play(), platform::MediaError::NotOpen);
+    media.close();
+    EXPECT_EQ(media.play(), platform::MediaError::NotOpen) << "a failed play opens nothing";
+    b.wait(50);
+    EXPECT_FALSE(finished);
 }
 
 TYPED_TEST(ServiceContract, TimersTickWhileTheProgramWaitsForEvents) {

@@ -1,6 +1,5 @@
 #include "ContractTest.h"
 
-#include <regex>
 
 namespace kadrill::contract {
 namespace {
@@ -107,8 +106,7 @@ TYPED_TEST(TimerContract, APollingTimerSeesWhatAUserActionChangedWithinAMillisec
     w->mouseDown.setHandler(markMouse);
     label.mouseDown.setHandler(markMouse);
     picture.mouseDown.setHandler(markMouse);
-    this->backend.tray().leftPressed.setHandler(mark);
-    this->backend.tray().rightPressed.setHandler(mark);
+    this->backend.tray().activated.setHandler([&](platform::TrayActivation) { ++changed; });
     ASSERT_TRUE(this->backend.activate(*w));
 
     for (Action a : {Action::Click, Action::Space, Action::Choose, Action::PressWindow, Action::PressLabel,
@@ -151,9 +149,11 @@ TYPED_TEST(TimerContract, APollingTimerSeesWhatAUserActionChangedWithinAMillisec
     (void)this->backend.tray().remove(record);
 }
 
-TYPED_TEST(TimerContract, TheClockGivesTimeTextAndACounterThatMovesWithTime) {
-    const std::string text = this->backend.clock().timeText();
-    EXPECT_TRUE(std::regex_match(text, std::regex("(1?[0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]"))) << text;
+TYPED_TEST(TimerContract, TheClockGivesATimeOfDayAndACounterThatMovesWithTime) {
+    const platform::TimeOfDay now = this->backend.clock().timeOfDay();
+    EXPECT_TRUE(now.hour >= 0 && now.hour <= 23 && now.minute >= 0 && now.minute <= 59 && now.second >= 0 &&
+                now.second <= 59)
+        << platform::formatTimeText(now);
     const std::uint32_t before = this->backend.clock().tickCount();
     this->backend.wait(60);
     const std::uint32_t elapsed = platform::TicksBetween(before, this->backend.clock().tickCount());

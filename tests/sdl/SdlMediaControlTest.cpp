@@ -1,5 +1,5 @@
-#include "platform/qt/FirstUseMediaControl.h"
 #include "platform/sdl/SdlMediaControl.h"
+#include "platform/qt/FirstUseMediaControl.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,6 +26,7 @@
 #include <vector>
 
 using kadrill::platform::Event;
+using kadrill::platform::MediaError;
 using kadrill::platform::sdl::SdlMediaControl;
 
 namespace {
@@ -108,7 +109,6 @@ long loudSamples(const std::vector<std::int16_t>& samples, int threshold) {
 bool sdlInUse() { return SDL_WasInit(0) != 0; }
 
 struct Done {
-    int code;
     QThread* thread;
     qint64 atMs;
 };
@@ -125,13 +125,11 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         clock_.start();
         // As the program's dispatcher does: the event is raised by the deliver callback.
-        media_.emplace([this](const Event<int>& event, int code) {
+        media_.emplace([this](const Event<>& event) {
             ++delivered_;
-            event.raise(code);
+            event.raise();
         });
-        media_->done.setHandler([this](int code) {
-            dones_.push_back({code, QThread::currentThread(), clock_.elapsed()});
-        });
+        media_->finished.setHandler([this] { dones_.push_back({QThread::currentThread(), clock_.elapsed()}); });
     }
 
     std::string path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)).toStdString(); }
@@ -142,17 +140,11 @@ protected:
         return p;
     }
 
-    void send(const char* command) { media_->sendCommand(command); }
-
-    // The sound action of an alarm; returns when "play" has.
+    // The sound action of an alarm; returns when play has.
     qint64 openAndPlay(const std::string& file) {
-        media_->setFileName(file);
-        send("Open");
-        EXPECT_EQ(media_->error(), 0) << media_->failureReason();
-        media_->setNotify(true);
+        EXPECT_EQ(media_->open(file), MediaError::None) << media_->failureReason();
         const qint64 started = clock_.elapsed();
-        send("play");
-        EXPECT_EQ(media_->error(), 0) << media_->failureReason();
+        EXPECT_EQ(media_->play(), MediaError::None) << media_->failureReason();
         return started;
     }
 
@@ -162,28 +154,21 @@ protected:
 };
 
 TEST_F(SdlMediaControlTest, ASoundPlaysOnceAndItsEndArrivesOnTheMainThread) {
-    // The program's completion handler closes the control from inside done.
-    media_->done.setHandler([this](int code) {
-        dones_.push_back({code, QThread::currentThread(), clock_.elapsed()});
-        send("Close");
-        media_->setNotify(false);
+    // The program's completion handler closes the control from inside finished.
+    media_->finished.setHandler([this] {
+        dones_.push_back({QThread::currentThread(), clock_.elapsed()});
+        media_->close();
     });
-    media_->setFileName(wav("alarm.wav", 0.5));
-    send("Open");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
-    media_->setNotify(true);
+    ASSERT_EQ(media_->open(wav("alarm.wav", 0.5)), MediaError::None) << media_->failureReason();
     const qint64 started = clock_.elapsed();
-    send("play");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    ASSERT_EQ(media_->play(), MediaError::None) << media_->failureReason();
     EXPECT_LT(clock_.elapsed() - started, 300) << "play must return while the sound goes on";
     EXPECT_TRUE(dones_.empty());
 
     ASSERT_TRUE(waitForDone());
-    EXPECT_EQ(dones_[0].code, SdlMediaControl::kNotifySuccessful);
     EXPECT_EQ(dones_[0].thread, QCoreApplication::instance()->thread());
-    EXPECT_EQ(delivered_, 1) << "done must go through the deliver callback";
-    EXPECT_GE(dones_[0].atMs - started, 500 - kEndSlackMs) << "done came before the sound could have ended";
-    EXPECT_EQ(media_->error(), 0);
+    EXPECT_EQ(delivered_, 1) << "finished must go through the deliver callback";
+    EXPECT_GE(dones_[0].atMs - started, 500 - kEndSlackMs) << "finished came before the sound could have ended";
     EXPECT_FALSE(sdlInUse()) << "closed, the control must hold no audio device";
 
     QTest::qWait(300);
@@ -199,39 +184,17 @@ TEST_F(SdlMediaControlTest, ASoundPlaysOnceAndItsEndArrivesOnTheMainThread) {
 TEST_F(SdlMediaControlTest, TheProgramsControlPlaysThroughTheModuleItLoadsOnFirstUse) {
     media_.reset(); // the mixer plays one sound per process
     kadrill::platform::qt::FirstUseMediaControl first(
-        [this](const Event<int>& event, int code) {
+        [this](const Event<>& event) {
             ++delivered_;
-            event.raise(code);
+            event.raise();
         },
         qEnvironmentVariable("KADRILL_SOUND_MODULE"));
-    first.done.setHandler([this](int code) { dones_.push_back({code, QThread::currentThread(), clock_.elapsed()}); });
-    first.setFileName(wav("module.wav", 0.3));
-    first.sendCommand("Open");
-    ASSERT_EQ(first.error(), 0);
-    first.setNotify(true);
-    first.sendCommand("play");
-    ASSERT_EQ(first.error(), 0);
+    first.finished.setHandler([this] { dones_.push_back({QThread::currentThread(), clock_.elapsed()}); });
+    ASSERT_EQ(first.open(wav("module.wav", 0.3)), MediaError::None);
+    ASSERT_EQ(first.play(), MediaError::None);
     ASSERT_TRUE(waitForDone());
-    EXPECT_EQ(dones_[0].code, SdlMediaControl::kNotifySuccessful);
-    EXPECT_EQ(delivered_, 1) << "done must go through the program's deliver callback";
-    first.sendCommand("Close");
-}
-
-TEST_F(SdlMediaControlTest, WithoutNotifyTheSoundPlaysAndRaisesNothing) {
-    media_->setFileName(wav("quiet.wav", 0.3));
-    send("Open");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
-    send("play");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
-    ASSERT_TRUE(Mix_PlayingMusic());
-    ASSERT_TRUE(QTest::qWaitFor([] { return !Mix_PlayingMusic(); }, kDoneTimeoutMs));
-    QTest::qWait(200);
-    // Switching notify on afterwards brings no late report of the finished playback.
-    media_->setNotify(true);
-    QTest::qWait(100);
-    EXPECT_TRUE(dones_.empty());
-    send("Close");
-    EXPECT_EQ(media_->error(), 0);
+    EXPECT_EQ(delivered_, 1) << "finished must go through the program's deliver callback";
+    first.close();
 }
 
 TEST_F(SdlMediaControlTest, AMidiNotePlaysThroughFluidSynthAndEnds) {
@@ -240,39 +203,26 @@ TEST_F(SdlMediaControlTest, AMidiNotePlaysThroughFluidSynthAndEnds) {
     const qint64 started = openAndPlay(midi);
     ASSERT_TRUE(waitForDone());
     EXPECT_GE(dones_[0].atMs - started, 500 - kEndSlackMs);
-    send("Close");
-    EXPECT_EQ(media_->error(), 0);
+    media_->close();
     if (onDiskDriver()) {
         EXPECT_GT(loudSamples(diskSamples(), 300), 4410) << "the synthesiser played nothing audible";
     }
 }
 
 TEST_F(SdlMediaControlTest, CloseWithNothingOpenOrTwiceIsHarmless) {
-    send("Close");
-    EXPECT_EQ(media_->error(), 0);
-    send("Stop");
-    EXPECT_EQ(media_->error(), SdlMediaControl::kUnknownCommand);
-    send("Close");
-    EXPECT_EQ(media_->error(), 0) << "each command reports its own result";
-
-    media_->setFileName(wav("alarm.wav", 0.3));
-    send("Open");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    media_->close();
+    ASSERT_EQ(media_->open(wav("alarm.wav", 0.3)), MediaError::None) << media_->failureReason();
     EXPECT_TRUE(sdlInUse());
-    send("Close");
-    EXPECT_EQ(media_->error(), 0);
+    media_->close();
     EXPECT_FALSE(sdlInUse());
-    send("Close");
-    EXPECT_EQ(media_->error(), 0);
-    send("play");
-    EXPECT_EQ(media_->error(), SdlMediaControl::kNotOpen);
+    media_->close();
+    EXPECT_EQ(media_->play(), MediaError::NotOpen);
 }
 
 TEST_F(SdlMediaControlTest, CloseDuringPlaybackRaisesNoDone) {
     openAndPlay(wav("long.wav", 1.0));
     QTest::qWait(150);
-    send("Close"); // notify stays on: the halted sound must still not report
-    EXPECT_EQ(media_->error(), 0);
+    media_->close(); // the halted sound must not report
     EXPECT_FALSE(sdlInUse());
     QTest::qWait(1200);
     EXPECT_TRUE(dones_.empty());
@@ -293,8 +243,7 @@ TEST_F(SdlMediaControlTest, PlayingAgainRestartsAndReportsOnlyTheLastEnd) {
     openAndPlay(file);
     QTest::qWait(200);
     const qint64 again = clock_.elapsed();
-    send("play");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    ASSERT_EQ(media_->play(), MediaError::None) << media_->failureReason();
     ASSERT_TRUE(waitForDone());
     EXPECT_GE(dones_[0].atMs - again, 500 - kEndSlackMs);
     QTest::qWait(300);
@@ -315,23 +264,21 @@ TEST_F(SdlMediaControlTest, AnEndReportStillQueuedWhenTheControlGoesIsDropped) {
 }
 
 TEST_F(SdlMediaControlTest, WhileASoundIsOpenSignalsStillEndTheProgram) {
-    media_->setFileName(wav("alarm.wav", 0.3));
-    send("Open");
-    ASSERT_EQ(media_->error(), 0) << media_->failureReason();
+    ASSERT_EQ(media_->open(wav("alarm.wav", 0.3)), MediaError::None) << media_->failureReason();
     for (int signal : {SIGINT, SIGTERM}) {
         struct sigaction action {};
         ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
         EXPECT_EQ(action.sa_handler, SIG_DFL) << "SDL took over signal " << signal;
     }
-    send("Close");
+    media_->close();
 }
 
-// Failures of "Open": each leaves nothing open, so that the next alarm plays.
+// Failures of open: each leaves nothing open, so that the next alarm plays.
 struct OpenFailure {
     const char* name;
     std::string (*prepare)(const std::string& dir); // returns the file to open
-    std::int16_t code;
-    const char* audioDriver; // for this Open only; null keeps the test's driver
+    MediaError error;
+    const char* audioDriver; // for this open only; null keeps the test's driver
 };
 
 void PrintTo(const OpenFailure& f, std::ostream* os) { *os << f.name; }
@@ -345,14 +292,11 @@ TEST_P(OpenFailures, ReportAnErrorAndLeaveTheNextAlarmPlayable) {
     if (row.audioDriver != nullptr) {
         qputenv("SDL_AUDIODRIVER", row.audioDriver);
     }
-    media_->setFileName(file);
-    send("Open");
+    const MediaError opened = media_->open(file);
     qputenv("SDL_AUDIODRIVER", driver);
-    EXPECT_EQ(media_->error(), row.code) << media_->failureReason();
+    EXPECT_EQ(opened, row.error) << media_->failureReason();
     EXPECT_FALSE(media_->failureReason().empty());
-    media_->setNotify(true);
-    send("play");
-    EXPECT_NE(media_->error(), 0);
+    EXPECT_EQ(media_->play(), MediaError::NotOpen);
     EXPECT_FALSE(sdlInUse());
 
     openAndPlay(wav("good.wav", 0.2));
@@ -373,9 +317,9 @@ std::string goodSound(const std::string& dir) {
 
 INSTANTIATE_TEST_SUITE_P(
     Alarm, OpenFailures,
-    ::testing::Values(OpenFailure{"MissingFile", absentFile, SdlMediaControl::kFileNotFound, nullptr},
-                      OpenFailure{"NotASound", textNamedLikeASound, SdlMediaControl::kUnsupportedFormat, nullptr},
-                      OpenFailure{"NoAudioDevice", goodSound, SdlMediaControl::kNoDevice, "kadrill-no-such-driver"}),
+    ::testing::Values(OpenFailure{"MissingFile", absentFile, MediaError::FileNotFound, nullptr},
+                      OpenFailure{"NotASound", textNamedLikeASound, MediaError::UnsupportedFormat, nullptr},
+                      OpenFailure{"NoAudioDevice", goodSound, MediaError::NoDevice, "kadrill-no-such-driver"}),
     [](const ::testing::TestParamInfo<OpenFailure>& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -123,8 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    [](AlarmDesk& f) { f.state.alarm.AlarmProgramFile = "/nowhere/editor"; },
                    {kProgramMissing}},
-        FailureRow{
-            "SoundCannotBePlayed", 0, [](AlarmDesk& f) { f.desk.media.failNextWith(275); }, {kCannotPlay, "Error"}},
+        FailureRow{"SoundCannotBePlayed",
+                   0,
+                   [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::UnsupportedFormat); },
+                   {kCannotPlay, "Error"}},
         FailureRow{"ProgramNotFoundWhenStarted",
                    1,
                    [](AlarmDesk& f) {
@@ -165,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AlarmFixture, AFailedPlayLeavesNoDeviceOpenSoTheNextAlarmPlays) {
     arm(0);
-    desk.media.failNextWith(275);
+    desk.media.failNextWith(platform::MediaError::PlayFailed);
     reachAlarmSecond();
     ASSERT_FALSE(desk.media.isPlaying());
     nextMorning();
@@ -213,7 +215,7 @@ TEST_F(AlarmFixture, StoppedInItsSecondTheAlarmDoesNotFireAgainAndAStaleCompleti
     EXPECT_TRUE(state.alarm.AlarmEnabled);
 
     state.watch.LastTimeText = "stale";
-    desk.media.done.raise(1); // a completion the mixer still reports for the halted sound
+    desk.media.finished.raise(); // a completion the mixer still reports for the halted sound
     EXPECT_EQ(state.watch.LastTimeText, "stale");
 
     nextMorning();
@@ -487,15 +489,6 @@ TEST_F(AlarmFixture, FiftyDaysAcrossTheCountersSignAndWrap) {
             acrossPoint(kWrap);
         }
         sleepFor((day + 1) * kDayMs + (kSevenThirty - 2) * 1000 - desk.clock.wallMs());
-    }
-}
-
-TEST(AlarmTimeText, ReadsTheClocksTextAndNothingElse) {
-    EXPECT_EQ(alarm::SecondOfTimeText("7:30:00"), kSevenThirty);
-    EXPECT_EQ(alarm::SecondOfTimeText("23:59:59"), 86399);
-    EXPECT_EQ(alarm::SecondOfTimeText("0:00:00"), 0);
-    for (const char* bad : {"", "7:3:00", "24:00:00", "7:60:00", "a:bc:de", "07-30-00"}) {
-        EXPECT_FALSE(alarm::SecondOfTimeText(bad)) << bad;
     }
 }
 

@@ -1,5 +1,4 @@
 #include "WatchTestSupport.h"
-#include "mainwin/ClockDigits.h"
 #include "platform/Controls.h"
 
 #include <gtest/gtest.h>
@@ -51,12 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TickRow{13, 5, 9, true, " 10509", "PM"}, TickRow{21, 0, 0, true, " 90000", "PM"},
                       TickRow{22, 30, 0, true, "103000", "PM"}, TickRow{23, 0, 1, true, "110001", "PM"}));
 
-TEST(ClockDigits, NonDigitCharactersCountAsZeroAndShortTextsDoNotOverrun) {
-    EXPECT_EQ(mainwin::DigitsOfTimeText("a:bc:de"), (watch::DigitCodes{state::BlankDigit, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(mainwin::DigitsOfTimeText("12:3"), (watch::DigitCodes{1, 2, 3, 0, 0, 0}));
-    EXPECT_EQ(mainwin::DigitsOfTimeText(""), (watch::DigitCodes{0, 0, 0, 0, 0, 0}));
-}
-
 TEST(ClockTick, SameSecondTwiceDoesNothingNewSecondRedraws) {
     MainFixture f;
     f.showAt(9, 5, 3);
@@ -92,8 +85,8 @@ TEST(ClockTick, RedrawRequestAndEmptiedLastTimeTextRedrawWithinOneTick) {
 TEST(ClockTick, AnAlarmCheckThatWaitsLetsLaterSecondsShowAndDoesNotTurnTheClockBack) {
     MainFixture f;
     std::vector<std::string> checks;
-    f.main.timeShown.setHandler([&](const std::string& t) {
-        checks.push_back(t);
+    f.main.timeShown.setHandler([&](const platform::TimeOfDay& t) {
+        checks.push_back(platform::formatTimeText(t));
         if (checks.size() == 1) {
             f.desk.loop.advance(1500); // waits in a message box while ticks go on
         }

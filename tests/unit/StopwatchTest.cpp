@@ -145,7 +145,7 @@ TEST_F(StopwatchFixture, TheAlarmCheckRunsOncePerSecondOfTheTimeOfDayEvenWhileHe
 
 TEST_F(StopwatchFixture, AnAlarmCheckThatWaitedWhileTheClockCameBackDrawsNoStopwatchDigits) {
     f.state.watch.StopwatchAccumulated = 61234;
-    f.main.timeShown.setHandler([this](const std::string&) {
+    f.main.timeShown.setHandler([this](const platform::TimeOfDay&) {
         // The user goes back to the clock while a message box waits.
         f.main.timeShown.setHandler(nullptr);
         Click(f.main.face().ModeBtn);

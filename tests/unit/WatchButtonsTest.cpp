@@ -151,10 +151,8 @@ TEST(WatchButtons, AlarmOnStopsARunningActionWithoutTouchingTheArmedSetting) {
     f.state.alarm.AlarmInProgress = true;
     f.state.alarm.AlarmRun = 4;
     f.main.OneSec->setEnabled(true);
-    f.desk.media.setFileName("alarm.wav");
-    f.desk.media.sendCommand("Open");
-    f.desk.media.setNotify(true);
-    f.desk.media.sendCommand("play");
+    (void)f.desk.media.open("alarm.wav");
+    (void)f.desk.media.play();
     f.desk.loop.advance(500); // the mark blinks off
     ASSERT_EQ(f.main.face().AlarmOn->foreColor(), watch::kUnlitBlack);
 
@@ -163,9 +161,7 @@ TEST(WatchButtons, AlarmOnStopsARunningActionWithoutTouchingTheArmedSetting) {
     EXPECT_FALSE(f.state.alarm.AlarmInProgress);
     EXPECT_TRUE(f.state.alarm.AlarmEnabled) << "stopping an action leaves the alarm armed";
     EXPECT_FALSE(f.main.OneSec->isEnabled());
-    EXPECT_FALSE(f.desk.media.isPlaying());
-    EXPECT_EQ(f.desk.media.commands().back(), "Close");
-    EXPECT_FALSE(f.desk.media.notify());
+    EXPECT_FALSE(f.desk.media.isOpen());
     EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen);
     EXPECT_EQ(f.digitalFace().AlarmOn->foreColor(), watch::kLitGreen);
     EXPECT_TRUE(f.state.watch.LastTimeText.empty()) << "the next tick checks this second again";

@@ -6,9 +6,9 @@
 namespace kadrill::test {
 
 MainFixture::MainFixture() {
-    main.timeShown.setHandler([this](const std::string& t) {
+    main.timeShown.setHandler([this](const platform::TimeOfDay& t) {
         ++alarmChecks;
-        lastAlarmCheck = t;
+        lastAlarmCheck = platform::formatTimeText(t);
     });
     main.Start();
     window().activate();

@@ -1,17 +1,16 @@
 #include "SystemClock.h"
 
-#include "platform/TimeText.h"
-
 #include <ctime>
 
 namespace kadrill::platform::posix {
 
-std::string SystemClock::timeText() const {
+TimeOfDay SystemClock::timeOfDay() const {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    return formatTimeText(local.tm_hour, local.tm_min, local.tm_sec);
+    // A leap second (tm_sec 60) shows as the minute's last one.
+    return {local.tm_hour, local.tm_min, local.tm_sec < 60 ? local.tm_sec : 59};
 }
 
 std::uint32_t SystemClock::tickCount() const {

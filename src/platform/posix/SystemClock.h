@@ -8,7 +8,7 @@ namespace kadrill::platform::posix {
 /// CLOCK_BOOTTIME, which keeps counting while the computer sleeps.
 class SystemClock final : public Clock {
 public:
-    std::string timeText() const override;
+    TimeOfDay timeOfDay() const override;
     std::uint32_t tickCount() const override;
 };
 

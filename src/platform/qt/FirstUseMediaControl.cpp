@@ -8,54 +8,42 @@ namespace kadrill::platform::qt {
 
 FirstUseMediaControl::FirstUseMediaControl(Deliver deliver, QString module)
     : deliver_(std::move(deliver)), module_(std::move(module)) {
-    ended_ = [this](int code) {
+    ended_ = [this] {
         if (deliver_) {
-            deliver_(done, code);
+            deliver_(finished);
         } else {
-            done.raise(code);
+            finished.raise();
         }
     };
 }
 
 FirstUseMediaControl::~FirstUseMediaControl() = default;
 
-void FirstUseMediaControl::setFileName(const std::string& path) {
-    fileName_ = path;
-    if (control_)
-        control_->setFileName(path);
-}
-
-void FirstUseMediaControl::setNotify(bool notify) {
-    notify_ = notify;
-    if (control_)
-        control_->setNotify(notify);
-}
-
 bool FirstUseMediaControl::load() {
-    using Create = MediaControl* (*)(const std::function<void(int)>*);
+    if (control_) {
+        return true;
+    }
+    using Create = MediaControl* (*)(const std::function<void()>*);
     const auto create = reinterpret_cast<Create>(module_.resolve("kadrill_sound_create"));
     if (create == nullptr) {
         qCInfo(lcSound).noquote() << "the sound module cannot be loaded:" << module_.error();
         return false;
     }
     control_.reset(create(&ended_));
-    control_->setFileName(fileName_);
-    control_->setNotify(notify_);
     return true;
 }
 
-void FirstUseMediaControl::sendCommand(std::string_view command) {
-    error_ = 0;
-    if (!control_) {
-        // Nothing was ever opened, so there is nothing to close.
-        if (command == "Close")
-            return;
-        if (!load()) {
-            error_ = kNoSound;
-            return;
-        }
+MediaError FirstUseMediaControl::open(const std::string& path) {
+    return load() ? control_->open(path) : MediaError::NoDevice;
+}
+
+MediaError FirstUseMediaControl::play() { return load() ? control_->play() : MediaError::NoDevice; }
+
+void FirstUseMediaControl::close() {
+    // Nothing was ever opened without the module, so there is nothing to close.
+    if (control_) {
+        control_->close();
     }
-    control_->sendCommand(command);
 }
 
 } // namespace kadrill::platform::qt

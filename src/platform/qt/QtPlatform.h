@@ -32,7 +32,7 @@ public:
     posix::SystemClock clock;
     QtTrayIcon tray;
     // The sound's end is heard on the mixer's thread and handled through the dispatcher.
-    FirstUseMediaControl media{[this](const Event<int>& e, int code) { dispatcher.deliver(e, code); }};
+    FirstUseMediaControl media{[this](const Event<>& e) { dispatcher.deliver(e); }};
     QtMessageBoxes messages;
     FirstUseHelp help;
     QtApplication app;

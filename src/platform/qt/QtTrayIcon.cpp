@@ -88,15 +88,13 @@ void QtTrayIcon::createIcon() {
                        << (*qtProtocol == Protocol::StatusNotifier ? "the session bus" : "the X11 tray");
     }
     icon_ = std::make_unique<QSystemTrayIcon>(assetIcon(record_->icon));
-    // The tip is a fixed-width text; what the user sees ends at its NUL.
-    const std::string tip = record_->tip.substr(0, record_->tip.find('\0'));
-    icon_->setToolTip(QString::fromStdString(tip));
+    icon_->setToolTip(QString::fromStdString(record_->tip));
     QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (reason == QSystemTrayIcon::Trigger) {
-                             dispatcher_.deliver(leftPressed);
+                             dispatcher_.deliver(activated, TrayActivation::Activated);
                          } else if (reason == QSystemTrayIcon::Context) {
-                             dispatcher_.deliver(rightPressed);
+                             dispatcher_.deliver(activated, TrayActivation::ContextRequested);
                          }
                      });
     icon_->show();

@@ -18,8 +18,9 @@ namespace kadrill::platform::qt {
 
 class QtDispatcher;
 
-/// The notification-area icon. A left click reports a left press, the context click a
-/// right press; the icon has no menu of its own, so only the program's popup opens.
+/// The notification-area icon. A left click reports an activation, the context click a
+/// request for the context menu; the icon has no menu of its own, so only the program's
+/// popup opens.
 ///
 /// Two kinds of notification area exist: the X11 tray selection (XEmbed) and a
 /// StatusNotifierItem host on the session bus. Qt picks the bus when a host is registered

@@ -63,56 +63,42 @@ SdlMediaControl::SdlMediaControl(Deliver deliver)
 
 SdlMediaControl::~SdlMediaControl() { close(); }
 
-void SdlMediaControl::sendCommand(std::string_view command) {
-    error_ = 0;
-    failure_.clear();
-    if (command == "Open") {
-        open();
-    } else if (command == "play") {
-        play();
-    } else if (command == "Close") {
-        close();
-    } else {
-        fail(kUnknownCommand, "unknown command: " + std::string(command));
-    }
-}
-
-void SdlMediaControl::fail(std::int16_t code, std::string reason) {
-    error_ = code;
+MediaError SdlMediaControl::fail(MediaError error, std::string reason) {
     failure_ = std::move(reason);
     // The user sees only the fixed message; the mixer's own words are for whoever asks.
-    qCInfo(lcSound, "sound failed (%d) for \"%s\": %s", code, fileName_.c_str(), failure_.c_str());
+    qCInfo(lcSound, "sound failed (%d) for \"%s\": %s", static_cast<int>(error), fileName_.c_str(), failure_.c_str());
+    return error;
 }
 
-void SdlMediaControl::open() {
-    // One sound at a time; one still open (an alarm whose "play" failed, say) goes first.
+MediaError SdlMediaControl::open(const std::string& path) {
+    // One sound at a time; one still open (an alarm whose play failed, say) goes first.
     close();
+    failure_.clear();
+    fileName_ = path;
     if (!isReadableFile(fileName_)) {
-        fail(kFileNotFound, "cannot read the file " + fileName_);
-        return;
+        return fail(MediaError::FileNotFound, "cannot read the file " + fileName_);
     }
     auto sound = std::make_unique<Sound>();
     std::string reason;
     sound->device = SdlAudioDevice::open(reason);
     if (!sound->device) {
-        fail(kNoDevice, std::move(reason));
-        return;
+        return fail(MediaError::NoDevice, std::move(reason));
     }
     chooseSoundFont();
     sound->music.reset(Mix_LoadMUS(fileName_.c_str()));
     if (!sound->music) {
-        fail(kUnsupportedFormat, Mix_GetError());
-        return; // the device closes with sound
+        return fail(MediaError::UnsupportedFormat, Mix_GetError()); // the device closes with sound
     }
     sound_ = std::move(sound);
     hookOwner.store(this);
     Mix_HookMusicFinished(&SdlMediaControl::musicFinished);
+    return MediaError::None;
 }
 
-void SdlMediaControl::play() {
+MediaError SdlMediaControl::play() {
+    failure_.clear();
     if (!sound_) {
-        fail(kNotOpen, "no sound is open");
-        return;
+        return fail(MediaError::NotOpen, "no sound is open");
     }
     // Playing again restarts the sound. Halting first lets the earlier playback report its
     // end under its own number, before the new number is published to the hook.
@@ -121,9 +107,10 @@ void SdlMediaControl::play() {
     hookPlayback.store(playback_);
     if (Mix_PlayMusic(sound_->music.get(), 0) != 0) {
         std::string reason = Mix_GetError();
-        close(); // the next alarm's "Open" must find the device free
-        fail(kPlayFailed, std::move(reason));
+        close(); // the next alarm's open must find the device free
+        return fail(MediaError::PlayFailed, std::move(reason));
     }
+    return MediaError::None;
 }
 
 void SdlMediaControl::close() {
@@ -151,18 +138,15 @@ void SdlMediaControl::musicFinished() {
 }
 
 void SdlMediaControl::playbackEnded(std::uint64_t tag) {
-    // A playback closed or replaced since it ended, or halted by a new "play", is not current.
+    // A playback closed or replaced since it ended, or halted by a new play, is not current.
     if (tag == 0 || tag != playback_) {
         return;
     }
     playback_ = 0;
-    if (!notify_) {
-        return;
-    }
     if (deliver_) {
-        deliver_(done, kNotifySuccessful);
+        deliver_(finished);
     } else {
-        done.raise(kNotifySuccessful);
+        finished.raise();
     }
 }
 

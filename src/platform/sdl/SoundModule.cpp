@@ -5,7 +5,7 @@
 
 #include <functional>
 
-extern "C" Q_DECL_EXPORT kadrill::platform::MediaControl* kadrill_sound_create(const std::function<void(int)>* ended) {
+extern "C" Q_DECL_EXPORT kadrill::platform::MediaControl* kadrill_sound_create(const std::function<void()>* ended) {
     return new kadrill::platform::sdl::SdlMediaControl(
-        [ended = *ended](const kadrill::platform::Event<int>&, int code) { ended(code); });
+        [ended = *ended](const kadrill::platform::Event<>&) { ended(); });
 }

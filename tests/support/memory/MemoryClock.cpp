@@ -1,13 +1,12 @@
 #include "MemoryClock.h"
 
 #include "MemoryControls.h"
-#include "platform/TimeText.h"
 
 #include <algorithm>
 
 namespace kadrill::platform::memory {
 
-std::string FakeClock::timeText() const { return timeTextOfDayMs(wallMs_); }
+TimeOfDay FakeClock::timeOfDay() const { return TimeOfDay::ofMs(wallMs_); }
 
 void FakeClock::setTimeOfDay(int hour, int minute, int second, int millisecond) {
     constexpr std::int64_t kDay = 24LL * 3600 * 1000;

@@ -15,7 +15,7 @@ class MemoryTimer;
 /// Fake wall clock and millisecond counter, both moved only by the event loop or the test.
 class FakeClock final : public Clock {
 public:
-    std::string timeText() const override;
+    TimeOfDay timeOfDay() const override;
     std::uint32_t tickCount() const override { return static_cast<std::uint32_t>(tick_); }
 
     /// Sets the wall clock without moving the millisecond counter, like a change of the system time.

@@ -2,6 +2,8 @@
 
 #include "MemoryClock.h"
 
+#include <utility>
+
 namespace kadrill::platform::memory {
 
 bool MemoryTrayIcon::add(const NotifyIconRecord& record) {
@@ -38,33 +40,43 @@ bool MemoryTrayIcon::showMessage(const std::string& title, const std::string& te
 
 void MemoryTrayIcon::pressLeft() {
     if (isShown()) {
-        leftPressed.raise();
+        activated.raise(TrayActivation::Activated);
     }
 }
 
 void MemoryTrayIcon::pressRight() {
     if (isShown()) {
-        rightPressed.raise();
+        activated.raise(TrayActivation::ContextRequested);
     }
 }
 
-void MemoryMediaControl::sendCommand(std::string_view command) {
-    commands_.emplace_back(command);
-    error_ = 0;
-    if (command == "Open") {
-        open_ = nextError_ == 0 && !fileName_.empty();
-        error_ = open_ ? std::int16_t{0} : (nextError_ != 0 ? nextError_ : std::int16_t{1});
-        nextError_ = 0;
-    } else if (command == "play") {
-        playing_ = open_ && nextError_ == 0;
-        error_ = playing_ ? std::int16_t{0} : (nextError_ != 0 ? nextError_ : std::int16_t{1});
-        nextError_ = 0;
-    } else if (command == "Close") {
-        open_ = false;
-        playing_ = false;
-    } else {
-        error_ = 1;
+MediaError MemoryMediaControl::open(const std::string& path) {
+    close();
+    fileName_ = path;
+    MediaError error = std::exchange(nextError_, MediaError::None);
+    if (error == MediaError::None && path.empty()) {
+        error = MediaError::FileNotFound;
     }
+    open_ = error == MediaError::None;
+    return error;
+}
+
+MediaError MemoryMediaControl::play() {
+    MediaError error = std::exchange(nextError_, MediaError::None);
+    if (error == MediaError::None && !open_) {
+        error = MediaError::NotOpen;
+    }
+    if (error != MediaError::None) {
+        close(); // as the real control: a failed play leaves the device free
+        return error;
+    }
+    playing_ = true;
+    return MediaError::None;
+}
+
+void MemoryMediaControl::close() {
+    open_ = false;
+    playing_ = false;
 }
 
 void MemoryMediaControl::finishPlayback() {
@@ -72,9 +84,7 @@ void MemoryMediaControl::finishPlayback() {
         return;
     }
     playing_ = false;
-    if (notify_) {
-        done.raise(1);
-    }
+    finished.raise();
 }
 
 MessageAnswer MemoryMessageBoxes::show(const std::string& text, const std::string& title, MessageIcon icon,

@@ -43,7 +43,8 @@ public:
     bool isAdded() const { return added_; }
     bool isShown() const { return added_ && available_; }
     const NotifyIconRecord& record() const { return record_; }
-    /// Presses on the icon as a user would; nothing happens while it is not on screen.
+    /// Presses on the icon as a user would (the left button activates, the right asks for
+    /// the context menu); nothing happens while it is not on screen.
     void pressLeft();
     void pressRight();
 
@@ -56,29 +57,24 @@ private:
 
 class MemoryMediaControl final : public MediaControl {
 public:
-    void setFileName(const std::string& path) override { fileName_ = path; }
-    std::string fileName() const override { return fileName_; }
-    void sendCommand(std::string_view command) override;
-    void setNotify(bool notify) override { notify_ = notify; }
-    bool notify() const override { return notify_; }
-    std::int16_t error() const override { return error_; }
+    MediaError open(const std::string& path) override;
+    MediaError play() override;
+    void close() override;
 
-    /// Every command sent, in order.
-    const std::vector<std::string>& commands() const { return commands_; }
+    /// The file opened last.
+    const std::string& fileName() const { return fileName_; }
+    bool isOpen() const { return open_; }
     bool isPlaying() const { return playing_; }
-    /// Makes the next "Open" or "play" fail with the code.
-    void failNextWith(std::int16_t code) { nextError_ = code; }
+    /// Makes the next open or play fail with the error.
+    void failNextWith(MediaError error) { nextError_ = error; }
     /// Ends the current playback as the sound's end would.
     void finishPlayback();
 
 private:
     std::string fileName_;
-    bool notify_ = false;
     bool open_ = false;
     bool playing_ = false;
-    std::int16_t error_ = 0;
-    std::int16_t nextError_ = 0;
-    std::vector<std::string> commands_;
+    MediaError nextError_ = MediaError::None;
 };
 
 /// Message boxes answered from a script. While one "waits", the test's whileShown runs,
