@@ -10,7 +10,6 @@
 #include "platform/x11/DevicePlacement.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -37,10 +36,6 @@ constexpr qint64 kLateMinimiseReportMs = 750;
 // How long after being placed a window may still be put right to the device pixel: later
 // moves are the user's (a drag by the title bar), which nothing undoes.
 constexpr qint64 kExactPlacementMs = 1000;
-// How often a window just mapped looks whether its frame has come.
-constexpr int kFramePollMs = 20;
-
-bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 template <class Base> class TopLevelWidget final : public Base {
 public:
@@ -120,38 +115,22 @@ void QtWindow::show() {
     top_->show();
     sincePlaced_.start();
     // A window without a frame is where it asks to be whatever the window manager makes of
-    // the request; one with a frame waits until its frame is known (a Move event, or the
-    // look placeExactly takes again shortly when the window manager moved nothing).
-    if (onX11()) {
+    // the request; one with a frame waits until it is placed (the Move event below).
+    if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
         placeExactly();
     }
 }
 
 void QtWindow::placeExactly() {
     // Once the window manager has placed the window (its frame known), and only once.
-    if (!pendingDevicePosition_) {
-        return;
-    }
-    if (!sincePlaced_.isValid() || sincePlaced_.elapsed() >= kExactPlacementMs) {
-        pendingDevicePosition_.reset();
-        return;
-    }
-    // Just mapped again, the frame may not be known yet: it is the one it had.
-    QPoint margin = deviceFrameMargin();
-    if (margin.isNull()) {
-        margin = knownFrameMargin_;
-    }
-    // Mapped for the first time, the frame comes a moment after the window, without an
-    // event of its own: placed before it, the client area would stand where the frame was
-    // asked. Without a window manager no frame ever comes, and the client is the frame.
-    if (margin.isNull() && !top_->windowFlags().testFlag(Qt::FramelessWindowHint) &&
-        sincePlaced_.elapsed() + kFramePollMs < kExactPlacementMs) {
-        QTimer::singleShot(kFramePollMs, top_.get(), [this] { placeExactly(); });
-        return;
-    }
-    const QPoint client = *std::exchange(pendingDevicePosition_, std::nullopt) + margin;
-    if (x11::ScreenOrigin(top_->winId()) != client) {
-        (void)x11::MoveClientTo(top_->winId(), client);
+    const auto frame = std::exchange(pendingDevicePosition_, std::nullopt);
+    if (frame && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
+        // Just mapped again, the frame may not be known yet: it is the one it had.
+        const QPoint margin = deviceFrameMargin();
+        const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
+        if (x11::ScreenOrigin(top_->winId()) != client) {
+            (void)x11::MoveClientTo(top_->winId(), client);
+        }
     }
 }
 
@@ -175,6 +154,8 @@ void QtWindow::requestAttention() {
 }
 
 namespace {
+
+bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 // Twips and device pixels at the window's scale, each rounded once: a position and an
 // offset read this way add up to the device pixel they came from.
