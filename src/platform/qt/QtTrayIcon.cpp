@@ -103,9 +103,15 @@ void QtTrayIcon::createIcon() {
 void QtTrayIcon::areaChanged() {
     qCInfo(lcTray) << "X11 tray" << word(x11Watcher_ && x11Watcher_->present()) << "| session-bus host"
                    << word(busWatcher_ && busWatcher_->present());
+    const bool busHost = busWatcher_ && busWatcher_->present();
     if (mayCreateIcon()) {
         createIcon();
+    } else if (busHost && !busHostWas_) {
+        // A host that comes after its watcher (a panel starting up) may have missed the
+        // registration made when the watcher appeared: register once more.
+        busWatcherStarted();
     }
+    busHostWas_ = busHost;
     const bool available = isAvailable();
     if (available != wasAvailable_) {
         wasAvailable_ = available;

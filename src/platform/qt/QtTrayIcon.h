@@ -52,6 +52,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::optional<NotifyIconRecord> record_; // added and not removed
     bool wasAvailable_ = false;
+    bool busHostWas_ = false; // a session-bus host was registered at the last look
 };
 
 } // namespace kadrill::platform::qt
