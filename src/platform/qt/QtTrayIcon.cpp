@@ -101,9 +101,9 @@ void QtTrayIcon::createIcon() {
 }
 
 void QtTrayIcon::areaChanged() {
-    qCInfo(lcTray) << "X11 tray" << word(x11Watcher_ && x11Watcher_->present()) << "| session-bus host"
-                   << word(busWatcher_ && busWatcher_->present());
     const bool busHost = busWatcher_ && busWatcher_->present();
+    qCInfo(lcTray) << "X11 tray" << word(x11Watcher_ && x11Watcher_->present()) << "| session-bus host"
+                   << word(busHost);
     if (mayCreateIcon()) {
         createIcon();
     } else if (busHost && !busHostWas_) {
