@@ -38,7 +38,7 @@ std::vector<std::string> characters(const std::string& text) {
     return out;
 }
 
-int boxNumber(const platform::TextBox* box) { return static_cast<int>(timeset::LeadingNumber(box->text())); }
+int boxNumber(const platform::TextBox* box) { return static_cast<int>(timeset::leadingNumber(box->text())); }
 
 } // namespace
 
@@ -236,7 +236,7 @@ void AlarmDialog::browse() {
     FileName[program ? 1 : 0]->setText(chosen);
 }
 
-AlarmSettings AlarmDialog::WorkingCopy() const {
+AlarmSettings AlarmDialog::workingCopy() const {
     AlarmSettings s;
     s.time = (boxNumber(dial_->Hour) * 60 + boxNumber(dial_->Min)) * 60 + boxNumber(dial_->Sec);
     s.enabled = AlarmSwitch[0]->isChecked();
@@ -258,7 +258,7 @@ void AlarmDialog::ok() {
     if (window_ == nullptr) {
         return; // closed while the message was up
     }
-    ApplySettings(alarm_, WorkingCopy());
+    applySettings(alarm_, workingCopy());
     committed.raise();
     close();
 }
@@ -272,7 +272,7 @@ void AlarmDialog::clear() {
     actionClicked();
 }
 
-void AlarmDialog::save() { files_.Save(WorkingCopy()); }
+void AlarmDialog::save() { files_.Save(workingCopy()); }
 
 void AlarmDialog::load() {
     // The file is read whole before anything changes, so a failed load leaves the
@@ -282,8 +282,8 @@ void AlarmDialog::load() {
     }
 }
 
-bool AlarmDialog::OpenFile(const std::string& path, AlarmFileCommands::Source source) {
-    if (!files_.LoadFrom(path, source)) {
+bool AlarmDialog::openFile(const std::string& path, AlarmFileCommands::Source source) {
+    if (!files_.loadFrom(path, source)) {
         return false;
     }
     refill();
@@ -303,7 +303,7 @@ void AlarmDialog::close() {
     if (window_ == nullptr) {
         return;
     }
-    dial_->EndDrag();
+    dial_->endDrag();
     window_->hide();
     AprActionCodeList.clear();
     platform::DestroyLater(platform_.app, std::move(dial_), std::move(window_));
@@ -384,7 +384,7 @@ void AlarmDialog::addKey() {
         const state::SpecialKey& key = alarm_.SpecialKeyTable[static_cast<std::size_t>(KeyList->currentIndex())];
         // The alarm would refuse to send the whole sequence for it: say so now, not at
         // the alarm's second.
-        if (IsSessionChordCode(key.code)) {
+        if (isSessionChordCode(key.code)) {
             platform_.messages.show(kSessionChord, kTitle, MessageIcon::Exclamation, MessageButtons::Ok);
             return;
         }

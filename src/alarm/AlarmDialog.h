@@ -34,11 +34,11 @@ public:
     bool isOpen() const { return window_ != nullptr; }
 
     /// What the controls hold now, as settings.
-    AlarmSettings WorkingCopy() const;
+    AlarmSettings workingCopy() const;
 
     /// Loads a file chosen outside the dialog, as its Load button does: into the live
     /// settings and, while the dialog is open, into the dialog. True when it loaded.
-    bool OpenFile(const std::string& path, AlarmFileCommands::Source source);
+    bool openFile(const std::string& path, AlarmFileCommands::Source source);
     /// The settings file last saved or loaded; empty before any.
     const std::string& lastFile() const { return files_.lastFile(); }
 

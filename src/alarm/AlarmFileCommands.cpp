@@ -55,9 +55,9 @@ const char* saveFailureReason(SaveOutcome outcome) {
 
 bool holdsSessionChord(const AlarmSettings& settings) {
     return std::any_of(settings.keys.begin(), settings.keys.end(), [](const KeyEntry& key) {
-        const auto parsed = ParseKeyCode(key.code);
+        const auto parsed = parseKeyCode(key.code);
         const auto* stroke = std::get_if<platform::KeyStroke>(&parsed);
-        return stroke != nullptr && IsSessionChord(*stroke);
+        return stroke != nullptr && isSessionChord(*stroke);
     });
 }
 
@@ -80,7 +80,7 @@ bool AlarmFileCommands::Save(AlarmSettings workingCopy) {
             return false;
         }
     }
-    const SaveOutcome outcome = SaveAlmFile(platform_.files, path, workingCopy);
+    const SaveOutcome outcome = saveAlmFile(platform_.files, path, workingCopy);
     if (outcome == SaveOutcome::Saved) {
         lastFile_ = path;
         platform_.messages.show("ｱﾗｰﾑの設定を保存しました。", kTitle, MessageIcon::Information);
@@ -98,10 +98,10 @@ std::optional<AlarmSettings> AlarmFileCommands::Load() {
     if (path.empty()) {
         return std::nullopt;
     }
-    return LoadFrom(path, Source::Dialog);
+    return loadFrom(path, Source::Dialog);
 }
 
-std::optional<AlarmSettings> AlarmFileCommands::LoadFrom(const std::string& path, Source source) {
+std::optional<AlarmSettings> AlarmFileCommands::loadFrom(const std::string& path, Source source) {
     const platform::FileStatus status = platform_.files.status(path);
     if (status.kind == FileKind::Folder || status.kind == FileKind::Other) {
         // There is something at the path, so "does not exist" would be untrue.
@@ -116,7 +116,7 @@ std::optional<AlarmSettings> AlarmFileCommands::LoadFrom(const std::string& path
         return std::nullopt;
     }
     // The whole file is checked before anything changes: a bad file leaves the alarm as it was.
-    std::optional<AlmContents> loaded = LoadAlmFile(platform_.files, path);
+    std::optional<AlmContents> loaded = loadAlmFile(platform_.files, path);
     if (!loaded) {
         // In the dialog the missing confirmation tells; a file opened from outside has no
         // dialog to show it, and an alarm that silently is not set would not ring.
@@ -126,7 +126,7 @@ std::optional<AlarmSettings> AlarmFileCommands::LoadFrom(const std::string& path
         }
         return std::nullopt;
     }
-    ApplySettings(live_, loaded->settings);
+    applySettings(live_, loaded->settings);
     lastFile_ = path;
     std::string notes;
     if (loaded->keysLeftOut) {

@@ -35,7 +35,7 @@ public:
         Handed,  ///< by a later start: confirmed, and a failure is told
     };
     /// Load for a file already chosen.
-    std::optional<AlarmSettings> LoadFrom(const std::string& path, Source source);
+    std::optional<AlarmSettings> loadFrom(const std::string& path, Source source);
 
     /// The file last saved or loaded; empty before any.
     const std::string& lastFile() const { return lastFile_; }

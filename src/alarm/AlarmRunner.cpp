@@ -123,7 +123,7 @@ void AlarmRunner::programAction(std::uint64_t run) {
     const std::string program = state_.alarm.AlarmProgramFile;
     std::vector<platform::KeyStroke> keys;
     for (std::size_t i = 0; i < state::kMaxKeys && !state_.alarm.AlarmKeyNames[i].empty(); ++i) {
-        const auto parsed = ParseKeyCode(state_.alarm.AlarmKeyCodes[i]);
+        const auto parsed = parseKeyCode(state_.alarm.AlarmKeyCodes[i]);
         if (!std::holds_alternative<platform::KeyStroke>(parsed)) {
             errorPath(run, Failure::Other);
             return;
@@ -137,7 +137,7 @@ void AlarmRunner::programAction(std::uint64_t run) {
         return;
     }
     for (const platform::KeyStroke& key : keys) {
-        if (IsSessionChord(key)) {
+        if (isSessionChord(key)) {
             tell(kSessionChord, platform::MessageIcon::Critical);
             endAction(run);
             return;
@@ -235,7 +235,7 @@ void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
 
 void AlarmRunner::restoreMarks() {
     const auto& colors = state_.watch.SegmentColors;
-    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
+    watch::colorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
 }
 
 void AlarmRunner::tell(const std::string& text, platform::MessageIcon icon) {

@@ -2,7 +2,7 @@
 
 namespace kadrill::alarm {
 
-AlarmSettings SettingsOf(const state::AlarmFields& fields) {
+AlarmSettings settingsOf(const state::AlarmFields& fields) {
     AlarmSettings s;
     s.time = fields.AlarmTime;
     s.enabled = fields.AlarmEnabled;
@@ -15,7 +15,7 @@ AlarmSettings SettingsOf(const state::AlarmFields& fields) {
     return s;
 }
 
-void ApplySettings(state::AlarmFields& fields, const AlarmSettings& settings) {
+void applySettings(state::AlarmFields& fields, const AlarmSettings& settings) {
     fields.AlarmTime = settings.time;
     fields.AlarmEnabled = settings.enabled;
     fields.AlarmActionType = settings.actionType;

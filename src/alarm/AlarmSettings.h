@@ -31,9 +31,9 @@ struct AlarmSettings {
 };
 
 /// The live settings as one value; the key sequence ends at the first empty name.
-AlarmSettings SettingsOf(const state::AlarmFields& fields);
+AlarmSettings settingsOf(const state::AlarmFields& fields);
 
 /// Sets every setting field at once; the run state and the key table are left alone.
-void ApplySettings(state::AlarmFields& fields, const AlarmSettings& settings);
+void applySettings(state::AlarmFields& fields, const AlarmSettings& settings);
 
 } // namespace kadrill::alarm

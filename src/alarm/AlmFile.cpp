@@ -87,7 +87,7 @@ private:
 // Key codes
 
 /// A code the key sender would refuse marks the whole file as damaged or hand-made wrong.
-bool IsValidKeyCode(std::string_view code) { return std::holds_alternative<platform::KeyStroke>(ParseKeyCode(code)); }
+bool isValidKeyCode(std::string_view code) { return std::holds_alternative<platform::KeyStroke>(parseKeyCode(code)); }
 
 // ---------------------------------------------------------------------------------------
 // Reading
@@ -314,7 +314,7 @@ public:
             if (sequenceEnded) {
                 continue;
             }
-            if (!IsValidKeyCode(*code)) {
+            if (!isValidKeyCode(*code)) {
                 return std::nullopt;
             }
             s.keys.push_back({std::move(*name), std::move(*code)});
@@ -351,7 +351,7 @@ void appendTwoDigits(std::string& out, std::int32_t value) {
 
 } // namespace
 
-std::optional<std::string> EncodeAlm(const AlarmSettings& settings) {
+std::optional<std::string> encodeAlm(const AlarmSettings& settings) {
     Cp932 cp932;
     std::string out;
     bool encodable = true;
@@ -396,15 +396,15 @@ std::optional<std::string> EncodeAlm(const AlarmSettings& settings) {
     return out;
 }
 
-std::optional<AlmContents> DecodeAlm(std::string_view bytes) {
+std::optional<AlmContents> decodeAlm(std::string_view bytes) {
     if (bytes.size() > kMaxAlmFileSize) {
         return std::nullopt;
     }
     return AlmParser(bytes).parse();
 }
 
-SaveOutcome SaveAlmFile(platform::FileSystem& files, const std::string& path, const AlarmSettings& settings) {
-    const std::optional<std::string> bytes = EncodeAlm(settings);
+SaveOutcome saveAlmFile(platform::FileSystem& files, const std::string& path, const AlarmSettings& settings) {
+    const std::optional<std::string> bytes = encodeAlm(settings);
     if (!bytes) {
         return SaveOutcome::Unencodable;
     }
@@ -428,12 +428,12 @@ SaveOutcome SaveAlmFile(platform::FileSystem& files, const std::string& path, co
     return SaveOutcome::WriteFailed;
 }
 
-std::optional<AlmContents> LoadAlmFile(const platform::FileSystem& files, const std::string& path) {
+std::optional<AlmContents> loadAlmFile(const platform::FileSystem& files, const std::string& path) {
     const platform::ReadResult read = files.readFile(path, kMaxAlmFileSize);
     if (read.status != platform::ReadResult::Status::Read) {
         return std::nullopt;
     }
-    return DecodeAlm(read.bytes);
+    return decodeAlm(read.bytes);
 }
 
 } // namespace kadrill::alarm

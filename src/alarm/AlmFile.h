@@ -40,14 +40,14 @@ struct AlmContents {
 /// The file's bytes for the settings; nullopt when a text holds a character the file
 /// cannot carry (one that CP932 cannot encode, or a line break). The time is taken
 /// modulo one day; the keys are written as given, an empty name included.
-std::optional<std::string> EncodeAlm(const AlarmSettings& settings);
+std::optional<std::string> encodeAlm(const AlarmSettings& settings);
 
 /// What a file's bytes hold, or nullopt when the file is malformed: a value missing or of
 /// the wrong form, text that is not CP932, an action other than 0 or 1, a key code that
 /// does not parse, the end marker missing, or more than kMaxAlmFileSize bytes. The key
 /// sequence ends at the first empty name; after kMaxKeys pairs only the next value is
 /// looked at, to tell whether keys were left out.
-std::optional<AlmContents> DecodeAlm(std::string_view bytes);
+std::optional<AlmContents> decodeAlm(std::string_view bytes);
 
 enum class SaveOutcome {
     Saved,
@@ -65,10 +65,10 @@ enum class SaveOutcome {
 
 /// Writes the settings to `path`, replacing any file there only once the new one is
 /// completely on disk.
-[[nodiscard]] SaveOutcome SaveAlmFile(platform::FileSystem& files, const std::string& path,
+[[nodiscard]] SaveOutcome saveAlmFile(platform::FileSystem& files, const std::string& path,
                                       const AlarmSettings& settings);
 
 /// Reads the settings file at `path`; nullopt when it cannot be read or is malformed.
-[[nodiscard]] std::optional<AlmContents> LoadAlmFile(const platform::FileSystem& files, const std::string& path);
+[[nodiscard]] std::optional<AlmContents> loadAlmFile(const platform::FileSystem& files, const std::string& path);
 
 } // namespace kadrill::alarm

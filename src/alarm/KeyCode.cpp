@@ -170,7 +170,7 @@ KeyCodeError bareCharacterError(std::string_view code, std::size_t at) {
 
 } // namespace
 
-std::variant<KeyStroke, KeyCodeError> ParseKeyCode(std::string_view code) {
+std::variant<KeyStroke, KeyCodeError> parseKeyCode(std::string_view code) {
     if (code.empty()) {
         return fail("empty key code");
     }
@@ -213,7 +213,7 @@ std::variant<KeyStroke, KeyCodeError> ParseKeyCode(std::string_view code) {
     return stroke;
 }
 
-bool IsSessionChord(const KeyStroke& stroke) {
+bool isSessionChord(const KeyStroke& stroke) {
     if (!stroke.ctrl || !stroke.alt) {
         return false;
     }
@@ -225,10 +225,10 @@ bool IsSessionChord(const KeyStroke& stroke) {
            (*named >= NamedKey::F1 && *named <= NamedKey::F16);
 }
 
-bool IsSessionChordCode(std::string_view code) {
-    const auto parsed = ParseKeyCode(code);
+bool isSessionChordCode(std::string_view code) {
+    const auto parsed = parseKeyCode(code);
     const auto* stroke = std::get_if<KeyStroke>(&parsed);
-    return stroke != nullptr && IsSessionChord(*stroke);
+    return stroke != nullptr && isSessionChord(*stroke);
 }
 
 } // namespace kadrill::alarm

@@ -30,15 +30,15 @@ struct KeyCodeError {
 ///
 /// Anything else is refused, text after the key included: the same check validates the
 /// sequences of settings files, which a person may have edited by hand.
-std::variant<platform::KeyStroke, KeyCodeError> ParseKeyCode(std::string_view code);
+std::variant<platform::KeyStroke, KeyCodeError> parseKeyCode(std::string_view code);
 
 /// Whether the stroke acts on the whole session or the display server instead of a
 /// window: Ctrl+Alt with F1-F16 (console switch), BackSpace (ends the X server) or
 /// Delete, Shift held or not. The alarm refuses a sequence that holds one.
-bool IsSessionChord(const platform::KeyStroke& stroke);
+bool isSessionChord(const platform::KeyStroke& stroke);
 
-/// IsSessionChord for a stored key code, for the places that take codes in (the dialog's
+/// isSessionChord for a stored key code, for the places that take codes in (the dialog's
 /// key list, settings files); false for a code that is no key at all.
-bool IsSessionChordCode(std::string_view code);
+bool isSessionChordCode(std::string_view code);
 
 } // namespace kadrill::alarm

@@ -66,7 +66,7 @@ std::vector<state::SpecialKey> baseKeys() {
 
 } // namespace
 
-std::vector<state::SpecialKey> BuildSpecialKeyTable() {
+std::vector<state::SpecialKey> buildSpecialKeyTable() {
     const std::vector<state::SpecialKey> base = baseKeys();
     std::vector<state::SpecialKey> table = base;
     table.reserve(kRows);

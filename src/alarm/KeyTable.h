@@ -12,7 +12,7 @@ namespace kadrill::alarm {
 /// Ctrl, Alt, Ctrl+Shift, Alt+Shift, Ctrl+Alt), each holding the base keys and then the
 /// letters A-Z with the combination's name and code prefix. Row 72, between the Shift
 /// block's base keys and its letters, is empty. Every other code is accepted by
-/// ParseKeyCode and means the key its name says.
-std::vector<state::SpecialKey> BuildSpecialKeyTable();
+/// parseKeyCode and means the key its name says.
+std::vector<state::SpecialKey> buildSpecialKeyTable();
 
 } // namespace kadrill::alarm

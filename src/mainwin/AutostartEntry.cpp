@@ -13,7 +13,7 @@ bool needsNoQuotes(const std::string& argument) {
 
 } // namespace
 
-std::string DesktopExecArgument(const std::string& argument) {
+std::string desktopExecArgument(const std::string& argument) {
     if (needsNoQuotes(argument)) {
         return argument;
     }
@@ -48,7 +48,7 @@ std::string DesktopExecArgument(const std::string& argument) {
     return out + "\"";
 }
 
-std::string AutostartEntryText(const std::string& programCommand, const std::string& almPath) {
+std::string autostartEntryText(const std::string& programCommand, const std::string& almPath) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Kadrill\n"
@@ -56,7 +56,7 @@ std::string AutostartEntryText(const std::string& programCommand, const std::str
            "Comment=Starts Kadrill at login with its alarm settings\n"
            "Comment[ja]=ログインしたときにアラームの設定を読み込んで Kadrill を起動します\n"
            "Exec=" +
-           DesktopExecArgument(programCommand) + " " + DesktopExecArgument(almPath) +
+           desktopExecArgument(programCommand) + " " + desktopExecArgument(almPath) +
            "\n"
            "Terminal=false\n"
            "StartupNotify=false\n";

@@ -8,9 +8,9 @@ namespace kadrill::mainwin {
 /// to hand it over unchanged: bare where nothing in it is special, otherwise in double
 /// quotes with ", `, $ and \ escaped; percent signs doubled (a lone % starts a field
 /// code); and all of it escaped once more as the entry's string value.
-std::string DesktopExecArgument(const std::string& argument);
+std::string desktopExecArgument(const std::string& argument);
 
 /// The autostart entry that starts the program at login with an alarm settings file.
-std::string AutostartEntryText(const std::string& programCommand, const std::string& almPath);
+std::string autostartEntryText(const std::string& programCommand, const std::string& almPath);
 
 } // namespace kadrill::mainwin

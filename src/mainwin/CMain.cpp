@@ -45,7 +45,7 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
         .picture = "face",
         .icon = "kadrill",
     });
-    watch::BuildWatchFace(*window_, face_);
+    watch::buildWatchFace(*window_, face_);
 
     MainTimer = &window_->addTimer({.interval = 1, .enabled = true, .pacing = platform::TimerPacing::PollsTimeOfDay});
     // A stopped stopwatch changes only when told to; a running one sets its own pace.
@@ -79,17 +79,17 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
     alarmRequested.setHandler([this] { alarmDialog_->Show(); });
     noodleTimerRequested.setHandler([this] { noodleTimer_->Show(); });
 
-    watch::ConnectWatchButtons(face_, state_, controls_);
+    watch::connectWatchButtons(face_, state_, controls_);
     face_.SetBtn->clicked.setHandler([this] { timeSetRequested.raise(); });
     face_.AlmBtn->clicked.setHandler([this] { alarmRequested.raise(); });
 
     window_->closed.setHandler([this] { Unload(); });
-    window_->stateChanged.setHandler([this] { WindowStateChanged(); });
+    window_->stateChanged.setHandler([this] { windowStateChanged(); });
     // The bare face and the AM/PM marks offer the display menu; the ♪ mark and the
     // buttons take their presses without one.
     auto menuOnRightPress = [this](const platform::MouseEvent& e) {
         if (e.button == platform::MouseButton::Right) {
-            PopupDisplayMenu();
+            popupDisplayMenu();
         }
     };
     window_->mouseDown.setHandler(menuOnRightPress);
@@ -120,18 +120,18 @@ void CMain::buildMenus() {
 
     mnuTime->chosen.setHandler([this] { timeSetRequested.raise(); });
     mnuSetAlarm->chosen.setHandler([this] { alarmRequested.raise(); });
-    mnuSetAutostart->chosen.setHandler([this] { ToggleAutostart(); });
-    mnuVisibleTwelve->chosen.setHandler([this] { ToggleTwelveHour(); });
-    mnuVisibleDigital->chosen.setHandler([this] { ToggleDimSegments(); });
-    mnuVisibleMenuBar->chosen.setHandler([this] { SwapWindows(); });
+    mnuSetAutostart->chosen.setHandler([this] { toggleAutostart(); });
+    mnuVisibleTwelve->chosen.setHandler([this] { toggleTwelveHour(); });
+    mnuVisibleDigital->chosen.setHandler([this] { toggleDimSegments(); });
+    mnuVisibleMenuBar->chosen.setHandler([this] { swapWindows(); });
     mnuTimerNoodle->chosen.setHandler([this] { noodleTimerRequested.raise(); });
-    mnuHelpTopic->chosen.setHandler([this] { ShowHelp(); });
+    mnuHelpTopic->chosen.setHandler([this] { showHelp(); });
 }
 
 void CMain::Load() {
     notifyIcon_ = {.id = 1, .tip = kProgramName, .icon = "kadrill"};
-    platform_.tray.activated.setHandler([this](platform::TrayActivation what) { IconMessage(what); });
-    platform_.tray.availabilityChanged.setHandler([this] { TrayAvailabilityChanged(); });
+    platform_.tray.activated.setHandler([this](platform::TrayActivation what) { iconMessage(what); });
+    platform_.tray.availabilityChanged.setHandler([this] { trayAvailabilityChanged(); });
     // Without a notification area the program runs without an icon until one appears.
     (void)platform_.tray.add(notifyIcon_);
 
@@ -143,18 +143,18 @@ void CMain::Load() {
 
     state_.watch.SegmentColors[0] = watch::kUnlitBlack;
     state_.watch.SegmentColors[1] = watch::kLitGreen;
-    watch::LoadSegmentPatterns(state_.watch);
-    state_.alarm.SpecialKeyTable = alarm::BuildSpecialKeyTable();
+    watch::loadSegmentPatterns(state_.watch);
+    state_.alarm.SpecialKeyTable = alarm::buildSpecialKeyTable();
     // The mark shows what is there, whoever put it there.
     mnuSetAutostart->setChecked(platform_.autostart.entry().has_value());
 
     digital_ = std::make_unique<watch::Digital>(platform_.windows);
     watch::WatchFace& digitalFace = digital_->face();
     controls_.digital = &digitalFace;
-    watch::ConnectWatchButtons(digitalFace, state_, controls_);
+    watch::connectWatchButtons(digitalFace, state_, controls_);
     digitalFace.SetBtn->clicked.setHandler([this] { timeSetRequested.raise(); });
     digitalFace.AlmBtn->clicked.setHandler([this] { alarmRequested.raise(); });
-    digital_->displayMenuRequested.setHandler([this] { PopupDisplayMenu(); });
+    digital_->displayMenuRequested.setHandler([this] { popupDisplayMenu(); });
     // Closed by the window system, the frameless window would leave nothing on screen
     // and the program running: it ends the program like the main window.
     digital_->closedBySystem.setHandler([this] { Unload(); });
@@ -206,11 +206,11 @@ void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
     }
 
     if (mnuVisibleTwelve->isChecked()) {
-        const bool pm = ApplyTwelveHour(now, codes) == Meridiem::PM;
+        const bool pm = applyTwelveHour(now, codes) == Meridiem::PM;
         const platform::Color lit = w.SegmentColors[1];
         const platform::Color unlit = w.SegmentColors[0];
-        watch::ColorMark(controls_, &watch::WatchFace::AM, pm ? unlit : lit);
-        watch::ColorMark(controls_, &watch::WatchFace::PM, pm ? lit : unlit);
+        watch::colorMark(controls_, &watch::WatchFace::AM, pm ? unlit : lit);
+        watch::colorMark(controls_, &watch::WatchFace::PM, pm ? lit : unlit);
     }
 
     watch::ShowDigits(w, controls_, codes);
@@ -219,46 +219,46 @@ void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
 void CMain::OneSecTick() {
     const auto& colors = state_.watch.SegmentColors;
     const bool unlit = face_.AlarmOn->foreColor() == colors[0];
-    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[unlit ? 1 : 0]);
+    watch::colorMark(controls_, &watch::WatchFace::AlarmOn, colors[unlit ? 1 : 0]);
 }
 
-void CMain::ToggleTwelveHour() { watch::PressDisplaySwitch(state_, controls_); }
+void CMain::toggleTwelveHour() { watch::PressDisplaySwitch(state_, controls_); }
 
-void CMain::ToggleDimSegments() {
+void CMain::toggleDimSegments() {
     const bool dim = !mnuVisibleDigital->isChecked();
     mnuVisibleDigital->setChecked(dim);
     auto& colors = state_.watch.SegmentColors;
     colors[0] = dim ? watch::kUnlitDimGrey : watch::kUnlitBlack;
-    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
+    watch::colorMark(controls_, &watch::WatchFace::AlarmOn, colors[state_.alarm.AlarmEnabled ? 1 : 0]);
     state::requestRedraw(state_.watch);
 }
 
-void CMain::SwapWindows() {
+void CMain::swapWindows() {
     platform::Window& digital = digital_->window();
-    const platform::Point offset = FaceOffset(*window_);
+    const platform::Point offset = faceOffset(*window_);
     if (!mnuVisibleMenuBar->isChecked()) {
         mnuVisibleMenuBar->setChecked(true);
         const platform::Point at = window_->position();
         digital.setPosition({at.x + offset.x, at.y + offset.y});
         window_->hide();
         digital.show();
-        KeepOnScreen(digital);
+        keepOnScreen(digital);
         digital.activate();
         digital_->face().ModeBtn->setFocus();
     } else {
         mnuVisibleMenuBar->setChecked(false);
-        digital_->EndDrag();
+        digital_->endDrag();
         const platform::Point at = digital.position();
         window_->setPosition({at.x - offset.x, at.y - offset.y});
         window_->show();
         digital.hide();
-        KeepOnScreen(*window_);
+        keepOnScreen(*window_);
         window_->activate();
         face_.ModeBtn->setFocus();
     }
 }
 
-void CMain::WindowStateChanged() {
+void CMain::windowStateChanged() {
     // Where no notification area would take it, the window stays minimised on the task
     // bar: hidden, the user would have no way back.
     if (window_->windowState() == platform::WindowState::Minimized && !state_.mainwin.HiddenInTray &&
@@ -269,7 +269,7 @@ void CMain::WindowStateChanged() {
     }
 }
 
-void CMain::IconMessage(platform::TrayActivation what) {
+void CMain::iconMessage(platform::TrayActivation what) {
     if (what == platform::TrayActivation::Activated) {
         if (state_.mainwin.HiddenInTray) {
             restoreFromTray();
@@ -277,13 +277,13 @@ void CMain::IconMessage(platform::TrayActivation what) {
             hideToTray();
         }
     } else {
-        PopupDisplayMenu();
+        popupDisplayMenu();
     }
 }
 
 void CMain::hideToTray() {
     if (digital_) {
-        digital_->EndDrag();
+        digital_->endDrag();
     }
     platform::Window& w = activeWindow();
     // For the main window this runs the minimise handler, with the same result.
@@ -298,7 +298,7 @@ void CMain::restoreFromTray() {
     // Restored before it is shown: a window shown while still minimised would stay so.
     w.setWindowState(platform::WindowState::Normal);
     w.show();
-    KeepOnScreen(w);
+    keepOnScreen(w);
     w.activate();
     mnuVisibleMenuBar->setEnabled(true);
     state_.mainwin.HiddenInTray = false;
@@ -314,17 +314,17 @@ void CMain::BringToFront() {
 
 void CMain::OpenAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source) {
     // While an action runs the mark blinks, and the action's end shows the settings then.
-    if (alarmDialog_->OpenFile(path, source) && !state_.alarm.AlarmInProgress) {
+    if (alarmDialog_->openFile(path, source) && !state_.alarm.AlarmInProgress) {
         showAlarmMark();
     }
 }
 
 void CMain::showAlarmMark() {
-    watch::ColorMark(controls_, &watch::WatchFace::AlarmOn,
+    watch::colorMark(controls_, &watch::WatchFace::AlarmOn,
                      state_.watch.SegmentColors[state_.alarm.AlarmEnabled ? 1 : 0]);
 }
 
-void CMain::ToggleAutostart() {
+void CMain::toggleAutostart() {
     if (mnuSetAutostart->isChecked()) {
         if (!platform_.autostart.remove()) {
             platform_.messages.show(kAutostartFailedMessage, kProgramName, platform::MessageIcon::Exclamation);
@@ -339,29 +339,29 @@ void CMain::ToggleAutostart() {
         platform_.messages.show(kSaveFirstMessage, kProgramName, platform::MessageIcon::Exclamation);
         return;
     }
-    if (!platform_.autostart.write(AutostartEntryText(platform_.autostart.programCommand(), file))) {
+    if (!platform_.autostart.write(autostartEntryText(platform_.autostart.programCommand(), file))) {
         platform_.messages.show(kAutostartFailedMessage, kProgramName, platform::MessageIcon::Exclamation);
         return;
     }
     mnuSetAutostart->setChecked(true);
 }
 
-void CMain::TrayAvailabilityChanged() {
+void CMain::trayAvailabilityChanged() {
     if (state_.mainwin.HiddenInTray && !platform_.tray.isAvailable()) {
         restoreFromTray();
     }
 }
 
-void CMain::PopupDisplayMenu() {
+void CMain::popupDisplayMenu() {
     if (digital_) {
-        digital_->EndDrag();
+        digital_->endDrag();
     }
     mnuVisible->popupAtPointer();
 }
 
-void CMain::ShowHelp() {
+void CMain::showHelp() {
     if (digital_) {
-        digital_->EndDrag();
+        digital_->endDrag();
     }
     const platform::HelpResult result = platform_.help.showKeywordSearch();
     switch (result.status) {

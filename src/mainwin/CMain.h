@@ -91,7 +91,7 @@ public:
     void OneSecTick();
     /// A press on the notification-area icon: a click shows or hides the watch, the
     /// context click pops up the display menu.
-    void IconMessage(platform::TrayActivation what);
+    void iconMessage(platform::TrayActivation what);
     /// Another start of the program while this one runs: the watch window in use comes
     /// forward, out of the notification area as a left press on the icon brings it, or
     /// restored and raised where it is.
@@ -104,15 +104,15 @@ public:
 private:
     void buildMenus();
     void Unload();
-    void ToggleTwelveHour();
-    void ToggleDimSegments();
-    void SwapWindows();
-    void WindowStateChanged();
-    void TrayAvailabilityChanged();
-    void ShowHelp();
-    void ToggleAutostart();
+    void toggleTwelveHour();
+    void toggleDimSegments();
+    void swapWindows();
+    void windowStateChanged();
+    void trayAvailabilityChanged();
+    void showHelp();
+    void toggleAutostart();
     void showAlarmMark();
-    void PopupDisplayMenu();
+    void popupDisplayMenu();
     void hideToTray();
     void restoreFromTray();
 

@@ -24,7 +24,7 @@ watch::DigitCodes digitsOfTime(const platform::TimeOfDay& time) {
     return codes;
 }
 
-Meridiem ApplyTwelveHour(const platform::TimeOfDay& time, watch::DigitCodes& codes) {
+Meridiem applyTwelveHour(const platform::TimeOfDay& time, watch::DigitCodes& codes) {
     if (time.hour < 12) {
         if (time.hour == 0) {
             setHour(12, codes);

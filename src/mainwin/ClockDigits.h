@@ -12,6 +12,6 @@ watch::DigitCodes digitsOfTime(const platform::TimeOfDay& time);
 
 /// Turns the 24-hour codes of time into the 12-hour look in place (hour 0 shows 12,
 /// 13..23 show 1..11) and says which mark is lit.
-Meridiem ApplyTwelveHour(const platform::TimeOfDay& time, watch::DigitCodes& codes);
+Meridiem applyTwelveHour(const platform::TimeOfDay& time, watch::DigitCodes& codes);
 
 } // namespace kadrill::mainwin

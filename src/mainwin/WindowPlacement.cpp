@@ -6,7 +6,7 @@
 
 namespace kadrill::mainwin {
 
-platform::Point FaceOffset(const platform::Window& main) { return main.clientOffset().value_or(kFallbackFaceOffset); }
+platform::Point faceOffset(const platform::Window& main) { return main.clientOffset().value_or(kFallbackFaceOffset); }
 
 namespace {
 
@@ -16,7 +16,7 @@ int clampSpan(int at, int length, int lo, int room) { return std::max(lo, std::m
 
 } // namespace
 
-void KeepOnScreen(platform::Window& window) {
+void keepOnScreen(platform::Window& window) {
     const platform::Rect area = window.availableArea();
     if (area.width <= 0 || area.height <= 0) {
         return;

@@ -14,10 +14,10 @@ inline constexpr platform::Point kFallbackFaceOffset{50, 610};
 
 /// From the main window's outer top-left corner to its face, so that the frameless
 /// window placed there covers the same place on screen.
-platform::Point FaceOffset(const platform::Window& main);
+platform::Point faceOffset(const platform::Window& main);
 
 /// Moves the window, if need be, so that its title bar and client area lie inside the
 /// part of the nearest screen that windows may use.
-void KeepOnScreen(platform::Window& window);
+void keepOnScreen(platform::Window& window);
 
 } // namespace kadrill::mainwin

@@ -15,7 +15,7 @@ constexpr platform::Point kHandStart{1320, 1320};
 constexpr Color kSecondHandColor = platform::rgb(255, 128, 128);
 constexpr int kMarkRadius = 30;
 
-std::int16_t toInt16(double v) { return static_cast<std::int16_t>(RoundHalfEven(v)); }
+std::int16_t toInt16(double v) { return static_cast<std::int16_t>(roundHalfEven(v)); }
 
 } // namespace
 
@@ -81,7 +81,7 @@ void Dial::DrawDialTicks() {
     const double cx = fields_.DialCenterX;
     const double cy = fields_.DialCenterY;
     for (int a = 0; a <= 59; ++a) {
-        const platform::PointF exact = HandEnd(cx, cy, a / 60.0, kLongHand);
+        const platform::PointF exact = handEnd(cx, cy, a / 60.0, kLongHand);
         const platform::PointF at = roundMarks_
                                         ? platform::PointF{static_cast<float>(toInt16(exact.x)), static_cast<float>(toInt16(exact.y))}
                                         : exact;
@@ -105,9 +105,9 @@ void Dial::DrawDialHands() {
     const double h = fields_.DialHour;
     const double m = fields_.DialMinute;
     const double s = fields_.DialSecond;
-    Hand[0]->setEnd(HandEnd(cx, cy, (m * 60 + s) / 3600, kLongHand));
-    Hand[1]->setEnd(HandEnd(cx, cy, (h * 3600 + m * 60 + s) / 43200, kHourHand));
-    Hand[2]->setEnd(HandEnd(cx, cy, s / 60, kLongHand));
+    Hand[0]->setEnd(handEnd(cx, cy, (m * 60 + s) / 3600, kLongHand));
+    Hand[1]->setEnd(handEnd(cx, cy, (h * 3600 + m * 60 + s) / 43200, kHourHand));
+    Hand[2]->setEnd(handEnd(cx, cy, s / 60, kLongHand));
 }
 
 void Dial::pressed(const platform::MouseEvent& e) {
@@ -121,8 +121,8 @@ void Dial::moved(const platform::MouseEvent& e) {
     }
     const int cx = fields_.DialCenterX;
     const int cy = fields_.DialCenterY;
-    const int quadrant = DialQuadrant(e.position.x, e.position.y, cx, cy);
-    const int v = DialValue(e.position.x, e.position.y, cx, cy);
+    const int quadrant = dialQuadrant(e.position.x, e.position.y, cx, cy);
+    const int v = dialValue(e.position.x, e.position.y, cx, cy);
     const bool clockwisePastTwelve = quadrant == 1 && fields_.DialLastQuadrant == 4;
     const bool anticlockwisePastTwelve = quadrant == 4 && fields_.DialLastQuadrant == 1;
     auto hourUp = [this] { fields_.DialHour = fields_.DialHour == 23 ? 0 : fields_.DialHour + 1; };
@@ -165,7 +165,7 @@ void Dial::moved(const platform::MouseEvent& e) {
 }
 
 void Dial::boxChanged(platform::TextBox& box, std::int32_t& value, int bound) {
-    const long long n = LeadingNumber(box.text());
+    const long long n = leadingNumber(box.text());
     if (n > bound || n < 0) {
         box.setText(std::to_string(value));
     } else {

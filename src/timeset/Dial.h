@@ -36,7 +36,7 @@ public:
     /// Writes the three values into the boxes and moves the hands to them.
     void DrawDialHands();
     /// Ends a drag that the closing dialog interrupted.
-    void EndDrag() { dragButton_ = 0; }
+    void endDrag() { dragButton_ = 0; }
 
     /// A press with any button on the face (after the drag state is set).
     platform::Event<> facePressed;

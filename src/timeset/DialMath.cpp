@@ -7,19 +7,19 @@
 
 namespace kadrill::timeset {
 
-platform::PointF HandEnd(double cx, double cy, double turn, double length) {
+platform::PointF handEnd(double cx, double cy, double turn, double length) {
     const double a = (turn * 2) * kDialPi + kDialPi / 2;
     return {static_cast<float>(cx - std::cos(a) * length), static_cast<float>(cy - std::sin(a) * length)};
 }
 
-int DialQuadrant(int x, int y, int cx, int cy) {
+int dialQuadrant(int x, int y, int cx, int cy) {
     if (x >= cx) {
         return y <= cy ? 1 : 2;
     }
     return y >= cy ? 3 : 4;
 }
 
-long long RoundHalfEven(double value) {
+long long roundHalfEven(double value) {
     if (!(std::fabs(value) < 9.0e18)) {
         return value < 0 ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
     }
@@ -32,23 +32,23 @@ long long RoundHalfEven(double value) {
     return result;
 }
 
-int DialValue(int x, int y, int cx, int cy) {
+int dialValue(int x, int y, int cx, int cy) {
     const double t = x != cx ? std::atan(std::fabs(static_cast<double>(y - cy)) / std::fabs(static_cast<double>(x - cx)))
                              : kDialPi / 2;
     const double threeQuarters = 9.42477796076937 / 2;
     double v = 0;
-    switch (DialQuadrant(x, y, cx, cy)) {
+    switch (dialQuadrant(x, y, cx, cy)) {
     case 1: v = (kDialPi / 2 - t) / kDialPi / 2 * 60; break;
     case 2: v = (t + kDialPi / 2) / kDialPi / 2 * 60; break;
     case 3: v = (threeQuarters - t) / kDialPi / 2 * 60; break;
     default: v = (t + threeQuarters) / kDialPi / 2 * 60; break;
     }
-    const long long rounded = RoundHalfEven(v);
+    const long long rounded = roundHalfEven(v);
     // Just left of 12 o'clock rounds up to a full turn.
     return rounded >= 60 ? 59 : static_cast<int>(rounded);
 }
 
-long long LeadingNumber(const std::string& text) {
+long long leadingNumber(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
         ++i;
@@ -85,7 +85,7 @@ long long LeadingNumber(const std::string& text) {
     if (result.ec == std::errc::result_out_of_range) {
         value = std::numeric_limits<double>::infinity();
     }
-    return RoundHalfEven(negative ? -value : value);
+    return roundHalfEven(negative ? -value : value);
 }
 
 } // namespace kadrill::timeset

@@ -17,20 +17,20 @@ inline constexpr double kHourHand = 840;
 
 /// The end point of a hand from the centre that has turned the fraction `turn` of a full
 /// turn clockwise from 12 o'clock.
-platform::PointF HandEnd(double cx, double cy, double turn, double length);
+platform::PointF handEnd(double cx, double cy, double turn, double length);
 
 /// Quadrant 1..4 of a point, clockwise from 12 o'clock; the centre itself is in quadrant 1.
-int DialQuadrant(int x, int y, int cx, int cy);
+int dialQuadrant(int x, int y, int cx, int cy);
 
 /// The position 0..59 on a 60-step dial that a pointer at (x, y) points to.
-int DialValue(int x, int y, int cx, int cy);
+int dialValue(int x, int y, int cx, int cy);
 
 /// The number a text box holds: its leading number (blanks skipped; sign, digits and a
 /// decimal point), rounded half to even; 0 when there is none. Numbers too large for an
 /// int come back as a value outside any dial range.
-long long LeadingNumber(const std::string& text);
+long long leadingNumber(const std::string& text);
 
 /// Rounds half to even, as every conversion of the dial does.
-long long RoundHalfEven(double value);
+long long roundHalfEven(double value);
 
 } // namespace kadrill::timeset

@@ -50,7 +50,7 @@ std::string failureText(const platform::SetTimeResult& result) {
     return std::string(kFailedMessage) + "\n" + why;
 }
 
-int number(const std::string& text) { return static_cast<int>(LeadingNumber(text)); }
+int number(const std::string& text) { return static_cast<int>(leadingNumber(text)); }
 
 } // namespace
 
@@ -197,7 +197,7 @@ void TimeSet::close() {
     if (window_ == nullptr) {
         return;
     }
-    dial_->EndDrag();
+    dial_->endDrag();
     Timer1->setEnabled(false);
     window_->hide();
     Command1 = Command2 = Command3 = nullptr;

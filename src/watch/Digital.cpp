@@ -23,14 +23,14 @@ Digital::Digital(platform::WindowSystem& windows) {
         .picture = "face",
         .icon = "kadrill",
     });
-    BuildWatchFace(*window_, face_);
+    buildWatchFace(*window_, face_);
 
     window_->mouseDown.setHandler([this](const platform::MouseEvent& e) { mouseDown(e); });
     window_->mouseMove.setHandler([this](const platform::MouseEvent& e) { mouseMove(e); });
-    window_->mouseUp.setHandler([this](const platform::MouseEvent&) { EndDrag(); });
-    window_->deactivated.setHandler([this] { EndDrag(); });
+    window_->mouseUp.setHandler([this](const platform::MouseEvent&) { endDrag(); });
+    window_->deactivated.setHandler([this] { endDrag(); });
     window_->closed.setHandler([this] {
-        EndDrag();
+        endDrag();
         closedBySystem.raise();
     });
     // The marks take the presses over them: no drag starts there, but AM and PM offer
@@ -48,7 +48,7 @@ Digital::~Digital() = default;
 
 void Digital::mouseDown(const platform::MouseEvent& e) {
     // Every press starts afresh, so a drag whose release went astray cannot linger.
-    EndDrag();
+    endDrag();
     if (e.button == platform::MouseButton::Left) {
         if (window_->startSystemMove()) {
             return;
@@ -68,14 +68,14 @@ void Digital::mouseMove(const platform::MouseEvent& e) {
     // Only while the left button is held: a release that never arrived must not leave
     // the window stuck to the pointer.
     if (!e.isHeld(platform::MouseButton::Left)) {
-        EndDrag();
+        endDrag();
         return;
     }
     window_->setPosition({e.screen.x - GrabOffset.x, e.screen.y - GrabOffset.y});
 }
 
 void Digital::popupMenu() {
-    EndDrag();
+    endDrag();
     displayMenuRequested.raise();
 }
 

@@ -34,7 +34,7 @@ public:
     platform::Event<> closedBySystem;
 
     /// Ends a drag under way, if any.
-    void EndDrag() { Dragging = false; }
+    void endDrag() { Dragging = false; }
     bool isDragging() const { return Dragging; }
 
 private:

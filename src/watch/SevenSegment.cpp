@@ -30,7 +30,7 @@ platform::Color segmentColor(const state::WatchFields& state, const std::string&
 
 } // namespace
 
-void LoadSegmentPatterns(state::WatchFields& state) {
+void loadSegmentPatterns(state::WatchFields& state) {
     for (std::size_t k = 0; k < kPatterns.size(); ++k) {
         state.SegmentPatterns[k] = kPatterns[k];
     }
@@ -55,7 +55,7 @@ void RefreshHourMode(const WatchControls& controls) {
     controls.forEachFace([&](WatchFace& face) { applyHourLook(face, twelveHour); });
 }
 
-void ColorMark(const WatchControls& controls, platform::Label* WatchFace::*mark, platform::Color color) {
+void colorMark(const WatchControls& controls, platform::Label* WatchFace::*mark, platform::Color color) {
     controls.forEachFace([&](WatchFace& face) { (face.*mark)->setForeColor(color); });
 }
 

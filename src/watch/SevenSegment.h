@@ -10,7 +10,7 @@ inline constexpr platform::Color kUnlitDimGrey = 4210752; // red, green and blue
 inline constexpr platform::Color kLitGreen = 49152;       // green 192
 
 /// Stores the eleven segment patterns into SegmentPatterns.
-void LoadSegmentPatterns(state::WatchFields& fields);
+void loadSegmentPatterns(state::WatchFields& fields);
 
 /// Colours all seven segments of all six digits on both windows from the codes, main
 /// window first. Visibility is left alone, so segments hidden by the 12-hour look stay hidden.
@@ -21,6 +21,6 @@ void ShowDigits(const state::WatchFields& fields, const WatchControls& controls,
 void RefreshHourMode(const WatchControls& controls);
 
 /// Colours a mark (AM, PM or AlarmOn, picked by member) on both windows, main window first.
-void ColorMark(const WatchControls& controls, platform::Label* WatchFace::*mark, platform::Color color);
+void colorMark(const WatchControls& controls, platform::Label* WatchFace::*mark, platform::Color color);
 
 } // namespace kadrill::watch

@@ -8,23 +8,23 @@
 
 namespace kadrill::watch {
 
-std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
+std::int32_t addElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
     const std::int64_t sum = std::int64_t{elapsed} + milliseconds;
     return sum > StopwatchLimit ? StopwatchLimit : static_cast<std::int32_t>(sum);
 }
 
-std::int32_t RunningElapsed(const state::WatchFields& fields, std::uint32_t now) {
-    return AddElapsed(fields.StopwatchAccumulated, platform::TicksBetween(fields.StopwatchStartTick, now));
+std::int32_t runningElapsed(const state::WatchFields& fields, std::uint32_t now) {
+    return addElapsed(fields.StopwatchAccumulated, platform::TicksBetween(fields.StopwatchStartTick, now));
 }
 
-std::int32_t ShownElapsed(const state::WatchFields& fields, std::uint32_t now) {
+std::int32_t shownElapsed(const state::WatchFields& fields, std::uint32_t now) {
     if (!fields.StopwatchRunning) {
         return fields.StopwatchAccumulated;
     }
-    return fields.LapHeld ? fields.LapTime : RunningElapsed(fields, now);
+    return fields.LapHeld ? fields.LapTime : runningElapsed(fields, now);
 }
 
-DigitCodes StopwatchDigits(std::int32_t elapsed) {
+DigitCodes stopwatchDigits(std::int32_t elapsed) {
     const std::int32_t e = elapsed < 0 ? 0 : elapsed;
     const std::int32_t s = e / 1000;
     const std::int32_t minutes = s % 3600 / 60;
@@ -51,7 +51,7 @@ void CountTimerTick(state::WatchState& state, const WatchControls& controls,
             }
         }
     }
-    ShowDigits(w, controls, StopwatchDigits(ShownElapsed(w, controls.clock->tickCount())));
+    ShowDigits(w, controls, stopwatchDigits(shownElapsed(w, controls.clock->tickCount())));
 }
 
 } // namespace kadrill::watch

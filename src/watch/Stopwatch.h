@@ -15,16 +15,16 @@ namespace kadrill::watch {
 inline constexpr std::int32_t StopwatchLimit = INT32_MAX;
 
 /// Adds milliseconds to an elapsed time, holding at StopwatchLimit.
-std::int32_t AddElapsed(std::int32_t elapsed, std::uint32_t milliseconds);
+std::int32_t addElapsed(std::int32_t elapsed, std::uint32_t milliseconds);
 
 /// The elapsed time of the current run plus the completed ones, from the counter reading now.
-std::int32_t RunningElapsed(const state::WatchFields& fields, std::uint32_t now);
+std::int32_t runningElapsed(const state::WatchFields& fields, std::uint32_t now);
 
 /// What the stopwatch shows: the lap time while held, else the elapsed time.
-std::int32_t ShownElapsed(const state::WatchFields& fields, std::uint32_t now);
+std::int32_t shownElapsed(const state::WatchFields& fields, std::uint32_t now);
 
 /// Minutes within the hour, seconds and hundredths of an elapsed time, as six digit codes.
-DigitCodes StopwatchDigits(std::int32_t elapsed);
+DigitCodes stopwatchDigits(std::int32_t elapsed);
 
 /// One tick of CountTimer: the alarm check when a new second of the time of day has
 /// begun (this is the only alarm check in stopwatch mode), then the stopwatch reading.

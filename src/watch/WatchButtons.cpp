@@ -72,7 +72,7 @@ void PressStop(state::WatchState& state, const WatchControls& controls) {
     showStopwatchButtons(controls, false);
     controls.activeFace().StartBtn->setFocus();
     state::WatchFields& w = state.watch;
-    w.StopwatchAccumulated = RunningElapsed(w, controls.clock->tickCount());
+    w.StopwatchAccumulated = runningElapsed(w, controls.clock->tickCount());
     w.LapHeld = false;
     w.StopwatchRunning = false;
     paceCountTimer(controls, false);
@@ -87,12 +87,12 @@ void PressAlarmOn(state::WatchState& state, const WatchControls& controls) {
         state::stopAlarmByUser(a, state.watch.LastTimeText);
         state::recheckThisSecond(state.watch);
         controls.OneSec->setEnabled(false);
-        ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
+        colorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
         controls.MMControl->close();
         return;
     }
     a.AlarmEnabled = !a.AlarmEnabled;
-    ColorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
+    colorMark(controls, &WatchFace::AlarmOn, colors[a.AlarmEnabled ? 1 : 0]);
 }
 
 void PressReset(state::WatchState& state, const WatchControls&) {
@@ -104,10 +104,10 @@ void PressReset(state::WatchState& state, const WatchControls&) {
 void PressLap(state::WatchState& state, const WatchControls& controls) {
     state::WatchFields& w = state.watch;
     w.LapHeld = !w.LapHeld;
-    w.LapTime = RunningElapsed(w, controls.clock->tickCount());
+    w.LapTime = runningElapsed(w, controls.clock->tickCount());
 }
 
-void ConnectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls) {
+void connectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls) {
     auto wire = [&](platform::PictureButton* button, void (*routine)(state::WatchState&, const WatchControls&)) {
         button->clicked.setHandler([routine, &state, &controls] { routine(state, controls); });
     };

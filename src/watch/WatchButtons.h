@@ -25,6 +25,6 @@ void PressLap(state::WatchState& state, const WatchControls& controls);
 
 /// Connects the seven watch buttons of a face to the routines above. The controls are
 /// kept by reference, so a face added to them later is reached too.
-void ConnectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls);
+void connectWatchButtons(WatchFace& face, state::WatchState& state, const WatchControls& controls);
 
 } // namespace kadrill::watch

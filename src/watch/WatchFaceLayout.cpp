@@ -45,7 +45,7 @@ platform::PictureButton* addButton(platform::Container& window, int left, const 
 
 } // namespace
 
-void BuildWatchFace(platform::Container& window, WatchFace& face) {
+void buildWatchFace(platform::Container& window, WatchFace& face) {
     for (std::size_t d = 0; d < kDigitLeft.size(); ++d) {
         const int left = kDigitLeft[d];
         for (std::size_t i = 0; i < kSegments.size(); ++i) {

@@ -18,6 +18,6 @@ inline constexpr int kFaceHeight = 1890;
 inline constexpr std::array<int, 6> kDigitLeft = {840, 1560, 2520, 3240, 4200, 4920};
 
 /// Creates the digits, marks and buttons of a watch face on the window, in tab order.
-void BuildWatchFace(platform::Container& window, WatchFace& face);
+void buildWatchFace(platform::Container& window, WatchFace& face);
 
 } // namespace kadrill::watch

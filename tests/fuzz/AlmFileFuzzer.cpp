@@ -11,12 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kadrill::alarm;
-    const std::optional<AlmContents> read = DecodeAlm(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::optional<AlmContents> read = decodeAlm(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!read) {
         return 0;
     }
-    const std::optional<std::string> written = EncodeAlm(read->settings);
-    if (!written || DecodeAlm(*written) != AlmContents{read->settings, false}) {
+    const std::optional<std::string> written = encodeAlm(read->settings);
+    if (!written || decodeAlm(*written) != AlmContents{read->settings, false}) {
         std::abort();
     }
     return 0;

@@ -10,15 +10,15 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using kadrill::timeset::LeadingNumber;
+    using kadrill::timeset::leadingNumber;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const long long n = LeadingNumber(text);
-    if (LeadingNumber(" " + text) != n) {
+    const long long n = leadingNumber(text);
+    if (leadingNumber(" " + text) != n) {
         std::abort();
     }
     // A letter ends any number, so it may follow the text without changing its value;
     // only an exponent could join a number, and it is not read.
-    if (LeadingNumber(text + "x") != n) {
+    if (leadingNumber(text + "x") != n) {
         std::abort();
     }
     return 0;

@@ -40,7 +40,7 @@ std::string written(const KeyStroke& stroke) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kadrill::alarm;
-    const auto parsed = ParseKeyCode(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto parsed = parseKeyCode(std::string_view(reinterpret_cast<const char*>(data), size));
     const auto* stroke = std::get_if<KeyStroke>(&parsed);
     if (stroke == nullptr) {
         if (std::get<KeyCodeError>(parsed).message.empty()) {
@@ -48,11 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    const auto again = ParseKeyCode(written(*stroke));
+    const auto again = parseKeyCode(written(*stroke));
     if (!std::holds_alternative<KeyStroke>(again) || std::get<KeyStroke>(again) != *stroke) {
         std::abort();
     }
-    (void)IsSessionChord(*stroke);
+    (void)isSessionChord(*stroke);
     (void)kadrill::platform::describe(*stroke);
     return 0;
 }

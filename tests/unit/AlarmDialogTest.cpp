@@ -28,7 +28,7 @@ constexpr const char* kFull = "登録ｷｰは、登録できる最大個数の5
 class AlarmDialogTest : public testing::Test {
 protected:
     AlarmDialogTest() {
-        alarm.SpecialKeyTable = BuildSpecialKeyTable();
+        alarm.SpecialKeyTable = buildSpecialKeyTable();
         dialog.committed.setHandler([this] { ++markRecolours; });
     }
 
@@ -196,13 +196,13 @@ TEST_F(AlarmDialogTest, ClearThenCancelLeavesTheCommittedAlarmExactlyAsItWas) {
     alarm.AlarmSoundFile = "/a.wav";
     alarm.AlarmProgramFile = "/usr/bin/editor";
     withKeys(2);
-    const AlarmSettings before = SettingsOf(alarm);
+    const AlarmSettings before = settingsOf(alarm);
     open();
     button(dialog.AlarmClearButton).click();
     window().pressEscape();
     settle();
     EXPECT_FALSE(dialog.isOpen());
-    EXPECT_EQ(SettingsOf(alarm), before);
+    EXPECT_EQ(settingsOf(alarm), before);
     EXPECT_EQ(alarm.AlarmActionType, 0) << "a sound alarm must not turn into a program start";
 }
 
@@ -421,7 +421,7 @@ TEST_F(AlarmDialogFiles, SaveThenLoadRoundTripsTheDialog) {
     list(dialog.AprActionList).clickLine(0);
     box(dialog.KeyInputBox).type("a\"");
     button(dialog.AddKeyButton).click();
-    const AlarmSettings edited = dialog.WorkingCopy();
+    const AlarmSettings edited = dialog.workingCopy();
     const std::string file = dir + "/wake.alm";
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmSaveButton).click();
@@ -430,8 +430,8 @@ TEST_F(AlarmDialogFiles, SaveThenLoadRoundTripsTheDialog) {
     button(dialog.AlarmClearButton).click();
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmLoadButton).click();
-    EXPECT_EQ(dialog.WorkingCopy(), edited);
-    EXPECT_EQ(SettingsOf(alarm), edited) << "Load writes the settings at once";
+    EXPECT_EQ(dialog.workingCopy(), edited);
+    EXPECT_EQ(settingsOf(alarm), edited) << "Load writes the settings at once";
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "\"", ""}));
 }
 
@@ -439,14 +439,14 @@ TEST_F(AlarmDialogFiles, AFailedLoadChangesNeitherTheSettingsNorTheDialog) {
     alarm.AlarmSoundFile = "/bell.wav";
     programWithKeys(2);
     list(dialog.AprActionList).clickLine(1);
-    const AlarmSettings settings = SettingsOf(alarm);
-    const AlarmSettings shown = dialog.WorkingCopy();
+    const AlarmSettings settings = settingsOf(alarm);
+    const AlarmSettings shown = dialog.workingCopy();
     const std::string file = dir + "/broken.alm";
     desk.files.addFile(file, {.bytes = "#07:30:00#\r\n#TRUE#\r\n1\r\n\"\"\r\n"});
     desk.fileDialogs.setNextFileName(file);
     button(dialog.AlarmLoadButton).click();
-    EXPECT_EQ(SettingsOf(alarm), settings);
-    EXPECT_EQ(dialog.WorkingCopy(), shown);
+    EXPECT_EQ(settingsOf(alarm), settings);
+    EXPECT_EQ(dialog.workingCopy(), shown);
     EXPECT_EQ(dialog.AprActionList->currentIndex(), 1);
     EXPECT_TRUE(dialog.DeleteKeyButton->isEnabled()) << "the dialog stays usable";
 }

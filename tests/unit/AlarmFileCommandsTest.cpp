@@ -63,13 +63,13 @@ protected:
         live.AlarmTime = 3600;
         live.AlarmKeyNames[0] = "x";
         live.AlarmKeyCodes[0] = "{x}";
-        before = SettingsOf(live);
+        before = settingsOf(live);
     }
 
     static std::string path(const std::string& name) { return std::string(kDocuments) + "/" + name; }
     void existing(const std::string& file, std::string_view bytes) { desk.files.addFile(file, {.bytes = std::string(bytes)}); }
     std::optional<AlarmSettings> saved(const std::string& file) const {
-        std::optional<AlmContents> read = LoadAlmFile(desk.files, file);
+        std::optional<AlmContents> read = loadAlmFile(desk.files, file);
         return read ? std::optional(read->settings) : std::nullopt;
     }
 
@@ -93,7 +93,7 @@ TEST_F(AlarmFileCommandsTest, SaveOffersTheDocumentsFolderAndWritesTheWorkingCop
 
     EXPECT_EQ(saved(path("morning.alm")), Edited());
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kSaved)}));
-    EXPECT_EQ(SettingsOf(live), before) << "saving commits nothing";
+    EXPECT_EQ(settingsOf(live), before) << "saving commits nothing";
     EXPECT_EQ(commands.lastFile(), path("morning.alm"));
 }
 
@@ -211,13 +211,13 @@ TEST_F(AlarmFileCommandsTest, AWritableFileInAFolderClosedToNewFilesIsStillSaved
 
 TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
     const std::string file = path("morning.alm");
-    ASSERT_EQ(SaveAlmFile(desk.files, file, Edited()), SaveOutcome::Saved);
+    ASSERT_EQ(saveAlmFile(desk.files, file, Edited()), SaveOutcome::Saved);
     live.AlarmKeyNames[1] = "stale";
     live.AlarmInProgress = true;
 
     desk.fileDialogs.setNextFileName(file);
     AlarmSettings seenWhileTold;
-    desk.messages.whileShown = [&](const Shown&) { seenWhileTold = SettingsOf(live); };
+    desk.messages.whileShown = [&](const Shown&) { seenWhileTold = settingsOf(live); };
     EXPECT_EQ(commands.Load(), Edited());
 
     ASSERT_EQ(desk.fileDialogs.shown().size(), 1U);
@@ -230,7 +230,7 @@ TEST_F(AlarmFileCommandsTest, LoadMakesTheFileTheLiveSettingsAtOnce) {
 
     EXPECT_EQ(Said(desk.messages.shown()), (std::vector{Info(kLoaded)}));
     EXPECT_EQ(seenWhileTold, Edited()) << "in force before the message";
-    EXPECT_EQ(SettingsOf(live), Edited());
+    EXPECT_EQ(settingsOf(live), Edited());
     EXPECT_EQ(live.AlarmKeyNames[3], "") << "the old sequence is gone, not just overwritten in part";
     EXPECT_TRUE(live.AlarmInProgress) << "the run state is not the file's";
 }
@@ -244,7 +244,7 @@ TEST_F(AlarmFileCommandsTest, LoadCancelledOrOfAMissingFileChangesNothing) {
     EXPECT_EQ(commands.Load(), std::nullopt);
     EXPECT_EQ(Said(desk.messages.shown()),
               (std::vector<Said3>{{kMissing, MessageIcon::Exclamation, MessageButtons::Ok}, Info(kLoadCancelled)}));
-    EXPECT_EQ(SettingsOf(live), before);
+    EXPECT_EQ(settingsOf(live), before);
 }
 
 TEST_F(AlarmFileCommandsTest, APipeIsRefusedWithoutBeingCalledMissing) {
@@ -255,7 +255,7 @@ TEST_F(AlarmFileCommandsTest, APipeIsRefusedWithoutBeingCalledMissing) {
               (std::vector<Said3>{
                   {"指定されたﾌｧｲﾙは通常のﾌｧｲﾙではないため、読込めません。", MessageIcon::Exclamation, MessageButtons::Ok},
                   Info(kLoadCancelled)}));
-    EXPECT_EQ(SettingsOf(live), before);
+    EXPECT_EQ(settingsOf(live), before);
 }
 
 TEST_F(AlarmFileCommandsTest, KeysTheAlarmCannotHoldOrSendAreToldOfOnLoad) {
@@ -283,7 +283,7 @@ TEST_F(AlarmFileCommandsTest, KeysTheAlarmCannotHoldOrSendAreToldOfOnLoad) {
         const std::optional<AlarmSettings> loaded = commands.Load();
         ASSERT_TRUE(loaded);
         EXPECT_EQ(loaded->keys.size(), c.keys);
-        EXPECT_EQ(SettingsOf(live), *loaded);
+        EXPECT_EQ(settingsOf(live), *loaded);
         ASSERT_FALSE(desk.messages.shown().empty());
         EXPECT_EQ(Said({desk.messages.shown().back()}),
                   (std::vector{Info((std::string(kLoaded) + c.note).c_str())}));
@@ -299,14 +299,14 @@ TEST_F(AlarmFileCommandsTest, AMalformedFileChangesNothingAndSaysNothing) {
     desk.fileDialogs.setNextFileName(file);
     EXPECT_EQ(commands.Load(), std::nullopt);
     EXPECT_TRUE(desk.messages.shown().empty());
-    EXPECT_EQ(SettingsOf(live), before);
+    EXPECT_EQ(settingsOf(live), before);
 }
 
 TEST_F(AlarmFileCommandsTest, AFileChosenOutsideTheDialogIsToldAsItsSourceNeeds) {
     using Source = AlarmFileCommands::Source;
     const std::string good = path("good.alm");
     const std::string bad = path("bad.alm");
-    ASSERT_EQ(SaveAlmFile(desk.files, good, Edited()), SaveOutcome::Saved);
+    ASSERT_EQ(saveAlmFile(desk.files, good, Edited()), SaveOutcome::Saved);
     existing(bad, "#06:45:00#\r\n");
     const auto notAlarmFile = std::tuple<std::string, MessageIcon, MessageButtons>{
         "指定されたﾌｧｲﾙはｱﾗｰﾑの設定ﾌｧｲﾙとして読込めません。", MessageIcon::Exclamation, MessageButtons::Ok};
@@ -327,13 +327,13 @@ TEST_F(AlarmFileCommandsTest, AFileChosenOutsideTheDialogIsToldAsItsSourceNeeds)
         SCOPED_TRACE(testing::Message() << "source " << static_cast<int>(row.source) << ", malformed "
                                         << row.malformed);
         const std::vector<Shown> earlier = desk.messages.shown();
-        ApplySettings(live, before);
+        applySettings(live, before);
         AlarmFileCommands fresh{desk.platform, live};
-        EXPECT_EQ(fresh.LoadFrom(row.malformed ? bad : good, row.source).has_value(), !row.malformed);
+        EXPECT_EQ(fresh.loadFrom(row.malformed ? bad : good, row.source).has_value(), !row.malformed);
         const std::vector<Shown> now(desk.messages.shown().begin() + static_cast<std::ptrdiff_t>(earlier.size()),
                                      desk.messages.shown().end());
         EXPECT_EQ(Said(now), row.said);
-        EXPECT_EQ(SettingsOf(live), row.malformed ? before : Edited());
+        EXPECT_EQ(settingsOf(live), row.malformed ? before : Edited());
         EXPECT_EQ(fresh.lastFile(), row.malformed ? "" : good);
     }
 }

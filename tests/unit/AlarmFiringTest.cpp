@@ -45,7 +45,7 @@ struct AlarmDesk {
         s.soundFile = "/home/user/alarm.wav";
         s.programFile = "/usr/bin/editor";
         s.keys = std::move(keys);
-        alarm::ApplySettings(state.alarm, s);
+        alarm::applySettings(state.alarm, s);
         desk.files.addProgramFile(s.programFile);
         desk.files.addReadableFile(s.soundFile);
     }
@@ -353,10 +353,10 @@ TEST_F(AlarmFixture, SettingsLoadedDuringTheKeyLoopDoNotChangeWhatIsTyped) {
     arm(1, letters(6));
     desk.keys.afterKey = [&](const platform::KeyStroke&) {
         if (desk.keys.keysTyped() == 2) {
-            alarm::AlarmSettings other = alarm::SettingsOf(state.alarm);
+            alarm::AlarmSettings other = alarm::settingsOf(state.alarm);
             other.keys = {{"x", "{x}"}};
             other.programFile = "/usr/bin/other";
-            alarm::ApplySettings(state.alarm, other);
+            alarm::applySettings(state.alarm, other);
         }
     };
     reachAlarmSecond();

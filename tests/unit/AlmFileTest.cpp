@@ -58,7 +58,7 @@ std::string Pairs(std::size_t count) {
 
 /// The settings a file's bytes hold, whatever else the reader says about them.
 std::optional<AlarmSettings> Settings(std::string_view bytes) {
-    std::optional<AlmContents> read = DecodeAlm(bytes);
+    std::optional<AlmContents> read = decodeAlm(bytes);
     return read ? std::optional(std::move(read->settings)) : std::nullopt;
 }
 
@@ -78,9 +78,9 @@ public:
 /// A fresh folder for each test, removed afterwards.
 class AlmFileOnDisk : public ::testing::Test {
 protected:
-    SaveOutcome save(const std::string& file, const AlarmSettings& s) { return SaveAlmFile(disk_, file, s); }
+    SaveOutcome save(const std::string& file, const AlarmSettings& s) { return saveAlmFile(disk_, file, s); }
     std::optional<AlarmSettings> load(const std::string& file) const {
-        std::optional<AlmContents> read = LoadAlmFile(disk_, file);
+        std::optional<AlmContents> read = loadAlmFile(disk_, file);
         return read ? std::optional(std::move(read->settings)) : std::nullopt;
     }
 
@@ -119,19 +119,19 @@ protected:
 };
 
 TEST(AlmEncode, SampleIsWrittenByteForByteAndReadBack) {
-    EXPECT_EQ(EncodeAlm(SampleSettings()), std::string(kSampleFile));
+    EXPECT_EQ(encodeAlm(SampleSettings()), std::string(kSampleFile));
     EXPECT_EQ(Settings(kSampleFile), SampleSettings());
 }
 
 TEST(AlmEncode, InitialAlarmIsMidnightDisarmedWithEmptyPathsAndNoKeys) {
-    EXPECT_EQ(EncodeAlm(AlarmSettings{}), std::string(kHead) + "\"EOF\"\r\n");
+    EXPECT_EQ(encodeAlm(AlarmSettings{}), std::string(kHead) + "\"EOF\"\r\n");
 }
 
 TEST(AlmEncode, JapaneseTextIsCp932) {
     AlarmSettings s;
     s.soundFile = "ｱﾗｰﾑ～.wav"; // half-width katakana, and the wave dash SHIFT_JIS lacks
     s.keys = {{"あ", "{あ}"}};
-    const std::optional<std::string> bytes = EncodeAlm(s);
+    const std::optional<std::string> bytes = encodeAlm(s);
     ASSERT_TRUE(bytes);
     EXPECT_NE(bytes->find("\"\xB1\xD7\xB0\xD1\x81\x60.wav\"\r\n"), std::string::npos);
     EXPECT_NE(bytes->find("\"{\x82\xA0}\"\r\n"), std::string::npos);
@@ -144,7 +144,7 @@ TEST(AlmEncode, ValuesWithCommasQuotesAndBlanksSurviveARoundTrip) {
     s.programFile = "  leading and trailing  ";
     s.keys = {{",", "{,}"}, {"\"", "{\"}"},        {" ", "{ }"},
               {"#", "{#}"}, {"Shift+F1", "+{F1}"}, {"Ctrl+Atl+F6", "^%{F6}"}};
-    const std::optional<std::string> bytes = EncodeAlm(s);
+    const std::optional<std::string> bytes = encodeAlm(s);
     ASSERT_TRUE(bytes);
     EXPECT_NE(bytes->find("\r\n\"\"\"\r\n\"{\"}\"\r\n"), std::string::npos) << "the quote key, unescaped";
     EXPECT_EQ(Settings(*bytes), s);
@@ -154,10 +154,10 @@ TEST(AlmEncode, TextTheFileCannotCarryIsRefused) {
     for (const char* text : {"😀", "¥100", "〜", "Ω\xFF", "line\r\nbreak", "new\nline", "\xE3\x81"}) {
         AlarmSettings s;
         s.programFile = text;
-        EXPECT_EQ(EncodeAlm(s), std::nullopt) << text;
+        EXPECT_EQ(encodeAlm(s), std::nullopt) << text;
         s.programFile.clear();
         s.keys = {{text, "{a}"}};
-        EXPECT_EQ(EncodeAlm(s), std::nullopt) << text;
+        EXPECT_EQ(encodeAlm(s), std::nullopt) << text;
     }
 }
 
@@ -174,7 +174,7 @@ struct DecodeCase {
 class AlmDecodeAccepts : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(AlmDecodeAccepts, ReadsTimeAndKeys) {
-    const std::optional<AlmContents> read = DecodeAlm(GetParam().bytes);
+    const std::optional<AlmContents> read = decodeAlm(GetParam().bytes);
     ASSERT_TRUE(read) << GetParam().what;
     EXPECT_EQ(read->settings.time, GetParam().time);
     EXPECT_EQ(read->settings.keys.size(), GetParam().keys);
@@ -214,7 +214,7 @@ struct RejectCase {
 
 class AlmDecodeRejects : public ::testing::TestWithParam<RejectCase> {};
 
-TEST_P(AlmDecodeRejects, Malformed) { EXPECT_EQ(DecodeAlm(GetParam().bytes), std::nullopt) << GetParam().what; }
+TEST_P(AlmDecodeRejects, Malformed) { EXPECT_EQ(decodeAlm(GetParam().bytes), std::nullopt) << GetParam().what; }
 
 std::string WithKey(std::string_view name, std::string_view code) {
     return std::string(kHead) + "\"" + std::string(name) + "\"\r\n\"" + std::string(code) + "\"\r\n\"EOF\"\r\n";

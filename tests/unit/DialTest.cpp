@@ -19,7 +19,7 @@ using platform::memory::MemoryTextBox;
 
 // A pointer position whose direction from the centre is the given dial value.
 Point toward(double value, double length = 900) {
-    const platform::PointF p = HandEnd(1320, 1320, value / 60.0, length);
+    const platform::PointF p = handEnd(1320, 1320, value / 60.0, length);
     return {static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y))};
 }
 
@@ -32,7 +32,7 @@ struct PointerCase {
 class DialValueTable : public testing::TestWithParam<PointerCase> {};
 
 TEST_P(DialValueTable, ThePointerDirectionGivesTheValue) {
-    EXPECT_EQ(DialValue(GetParam().at.x, GetParam().at.y, 1320, 1320), GetParam().value);
+    EXPECT_EQ(dialValue(GetParam().at.x, GetParam().at.y, 1320, 1320), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Dial, DialValueTable,
@@ -51,9 +51,9 @@ TEST(DialMath, NumbersAreReadAsTheLeadingNumberRoundedHalfToEven) {
                 {"-1", -1}, {"+3", 3}, {".5", 0}, {"1.51", 2}, {"99999999999999999999999", 0}};
     for (const auto& row : rows) {
         if (std::string(row.text) == "99999999999999999999999") {
-            EXPECT_GT(LeadingNumber(row.text), 59) << "a huge number must stay out of range";
+            EXPECT_GT(leadingNumber(row.text), 59) << "a huge number must stay out of range";
         } else {
-            EXPECT_EQ(LeadingNumber(row.text), row.value) << '"' << row.text << '"';
+            EXPECT_EQ(leadingNumber(row.text), row.value) << '"' << row.text << '"';
         }
     }
 }

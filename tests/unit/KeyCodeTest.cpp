@@ -17,9 +17,9 @@
 namespace kadrill::test {
 namespace {
 
-using alarm::IsSessionChord;
+using alarm::isSessionChord;
 using alarm::KeyCodeError;
-using alarm::ParseKeyCode;
+using alarm::parseKeyCode;
 using platform::KeyStroke;
 using platform::NamedKey;
 
@@ -29,7 +29,7 @@ KeyStroke stroke(std::variant<NamedKey, char32_t> key, bool shift = false, bool 
 
 // The stroke a code means, or the error's message prefixed with "error: ".
 std::string parsed(std::string_view code) {
-    const auto result = ParseKeyCode(code);
+    const auto result = parseKeyCode(code);
     if (const auto* error = std::get_if<KeyCodeError>(&result)) {
         return "error: " + error->message;
     }
@@ -98,7 +98,7 @@ TEST(SpecialKeyTable, EachRowHoldsTheKeyOfItsPlaceAndItsNameAndCodeBothSayIt) {
     // The rows whose names are spelled off the rule, with the names the rule gives.
     const std::map<std::size_t, std::pair<std::string, std::string>> oddNames = {
         {289, {"ALt+Shift+End", "Alt+Shift+End"}}, {372, {"Ctrl+Atl+F6", "Ctrl+Alt+F6"}}};
-    const auto table = alarm::BuildSpecialKeyTable();
+    const auto table = alarm::buildSpecialKeyTable();
     ASSERT_EQ(table.size(), 409u);
     for (std::size_t row = 0; row < table.size(); ++row) {
         SCOPED_TRACE("row " + std::to_string(row) + " \"" + table[row].name + "\" " + table[row].code);
@@ -114,7 +114,7 @@ TEST(SpecialKeyTable, EachRowHoldsTheKeyOfItsPlaceAndItsNameAndCodeBothSayIt) {
             name = odd->second.second;
         }
         EXPECT_EQ(strokeNamed(name), expected) << "the name";
-        const auto result = ParseKeyCode(table[row].code);
+        const auto result = parseKeyCode(table[row].code);
         ASSERT_TRUE(std::holds_alternative<KeyStroke>(result)) << std::get<KeyCodeError>(result).message;
         EXPECT_EQ(std::get<KeyStroke>(result), *expected) << "the code";
     }
@@ -158,7 +158,7 @@ TEST(KeyCode, ReadsNamesCharactersAndPrefixedLetters) {
                          {"+^%{F1}", stroke(NamedKey::F1, true, true, true)},
                          {"%+^{F1}", stroke(NamedKey::F1, true, true, true)}}) {
         SCOPED_TRACE(r.code);
-        const auto result = ParseKeyCode(r.code);
+        const auto result = parseKeyCode(r.code);
         ASSERT_TRUE(std::holds_alternative<KeyStroke>(result)) << std::get<KeyCodeError>(result).message;
         EXPECT_EQ(std::get<KeyStroke>(result), r.key);
     }
@@ -201,7 +201,7 @@ TEST(KeyCode, RefusesMalformedCodesNamingTheOffendingPart) {
              {"{\xF4\x90\x80\x80}", "UTF-8"}, // above U+10FFFF
          }) {
         SCOPED_TRACE(r.code);
-        const auto result = ParseKeyCode(r.code);
+        const auto result = parseKeyCode(r.code);
         ASSERT_TRUE(std::holds_alternative<KeyCodeError>(result));
         EXPECT_NE(std::get<KeyCodeError>(result).message.find(r.named), std::string::npos)
             << std::get<KeyCodeError>(result).message;
@@ -223,23 +223,23 @@ TEST(KeyCode, DescribesParsedStrokesAsKeyCaps) {
 }
 
 TEST(KeyCode, SessionChordsAreCtrlAltWithAFunctionKeyBackSpaceOrDelete) {
-    const auto isSessionChord = [](const char* code) {
-        const auto result = ParseKeyCode(code);
-        return std::holds_alternative<KeyStroke>(result) && IsSessionChord(std::get<KeyStroke>(result));
+    const auto refusedAsChord = [](const char* code) {
+        const auto result = parseKeyCode(code);
+        return std::holds_alternative<KeyStroke>(result) && isSessionChord(std::get<KeyStroke>(result));
     };
     for (const char* code : {"^%{F1}", "^%{F16}", "+^%{F7}", "^%{BACKSPACE}", "^%{DELETE}", "^%+{DELETE}"}) {
-        EXPECT_TRUE(isSessionChord(code)) << code;
+        EXPECT_TRUE(refusedAsChord(code)) << code;
     }
     for (const char* code : {"^{F1}", "%{F1}", "{F1}", "^+{DELETE}", "%{BACKSPACE}", "{DELETE}", "^%{END}",
                              "^%{INSERT}", "^%D", "^%{d}"}) {
-        EXPECT_FALSE(isSessionChord(code)) << code;
+        EXPECT_FALSE(refusedAsChord(code)) << code;
     }
     // In the key list they are the Ctrl+Alt block's BackSpace, Delete and F1-F16 only.
     std::set<std::size_t> rows;
-    const auto table = alarm::BuildSpecialKeyTable();
+    const auto table = alarm::buildSpecialKeyTable();
     for (std::size_t row = 0; row < table.size(); ++row) {
-        const auto result = ParseKeyCode(table[row].code);
-        if (const auto* s = std::get_if<KeyStroke>(&result); s != nullptr && IsSessionChord(*s)) {
+        const auto result = parseKeyCode(table[row].code);
+        if (const auto* s = std::get_if<KeyStroke>(&result); s != nullptr && isSessionChord(*s)) {
             rows.insert(row);
         }
     }

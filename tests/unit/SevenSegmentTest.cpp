@@ -14,10 +14,10 @@ using watch::DigitCodes;
 class TwoFaces : public ::testing::Test {
 protected:
     TwoFaces() {
-        watch::LoadSegmentPatterns(state);
+        watch::loadSegmentPatterns(state);
         state.SegmentColors = {watch::kUnlitBlack, watch::kLitGreen};
-        watch::BuildWatchFace(*mainWindow, mainFace);
-        watch::BuildWatchFace(*secondWindow, secondFace);
+        watch::buildWatchFace(*mainWindow, mainFace);
+        watch::buildWatchFace(*secondWindow, secondFace);
         countTimer = &mainWindow->addTimer({.interval = 1, .enabled = false});
         twelve = &mainWindow->addMenu("v").addItem("12", platform::MenuItemKind::Check);
         display = {.main = &mainFace, .digital = &secondFace, .CountTimer = countTimer, .mnuVisibleTwelve = twelve};
@@ -122,7 +122,7 @@ TEST_F(TwoFaces, HourLookFollowsModeAndOptionAndShowDigitsKeepsHiddenSegmentsHid
 
 TEST(SegmentPatterns, HoldSevenCharactersOfZeroAndOneForElevenCodes) {
     state::WatchFields state;
-    watch::LoadSegmentPatterns(state);
+    watch::loadSegmentPatterns(state);
     EXPECT_EQ(state.SegmentPatterns[0], "1110111");
     EXPECT_EQ(state.SegmentPatterns[4], "0111010");
     EXPECT_EQ(state.SegmentPatterns[7], "1010010");

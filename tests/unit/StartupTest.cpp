@@ -139,7 +139,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     armed.time = 7 * 3600;
     armed.enabled = true;
     armed.soundFile = "/home/user/bell.wav";
-    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
 
     using Source = alarm::AlarmFileCommands::Source;
     f.main.OpenAlarmFile(file.path, Source::StartUp);
@@ -149,7 +149,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     EXPECT_TRUE(f.desk.messages.shown().empty()) << "no confirmation at start";
 
     armed.enabled = false;
-    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
     f.state.alarm.AlarmInProgress = true;
     f.main.OpenAlarmFile(file.path, Source::Handed);
     EXPECT_FALSE(f.state.alarm.AlarmEnabled);
@@ -171,7 +171,7 @@ TEST(Startup, TheLoginItemWritesAnEntryForTheLastFileAndTakesItAwayAgain) {
     EXPECT_EQ(f.desk.messages.shown().back().text, kSaveFirst);
 
     AlarmFileOnDisk file(f);
-    ASSERT_EQ(alarm::SaveAlmFile(file.files, file.path, {}), alarm::SaveOutcome::Saved);
+    ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, {}), alarm::SaveOutcome::Saved);
     f.main.OpenAlarmFile(file.path, alarm::AlarmFileCommands::Source::StartUp);
     f.desk.autostart.failWrites = true;
     ASSERT_TRUE(Choose(item));
@@ -182,7 +182,7 @@ TEST(Startup, TheLoginItemWritesAnEntryForTheLastFileAndTakesItAwayAgain) {
     ASSERT_TRUE(Choose(item));
     EXPECT_TRUE(item->isChecked());
     ASSERT_TRUE(f.desk.autostart.entry());
-    EXPECT_EQ(*f.desk.autostart.entry(), mainwin::AutostartEntryText("kadrill", file.path));
+    EXPECT_EQ(*f.desk.autostart.entry(), mainwin::autostartEntryText("kadrill", file.path));
     EXPECT_EQ(f.desk.messages.shown().size(), 2U);
 
     ASSERT_TRUE(Choose(item));
@@ -211,7 +211,7 @@ TEST(Startup, AnArgumentReachesTheProgramFromAnExecKeyUnchanged) {
         {"/tmp/two\nlines.alm", R"("/tmp/two\nlines.alm")"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(mainwin::DesktopExecArgument(row.argument), row.exec) << row.argument;
+        EXPECT_EQ(mainwin::desktopExecArgument(row.argument), row.exec) << row.argument;
     }
 }
 

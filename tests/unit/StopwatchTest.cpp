@@ -120,7 +120,7 @@ TEST_F(StopwatchFixture, PastTheLargestTimeTheReadingHolds) {
     EXPECT_EQ(shown(), "312364");
     press(&watch::WatchFace::StopBtn);
     EXPECT_EQ(f.state.watch.StopwatchAccumulated, watch::StopwatchLimit);
-    EXPECT_EQ(watch::AddElapsed(watch::StopwatchLimit, 0xFFFFFFFFU), watch::StopwatchLimit);
+    EXPECT_EQ(watch::addElapsed(watch::StopwatchLimit, 0xFFFFFFFFU), watch::StopwatchLimit);
 }
 
 TEST_F(StopwatchFixture, ARunningStopwatchTicksAtDisplayRateAStoppedOneOnlyWhenSomethingChanges) {

@@ -22,7 +22,7 @@ using platform::memory::MemoryTextBox;
 using platform::memory::MemoryWindow;
 
 Point toward(double value) {
-    const platform::PointF p = HandEnd(1320, 1320, value / 60.0, 900);
+    const platform::PointF p = handEnd(1320, 1320, value / 60.0, 900);
     return {static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y))};
 }
 
