@@ -113,6 +113,10 @@ void QtBackend::show(Window& w) {
         !widget->windowFlags().testFlag(Qt::FramelessWindowHint)) {
         (void)QTest::qWaitFor([widget] { return widget->frameGeometry() != widget->geometry(); }, 2000);
     }
+    // The backend may still move the window to where it was placed once framed; the mouse
+    // goes in by Qt's idea of where the window is, so wait until Qt has heard of the move.
+    platform::qt::QtWindow& window = qtOf(w);
+    (void)QTest::qWaitFor([&window] { return !window.placementPending(); }, 2000);
     // Openbox gives a new window the focus a moment after it maps; a test that activates
     // another window meanwhile would have it taken back.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {

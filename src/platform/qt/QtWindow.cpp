@@ -37,6 +37,8 @@ constexpr qint64 kLateMinimiseReportMs = 750;
 // moves are the user's (a drag by the title bar), which nothing undoes.
 constexpr qint64 kExactPlacementMs = 1000;
 
+bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
 template <class Base> class TopLevelWidget final : public Base {
 public:
     explicit TopLevelWidget(QtWindow& owner) : owner_(owner) {}
@@ -115,23 +117,93 @@ void QtWindow::show() {
     top_->show();
     sincePlaced_.start();
     // A window without a frame is where it asks to be whatever the window manager makes of
-    // the request; one with a frame waits until it is placed (the Move event below).
+    // the request; one with a frame waits until it is framed: the Move event below, or the
+    // window manager telling the frame, as it may leave the window where Qt thinks it is.
     if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
         placeExactly();
+    } else if (pendingDevicePosition_) {
+        watchFrame();
     }
+}
+
+std::optional<QPoint> QtWindow::currentFrameMargin() const {
+    if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        return QPoint();
+    }
+    if (const QPoint margin = deviceFrameMargin(); !margin.isNull()) {
+        return margin;
+    }
+    // Qt may read the frame after its own events; the window manager says it first.
+    if (const auto told = x11::frameMargin(top_->winId())) {
+        return told;
+    }
+    // Just mapped again, the frame may not be known yet: it is the one it had.
+    if (!knownFrameMargin_.isNull()) {
+        return knownFrameMargin_;
+    }
+    // Mapped for the first time, the frame comes a moment after the window: placed before
+    // it, the client area would stand where the frame was asked. A window manager that
+    // never tells frames leaves only Qt's word, and without one the client is the frame.
+    if (x11::framesAreTold()) {
+        return std::nullopt;
+    }
+    return QPoint();
+}
+
+void QtWindow::watchFrame() {
+    if (frameWatch_ != nullptr) {
+        return;
+    }
+    frameWatch_ = std::make_unique<x11::FrameWatch>(top_->winId(), [this] {
+        // No title bar to drag by until now: the time to put it right starts here.
+        sincePlaced_.start();
+        // After Qt has seen the event too, and outside its event handling.
+        QMetaObject::invokeMethod(top_.get(), [this] { placeExactly(); }, Qt::QueuedConnection);
+    });
 }
 
 void QtWindow::placeExactly() {
     // Once the window manager has placed the window (its frame known), and only once.
-    const auto frame = std::exchange(pendingDevicePosition_, std::nullopt);
-    if (frame && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
-        // Just mapped again, the frame may not be known yet: it is the one it had.
-        const QPoint margin = deviceFrameMargin();
-        const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
-        if (x11::ScreenOrigin(top_->winId()) != client) {
-            (void)x11::MoveClientTo(top_->winId(), client);
-        }
+    if (!pendingDevicePosition_) {
+        return;
     }
+    if (!sincePlaced_.isValid() || sincePlaced_.elapsed() >= kExactPlacementMs) {
+        pendingDevicePosition_.reset();
+        frameWatch_.reset();
+        return;
+    }
+    const auto margin = currentFrameMargin();
+    if (!margin) {
+        watchFrame();
+        return;
+    }
+    frameWatch_.reset();
+    const QPoint client = *std::exchange(pendingDevicePosition_, std::nullopt) + *margin;
+    if (x11::ScreenOrigin(top_->winId()) != client && x11::MoveClientTo(top_->winId(), client)) {
+        movedTo_ = client;
+        sinceMoved_.start();
+    }
+}
+
+bool QtWindow::placementPending() const {
+    if (!onX11() || !top_->isVisible()) {
+        return false;
+    }
+    if (pendingDevicePosition_ && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
+        return true;
+    }
+    const auto device = x11::ScreenOrigin(top_->winId());
+    if (!device) {
+        return false;
+    }
+    // The window manager moves the window in its own time, if it moves it at all.
+    if (movedTo_ && *device != *movedTo_ && sinceMoved_.isValid() && sinceMoved_.elapsed() < kExactPlacementMs) {
+        return true;
+    }
+    // Qt's logical pixels reach the device pixels only to within one of them.
+    const qreal ratio = top_->devicePixelRatioF();
+    const QPoint logical = top_->geometry().topLeft();
+    return std::abs(logical.x() * ratio - device->x()) >= ratio || std::abs(logical.y() * ratio - device->y()) >= ratio;
 }
 
 void QtWindow::hide() { top_->hide(); }
@@ -154,8 +226,6 @@ void QtWindow::requestAttention() {
 }
 
 namespace {
-
-bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 // Twips and device pixels at the window's scale, each rounded once: a position and an
 // offset read this way add up to the device pixel they came from.

@@ -13,6 +13,10 @@
 class QEvent;
 class QWidget;
 
+namespace kadrill::platform::x11 {
+class FrameWatch;
+}
+
 namespace kadrill::platform::qt {
 
 class QtDispatcher;
@@ -49,6 +53,11 @@ public:
     QWidget* widget() const { return top_.get(); }
     Surface* surface() const { return surface_; }
 
+    /// True while the window is still on its way to where it was last placed: waiting for
+    /// its frame, or moved without Qt having heard where it now is. For tests, which point
+    /// the mouse by Qt's idea of the window.
+    bool placementPending() const;
+
     /// Everything that reaches the top-level widget passes here; base runs Qt's own handling.
     bool topLevelEvent(QEvent* event, const std::function<bool()>& base);
 
@@ -56,6 +65,10 @@ private:
     void noteClientOffset() const;
     /// From the frame's corner to the client area's, in device pixels.
     QPoint deviceFrameMargin() const;
+    /// The frame's margin if it is known now: empty while a frame is still to come.
+    std::optional<QPoint> currentFrameMargin() const;
+    /// Tries the placement again once the window manager tells the window its frame.
+    void watchFrame();
     /// Moves the window to the device pixel its last position asked for, if it is not there.
     void placeExactly();
     void minimisedReport(bool minimised);
@@ -75,8 +88,13 @@ private:
     std::optional<QPoint> pendingDevicePosition_;
     /// Since the last placing or showing: how late a placement may still be put right.
     QElapsedTimer sincePlaced_;
+    /// Where the client area was last moved to the device pixel, and since when.
+    std::optional<QPoint> movedTo_;
+    QElapsedTimer sinceMoved_;
     /// The frame's margin as last seen, device pixels; null while never seen or none.
     mutable QPoint knownFrameMargin_;
+    /// Waits for the window manager to tell the frame of a window placed before it was framed.
+    std::unique_ptr<x11::FrameWatch> frameWatch_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
 };

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QWindow>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace kadrill::platform::x11 {
@@ -18,5 +20,27 @@ std::optional<QPoint> ScreenOrigin(WId window);
 /// window manager holds it, else through the window manager (_NET_MOVERESIZE_WINDOW with
 /// static gravity, so that the position is the client's whatever the frame). False off X11.
 bool MoveClientTo(WId window, QPoint devicePos);
+
+/// From the corner of the frame the window manager has put around the top-level `window` to
+/// the corner of the window, in device pixels, as the window manager tells it
+/// (_NET_FRAME_EXTENTS); empty while the window is not in a frame or not yet told.
+std::optional<QPoint> frameMargin(WId window);
+
+/// Whether the running window manager tells each window its frame (_NET_FRAME_EXTENTS): only
+/// then is a frame not yet told one still to come. False without one, or off X11.
+bool framesAreTold();
+
+/// Calls `told` each time the window manager tells `window` its frame, for as long as it lives.
+class FrameWatch {
+public:
+    FrameWatch(WId window, std::function<void()> told);
+    ~FrameWatch();
+    FrameWatch(const FrameWatch&) = delete;
+    FrameWatch& operator=(const FrameWatch&) = delete;
+
+private:
+    class Filter;
+    std::unique_ptr<Filter> filter_;
+};
 
 } // namespace kadrill::platform::x11
