@@ -2,6 +2,7 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
@@ -41,6 +42,7 @@ private:
 
 private slots:
     void init() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow({.caption = "Kadrill",
                                              .clientWidth = 6000,

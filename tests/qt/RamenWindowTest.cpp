@@ -6,6 +6,7 @@
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtWindow.h"
 #include "ramen/NoodleTimer.h"
 
@@ -67,6 +68,7 @@ private:
 
 private slots:
     void init() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         platform = std::make_unique<Platform>(Platform{desk->windows, clock, desk->tray, desk->media, desk->messages,
                                                        desk->help, desk->app, desk->files, desk->fileDialogs,

@@ -2,6 +2,7 @@
 
 #include "QtApplication.h"
 #include "QtAutostart.h"
+#include "NativeDesktop.h"
 #include "QtDispatcher.h"
 #include "FirstUseHelp.h"
 #include "FirstUseMediaControl.h"
@@ -13,7 +14,6 @@
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
 #include "platform/posix/SystemClock.h"
-#include "platform/x11/XTestKeySender.h"
 
 namespace kadrill::platform::qt {
 
@@ -39,7 +39,8 @@ public:
     QtFileSystem files;
     QtFileDialogs fileDialogs;
     QtProgramStarter programs;
-    x11::XTestKeySender keys;
+    std::unique_ptr<KeySender> keySender = NativeDesktop::installed().keySender();
+    KeySender& keys = *keySender;
     QtAutostart autostart;
     Platform platform;
 };

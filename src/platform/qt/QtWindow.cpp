@@ -1,13 +1,13 @@
 #include "QtWindow.h"
 
 #include "Assets.h"
+#include "NativeDesktop.h"
 #include "QtContainer.h"
 #include "QtControls.h"
 #include "QtConvert.h"
 #include "QtDispatcher.h"
 #include "QtSurface.h"
 #include "QtTimer.h"
-#include "platform/x11/DevicePlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -128,8 +128,8 @@ void QtWindow::placeExactly() {
         // Just mapped again, the frame may not be known yet: it is the one it had.
         const QPoint margin = deviceFrameMargin();
         const QPoint client = *frame + (margin.isNull() ? knownFrameMargin_ : margin);
-        if (x11::ScreenOrigin(top_->winId()) != client) {
-            (void)x11::MoveClientTo(top_->winId(), client);
+        if (NativeDesktop::installed().screenOrigin(top_->winId()) != client) {
+            (void)NativeDesktop::installed().moveClientTo(top_->winId(), client);
         }
     }
 }
@@ -181,7 +181,7 @@ QPoint QtWindow::deviceFrameMargin() const {
 
 Point QtWindow::position() const {
     if (onX11() && top_->isVisible()) {
-        if (const auto client = x11::ScreenOrigin(top_->winId())) {
+        if (const auto client = NativeDesktop::installed().screenOrigin(top_->winId())) {
             return deviceToTwips(*client - deviceFrameMargin(), top_->devicePixelRatioF());
         }
     }
