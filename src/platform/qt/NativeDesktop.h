@@ -100,10 +100,10 @@ public:
     /// The one installed, or the one that has nothing.
     static NativeDesktop& installed() {
         static NativeDesktop none;
-        return installedOne() != nullptr ? *installedOne() : none;
+        return installed_ != nullptr ? *installed_ : none;
     }
     /// For the rest of the process.
-    static void install(NativeDesktop& desktop) { installedOne() = &desktop; }
+    static void install(NativeDesktop& desktop) { installed_ = &desktop; }
 
 private:
     class NoKeySender final : public KeySender {
@@ -115,10 +115,7 @@ private:
         }
     };
 
-    static NativeDesktop*& installedOne() {
-        static NativeDesktop* one = nullptr;
-        return one;
-    }
+    static inline NativeDesktop* installed_ = nullptr;
 };
 
 } // namespace kadrill::platform::qt
