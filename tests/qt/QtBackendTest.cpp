@@ -2,10 +2,10 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtFileSystem.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QDir>
 #include <QFile>

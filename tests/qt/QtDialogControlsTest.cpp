@@ -4,8 +4,8 @@
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QAccessible>
 #include <QComboBox>

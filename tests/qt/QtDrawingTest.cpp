@@ -4,8 +4,8 @@
 #include "NoTimeSetter.h"
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // How the Qt backend paces the three kinds of timer, measured against the real clock.
 #include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/SecondEdgeTimer.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QTest>
 

@@ -4,9 +4,9 @@
 #include "NoTimeSetter.h"
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/x11/X11NativeDesktop.h"
 #include "platform/qt/QtWindow.h"
 #include "platform/x11/DirectLineLayer.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 // Qt and GoogleTest before Xlib: Xlib's macros (Bool, Status, None) break their headers.
 #include <QApplication>

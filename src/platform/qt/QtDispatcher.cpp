@@ -1,7 +1,7 @@
 #include "QtDispatcher.h"
 
-#include "QtTimer.h"
 #include "NativeDesktop.h"
+#include "QtTimer.h"
 #include "SecondEdgeTimer.h"
 
 #include <QMetaObject>

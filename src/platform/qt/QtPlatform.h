@@ -1,11 +1,11 @@
 #pragma once
 
-#include "QtApplication.h"
-#include "QtAutostart.h"
-#include "NativeDesktop.h"
-#include "QtDispatcher.h"
 #include "FirstUseHelp.h"
 #include "FirstUseMediaControl.h"
+#include "NativeDesktop.h"
+#include "QtApplication.h"
+#include "QtAutostart.h"
+#include "QtDispatcher.h"
 #include "QtFileDialogs.h"
 #include "QtFileSystem.h"
 #include "QtMessageBoxes.h"
