@@ -5,6 +5,7 @@
 #include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/x11/StartupFeedback.h"
+#include "platform/x11/X11NativeDesktop.h"
 #include "state/WatchState.h"
 
 #include <QApplication>
@@ -188,6 +189,7 @@ int main(int argc, char* argv[]) {
             clockOwner->dispatcher.resyncSecondEdges();
         }
     });
+    kadrill::platform::x11::installNativeDesktop();
     kadrill::platform::qt::QtPlatform desktop(timeSetter);
     clockOwner = &desktop;
     desktop.help.setWindowIcon(kadrill::platform::qt::assetIcon("kadrill"));

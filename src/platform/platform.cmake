@@ -1,6 +1,7 @@
 # The desktop backends, picked in this one place. The Qt backend is the real desktop; it
-# reaches X11 and D-Bus only through its own sources, so neither reaches the targets that
-# link it, and the sound (SDL) only as the module it loads on first use.
+# reaches D-Bus only through its own sources, the sound (SDL) only as the module it loads on
+# first use, and X11 only through the hook of NativeDesktop.h, which whoever links both
+# installs (x11::installNativeDesktop); without it the backend does what Qt alone can.
 add_library(kadrill_platform_qt STATIC
   platform/posix/SystemClock.cpp
   platform/qt/SecondEdgeTimer.cpp
@@ -23,7 +24,7 @@ add_library(kadrill_platform_qt STATIC
 )
 target_link_libraries(kadrill_platform_qt
   PUBLIC kadrill_platform_core kadrill_platform_posix kadrill_assets Qt6::Widgets kadrill_log
-  PRIVATE kadrill_platform_x11 kadrill_platform_dbus kadrill_warnings)
+  PRIVATE kadrill_platform_dbus kadrill_warnings)
 
 add_subdirectory(platform/x11)
 add_subdirectory(platform/sdl)

@@ -1,3 +1,5 @@
+#include "platform/x11/X11NativeDesktop.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     QApplication app(argc, argv);
+    kadrill::platform::x11::installNativeDesktop(); // as the program does
     // As in the program: a window closed by its close box must not end the process.
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

@@ -5,6 +5,7 @@
 #include "platform/qt/QtProgramStarter.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +42,7 @@ private:
 
 private slots:
     void init() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow({.caption = "Kadrill",
                                              .clientWidth = 6000,

@@ -5,6 +5,7 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -98,6 +99,7 @@ private slots:
     void init() {
         scratch = std::make_unique<QTemporaryDir>();
         QVERIFY(scratch->isValid());
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow(
             {.caption = "設定", .clientWidth = 6000, .clientHeight = 4500, .picture = "", .icon = "kadrill"});

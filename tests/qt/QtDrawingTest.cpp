@@ -5,6 +5,7 @@
 #include "platform/qt/QtContainer.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QTest>
 
@@ -55,6 +56,7 @@ private:
 
 private slots:
     void init() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow(
             {.caption = "Kadrill", .clientWidth = 3300, .clientHeight = 3300, .picture = "", .icon = "kadrill"});

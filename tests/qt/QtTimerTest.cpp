@@ -2,6 +2,7 @@
 #include "NoTimeSetter.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/SecondEdgeTimer.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 #include <QTest>
 
@@ -31,6 +32,7 @@ private:
     std::unique_ptr<Window> window;
 
     void makeDesk() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         window = desk->windows.createWindow(
             {.caption = "Kadrill", .clientWidth = 6000, .clientHeight = 1890, .picture = "face", .icon = "kadrill"});

@@ -7,6 +7,7 @@
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWindow.h"
+#include "platform/x11/X11NativeDesktop.h"
 #include "ramen/NoodleTimer.h"
 
 #include <QLabel>
@@ -67,6 +68,7 @@ private:
 
 private slots:
     void init() {
+        x11::installNativeDesktop(); // as the program does
         desk = std::make_unique<qt::QtPlatform>(timeSetter);
         platform = std::make_unique<Platform>(Platform{desk->windows, clock, desk->tray, desk->media, desk->messages,
                                                        desk->help, desk->app, desk->files, desk->fileDialogs,

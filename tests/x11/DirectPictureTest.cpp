@@ -6,6 +6,7 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtWindow.h"
 #include "platform/x11/DirectLineLayer.h"
+#include "platform/x11/X11NativeDesktop.h"
 
 // Qt and GoogleTest before Xlib: Xlib's macros (Bool, Status, None) break their headers.
 #include <QApplication>
@@ -46,6 +47,7 @@ struct PaintCounter : QObject {
 class DirectPictureTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        x11::installNativeDesktop(); // as the program does
         desk_ = std::make_unique<qt::QtPlatform>(timeSetter_);
         // 200 x 140 pixels; the frame at (10, 10), so a picture at twips (x, y) in it lies
         // at pixels (10 + x / 15, 10 + y / 15) of the window.

@@ -1,8 +1,8 @@
 #include "QtDispatcher.h"
 
+#include "NativeDesktop.h"
 #include "QtTimer.h"
 #include "SecondEdgeTimer.h"
-#include "platform/x11/DirectLineLayer.h"
 
 #include <QMetaObject>
 
@@ -54,7 +54,7 @@ void QtDispatcher::deliverTick(QtTimer* timer) {
 
 void QtDispatcher::flushDrawing() {
     // Lines drawn straight to the screen change only in handlers: send them as one write.
-    x11::DirectLineLayer::flushAll();
+    NativeDesktop::installed().flushLineLayers();
 }
 
 void QtDispatcher::tickPolledTimers(const QtTimer* except) {

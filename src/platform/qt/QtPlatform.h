@@ -1,10 +1,11 @@
 #pragma once
 
+#include "FirstUseHelp.h"
+#include "FirstUseMediaControl.h"
+#include "NativeDesktop.h"
 #include "QtApplication.h"
 #include "QtAutostart.h"
 #include "QtDispatcher.h"
-#include "FirstUseHelp.h"
-#include "FirstUseMediaControl.h"
 #include "QtFileDialogs.h"
 #include "QtFileSystem.h"
 #include "QtMessageBoxes.h"
@@ -13,7 +14,6 @@
 #include "QtWindowSystem.h"
 #include "platform/Platform.h"
 #include "platform/posix/SystemClock.h"
-#include "platform/x11/XTestKeySender.h"
 
 namespace kadrill::platform::qt {
 
@@ -39,7 +39,8 @@ public:
     QtFileSystem files;
     QtFileDialogs fileDialogs;
     QtProgramStarter programs;
-    x11::XTestKeySender keys;
+    std::unique_ptr<KeySender> keySender = NativeDesktop::installed().keySender();
+    KeySender& keys = *keySender;
     QtAutostart autostart;
     Platform platform;
 };

@@ -2,10 +2,7 @@
 
 #include "platform/qt/LogCategories.h"
 
-#include "platform/x11/LaunchActivation.h"
-
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QProcess>
 
 #include <chrono>
@@ -67,8 +64,8 @@ StartResult QtProgramStarter::start(const std::string& path) {
     if (!file.isExecutable()) {
         return notStarted(StartResult::Status::NotExecutable, program, QStringLiteral("no permission to execute"));
     }
-    if (!activation_ && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        activation_ = std::make_unique<x11::LaunchActivation>();
+    if (!activation_) {
+        activation_ = NativeDesktop::installed().launchWatch();
     }
     const std::string startupId = activation_ ? activation_->announce(program.toStdString()) : std::string();
 

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "NativeDesktop.h"
 #include "platform/ProgramStarter.h"
 
 #include <QProcessEnvironment>
 #include <QTimer>
 
 #include <memory>
-
-namespace kadrill::platform::x11 {
-class LaunchActivation;
-}
 
 namespace kadrill::platform::qt {
 
@@ -23,7 +20,7 @@ public:
     StartResult start(const std::string& path) override;
 
 private:
-    std::unique_ptr<x11::LaunchActivation> activation_; // null until a start on X11
+    std::unique_ptr<NativeDesktop::LaunchWatch> activation_; // null until a start where starts are announced
     QTimer activationPoll_;
 };
 

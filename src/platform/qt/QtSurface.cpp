@@ -2,7 +2,6 @@
 
 #include "QtConvert.h"
 #include "QtDispatcher.h"
-#include "platform/x11/DirectLineLayer.h"
 
 #include <QChildEvent>
 #include <QMouseEvent>
@@ -315,7 +314,7 @@ void Surface::settleDirectPictures(QWidget* window) {
     if (started) {
         restackDirectPictures(window);
     }
-    x11::DirectLineLayer::flushAll();
+    NativeDesktop::installed().flushLineLayers();
 }
 
 void Surface::restackDirectPictures(QWidget* window) {
@@ -355,7 +354,7 @@ void Surface::makeDirectPicture() {
         paintBackground(p, rect());
     }
     mapped_ = false;
-    layer_ = x11::DirectLineLayer::create(this, rect(), image, false);
+    layer_ = NativeDesktop::installed().lineLayer(this, rect(), image, false);
 }
 
 void Surface::stopDirectPicture() {
@@ -490,7 +489,7 @@ void Surface::startDirectLayer() {
         p.translate(-area.topLeft());
         paintBackground(p, area);
     }
-    layer_ = x11::DirectLineLayer::create(this, area, underneath);
+    layer_ = NativeDesktop::installed().lineLayer(this, area, underneath, true);
     if (!layer_) {
         return;
     }

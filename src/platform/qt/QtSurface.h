@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NativeDesktop.h"
 #include "platform/Container.h"
 #include "platform/Event.h"
 #include "platform/Mouse.h"
@@ -12,10 +13,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-namespace kadrill::platform::x11 {
-class DirectLineLayer;
-}
 
 Q_DECLARE_LOGGING_CATEGORY(lcFlip)
 
@@ -146,7 +143,7 @@ private:
     QRect boundsOf(const DrawnMark& mark) const;
 
     Background background_;
-    std::unique_ptr<x11::DirectLineLayer> layer_;
+    std::unique_ptr<NativeDesktop::LineLayer> layer_;
     bool layerTried_ = false;
     bool directPicture_ = false;
     bool shown_ = true; // while the server shows the picture

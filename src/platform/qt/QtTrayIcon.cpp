@@ -5,7 +5,6 @@
 #include "Assets.h"
 #include "QtDispatcher.h"
 #include "platform/dbus/StatusNotifierHostWatcher.h"
-#include "platform/x11/TrayHostWatcher.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -26,15 +25,9 @@ const char* word(bool present) { return present ? "present" : "absent"; }
 
 QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
     // Both kinds of area are watched so that the program hears at once when a panel starts
-    // or goes away. The X11 tray only where Qt itself draws on X11: under Wayland a DISPLAY
-    // may still lead to Xwayland, whose tray is not the one the desktop shows.
+    // or goes away.
+    x11Watcher_ = NativeDesktop::installed().trayWatch([this] { areaChanged(); });
     const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb")) {
-        x11Watcher_ = std::make_unique<x11::TrayHostWatcher>([this] { areaChanged(); });
-        if (!x11Watcher_->isWatching()) {
-            x11Watcher_.reset();
-        }
-    }
     // Qt shows an icon through the session bus on the desktop platforms only.
     if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
         busWatcher_ = std::make_unique<dbus::StatusNotifierHostWatcher>(

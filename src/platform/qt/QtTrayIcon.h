@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NativeDesktop.h"
 #include "platform/TrayIcon.h"
 
 #include <memory>
@@ -7,9 +8,6 @@
 
 class QSystemTrayIcon;
 
-namespace kadrill::platform::x11 {
-class TrayHostWatcher;
-}
 namespace kadrill::platform::dbus {
 class StatusNotifierHostWatcher;
 }
@@ -47,7 +45,7 @@ private:
     void busWatcherStarted();
 
     QtDispatcher& dispatcher_;
-    std::unique_ptr<x11::TrayHostWatcher> x11Watcher_;
+    std::unique_ptr<NativeDesktop::TrayWatch> x11Watcher_;
     std::unique_ptr<dbus::StatusNotifierHostWatcher> busWatcher_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::optional<NotifyIconRecord> record_; // added and not removed

@@ -1,13 +1,13 @@
 #include "QtWindow.h"
 
 #include "Assets.h"
+#include "NativeDesktop.h"
 #include "QtContainer.h"
 #include "QtControls.h"
 #include "QtConvert.h"
 #include "QtDispatcher.h"
 #include "QtSurface.h"
 #include "QtTimer.h"
-#include "platform/x11/DevicePlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -134,7 +134,7 @@ std::optional<QPoint> QtWindow::currentFrameMargin() const {
         return margin;
     }
     // Qt may read the frame after its own events; the window manager says it first.
-    if (const auto told = x11::frameMargin(top_->winId())) {
+    if (const auto told = NativeDesktop::installed().frameMargin(top_->winId())) {
         return told;
     }
     // Just mapped again, the frame may not be known yet: it is the one it had.
@@ -144,7 +144,7 @@ std::optional<QPoint> QtWindow::currentFrameMargin() const {
     // Mapped for the first time, the frame comes a moment after the window: placed before
     // it, the client area would stand where the frame was asked. A window manager that
     // never tells frames leaves only Qt's word, and without one the client is the frame.
-    if (x11::framesAreTold()) {
+    if (NativeDesktop::installed().framesAreTold()) {
         return std::nullopt;
     }
     return QPoint();
@@ -154,7 +154,7 @@ void QtWindow::watchFrame() {
     if (frameWatch_ != nullptr) {
         return;
     }
-    frameWatch_ = std::make_unique<x11::FrameWatch>(top_->winId(), [this] {
+    frameWatch_ = NativeDesktop::installed().frameWatch(top_->winId(), [this] {
         // No title bar to drag by until now: the time to put it right starts here.
         sincePlaced_.start();
         // After Qt has seen the event too, and outside its event handling.
@@ -179,7 +179,8 @@ void QtWindow::placeExactly() {
     }
     frameWatch_.reset();
     const QPoint client = *std::exchange(pendingDevicePosition_, std::nullopt) + *margin;
-    if (x11::ScreenOrigin(top_->winId()) != client && x11::MoveClientTo(top_->winId(), client)) {
+    if (NativeDesktop::installed().screenOrigin(top_->winId()) != client &&
+        NativeDesktop::installed().moveClientTo(top_->winId(), client)) {
         movedTo_ = client;
         sinceMoved_.start();
     }
@@ -192,7 +193,7 @@ bool QtWindow::placementPending() const {
     if (pendingDevicePosition_ && sincePlaced_.isValid() && sincePlaced_.elapsed() < kExactPlacementMs) {
         return true;
     }
-    const auto device = x11::ScreenOrigin(top_->winId());
+    const auto device = NativeDesktop::installed().screenOrigin(top_->winId());
     if (!device) {
         return false;
     }
@@ -251,7 +252,7 @@ QPoint QtWindow::deviceFrameMargin() const {
 
 Point QtWindow::position() const {
     if (onX11() && top_->isVisible()) {
-        if (const auto client = x11::ScreenOrigin(top_->winId())) {
+        if (const auto client = NativeDesktop::installed().screenOrigin(top_->winId())) {
             return deviceToTwips(*client - deviceFrameMargin(), top_->devicePixelRatioF());
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NativeDesktop.h"
 #include "QtContainer.h"
 #include "platform/Window.h"
 
@@ -12,10 +13,6 @@
 
 class QEvent;
 class QWidget;
-
-namespace kadrill::platform::x11 {
-class FrameWatch;
-}
 
 namespace kadrill::platform::qt {
 
@@ -94,7 +91,7 @@ private:
     /// The frame's margin as last seen, device pixels; null while never seen or none.
     mutable QPoint knownFrameMargin_;
     /// Waits for the window manager to tell the frame of a window placed before it was framed.
-    std::unique_ptr<x11::FrameWatch> frameWatch_;
+    std::unique_ptr<NativeDesktop::FrameWatch> frameWatch_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
 };

@@ -3,6 +3,8 @@
 // at a fractional or double scale reach only some device pixels; two faces meant to cover
 // the same place would be a pixel apart.
 
+#include "platform/qt/NativeDesktop.h"
+
 #include <QPoint>
 #include <QWindow>
 
@@ -31,10 +33,10 @@ std::optional<QPoint> frameMargin(WId window);
 bool framesAreTold();
 
 /// Calls `told` each time the window manager tells `window` its frame, for as long as it lives.
-class FrameWatch {
+class FrameWatch final : public qt::NativeDesktop::FrameWatch {
 public:
     FrameWatch(WId window, std::function<void()> told);
-    ~FrameWatch();
+    ~FrameWatch() override;
     FrameWatch(const FrameWatch&) = delete;
     FrameWatch& operator=(const FrameWatch&) = delete;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt/NativeDesktop.h"
+
 #include <QImage>
 #include <QPolygon>
 #include <QRect>
@@ -28,7 +30,7 @@ namespace kadrill::platform::x11 {
 /// exposure ever reaches the program for it.
 ///
 /// The layer takes no input: presses over it go to the Qt window beneath.
-class DirectLineLayer {
+class DirectLineLayer final : public qt::NativeDesktop::LineLayer {
 public:
     /// A layer over `area` of `host` (logical pixels of the host widget), showing
     /// `background` (the area without lines, at the host's device pixel ratio) under the
@@ -37,30 +39,21 @@ public:
     /// uploaded in.
     static std::unique_ptr<DirectLineLayer> create(QWidget* host, QRect area, const QImage& background,
                                                    bool shown = true);
-    ~DirectLineLayer();
+    ~DirectLineLayer() override;
     DirectLineLayer(const DirectLineLayer&) = delete;
     DirectLineLayer& operator=(const DirectLineLayer&) = delete;
 
-    /// Adds a line: its outline in logical pixels of the host. Returns its index.
-    int addLine(const QPolygonF& outline, QRgb colour, bool visible);
-    /// Colours, shows or hides a line; the change is drawn at once.
-    void setLine(int index, QRgb colour, bool visible);
-    /// Gives a line a new outline (a hand that turns); the change is drawn at once.
-    void moveLine(int index, const QPolygonF& outline);
-    /// Moves the layer to follow its area within the host (the host moved in its window).
-    void follow();
-    /// Puts the layer on the screen or takes it off; what lies beneath shows through.
-    void setShown(bool shown);
-    /// Lays the layer over every other window within its host's window.
-    void raise();
-    /// Sends what was drawn since the last flush to the server.
-    void flush();
+    int addLine(const QPolygonF& outline, QRgb colour, bool visible) override;
+    void setLine(int index, QRgb colour, bool visible) override;
+    void moveLine(int index, const QPolygonF& outline) override;
+    void follow() override;
+    void setShown(bool shown) override;
+    /// Over every other window within its host's window.
+    void raise() override;
+    void flush() override;
     /// Flushes every layer that has drawn something; run after each of the program's
     /// handlers, which are where lines change.
     static void flushAll();
-
-    /// Called after a write that carried new drawing has left for the server.
-    std::function<void()> flushed;
 
     struct Connection;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt/NativeDesktop.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -16,11 +18,11 @@ namespace kadrill::platform::x11 {
 /// user's last input before the start and before anything later.
 ///
 /// Uses a connection of its own to the X display.
-class LaunchActivation {
+class LaunchActivation final : public qt::NativeDesktop::LaunchWatch {
 public:
     /// displayName null means the display named by the DISPLAY environment variable.
     explicit LaunchActivation(const char* displayName = nullptr);
-    ~LaunchActivation();
+    ~LaunchActivation() override;
     LaunchActivation(const LaunchActivation&) = delete;
     LaunchActivation& operator=(const LaunchActivation&) = delete;
 
@@ -28,19 +30,19 @@ public:
 
     /// A new startup id for a start of `program`, stamped with the X server's time of now,
     /// and announced with a "new:" message. Empty where there is no display.
-    std::string announce(const std::string& program);
+    std::string announce(const std::string& program) override;
 
     /// The start with this id came to nothing: ends its feedback.
-    void cancel(const std::string& startupId);
+    void cancel(const std::string& startupId) override;
 
     /// Watches for the first window of process `pid` (or of a process it started) that the
     /// window manager lists as a client, for at most `patience`; that window is then
     /// activated with the start's time and the start's feedback ended.
-    void watch(std::int64_t pid, const std::string& startupId, std::chrono::milliseconds patience);
+    void watch(std::int64_t pid, const std::string& startupId, std::chrono::milliseconds patience) override;
 
     /// Looks once for the windows watched for. True while some are still awaited; the
     /// caller looks again a little later.
-    bool poll();
+    bool poll() override;
 
     /// The time stamp in a startup id ("…_TIME1234" → 1234); 0 where it has none.
     static unsigned long TimeOf(const std::string& startupId);

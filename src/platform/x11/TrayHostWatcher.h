@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt/NativeDesktop.h"
+
 #include <functional>
 #include <memory>
 
@@ -17,13 +19,13 @@ namespace kadrill::platform::x11 {
 /// Only meaningful where Qt itself draws on X11 (platform "xcb"): under Wayland a DISPLAY
 /// may still lead to Xwayland, whose tray is not the one the desktop shows. Should the X
 /// server go away, Xlib ends the program, as it does through Qt's own connection.
-class TrayHostWatcher {
+class TrayHostWatcher final : public qt::NativeDesktop::TrayWatch {
 public:
     /// onChange is called on the UI thread whenever the answer of present() changes.
     /// displayName null means the display named by the DISPLAY environment variable.
     /// Needs a QCoreApplication.
     explicit TrayHostWatcher(std::function<void()> onChange, const char* displayName = nullptr);
-    ~TrayHostWatcher(); // closes the connection
+    ~TrayHostWatcher() override; // closes the connection
 
     TrayHostWatcher(const TrayHostWatcher&) = delete;
     TrayHostWatcher& operator=(const TrayHostWatcher&) = delete;
@@ -32,7 +34,7 @@ public:
     /// present() is then false.
     bool isWatching() const;
     /// Whether a tray host owns the selection right now.
-    bool present() const;
+    bool present() const override;
 
 private:
     struct Connection;
