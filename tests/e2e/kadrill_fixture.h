@@ -79,7 +79,8 @@ protected:
         EnvChanges env = kadrillEnvironment(std::move(extra));
         if (const std::string why = launchRefusal(env); !why.empty())
             GTEST_FAIL() << "kadrill not started: " << why;
-        app_.emplace(argv, Process::Options{.env = env});
+        // In its own home, so that what its file dialogs save, move or delete stays there.
+        app_.emplace(argv, Process::Options{.env = env, .workingDirectory = home_.path()});
     }
 
     // The environment the program starts in, with `extra` on top.

@@ -107,6 +107,11 @@ Process::Process(const std::vector<std::string>& argv, const Options& options) {
         }
         if (options.inheritFd >= 0)
             fcntl(options.inheritFd, F_SETFD, 0);
+        if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+            const int error = errno;
+            [[maybe_unused]] auto written = write(errorPipe[1], &error, sizeof error);
+            _exit(127);
+        }
         execvpe(argp[0], argp.data(), envp.data());
         const int error = errno;
         [[maybe_unused]] auto written = write(errorPipe[1], &error, sizeof error);

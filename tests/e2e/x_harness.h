@@ -43,6 +43,7 @@ public:
         EnvChanges env;
         bool quiet = false; // send stdout/stderr to /dev/null
         int inheritFd = -1; // one extra descriptor the child keeps open
+        std::string workingDirectory = {}; // empty: the caller's
     };
 
     Process(const std::vector<std::string>& argv, const Options& options);
