@@ -5,6 +5,8 @@
 #
 #   bench/start.sh          KADRILL_BIN=... BENCH_STARTS=9 BENCH_SETTLE_MS=2000
 #   KADRILL_BEFORE_BIN=...  adds a row for another build of Kadrill (an older one, say)
+#   BENCH_SESSION_BUS=0     starts without a session bus (default 1: a private one, as on a
+#                           desktop; without one, libdbus tries to launch one at each start)
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +22,7 @@ done
 
 work=$(mktemp -d)
 cleanup() {
+    [[ -n ${bus_pid:-} ]] && kill "$bus_pid" 2>/dev/null
     [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
@@ -28,6 +31,14 @@ trap cleanup EXIT INT TERM
 # shellcheck source=bench/private-display.sh
 source "$repo_root/bench/private-display.sh"
 start_private_display "$work" || exit 1
+if [[ ${BENCH_SESSION_BUS:-1} == 1 ]]; then
+    # The tests' session bus: no service directories, so nothing of the machine starts on it.
+    dbus-daemon --config-file="$repo_root/tests/fakes/private-session-bus.conf" --fork \
+        --print-address=3 --print-pid=4 3>"$work/bus.address" 4>"$work/bus.pid"
+    bus_pid=$(<"$work/bus.pid")
+    DBUS_SESSION_BUS_ADDRESS=$(<"$work/bus.address")
+    export DBUS_SESSION_BUS_ADDRESS
+fi
 # No right to set the clock.
 guard=$repo_root/tests/fakes/without-clock-setting.sh
 
@@ -50,7 +61,8 @@ measure() { # label program
     eval "${label//-/_}_map=$map"
 }
 
-echo "start ($starts starts each, medians; memory ${settle} ms after the first map)"
+echo "start ($starts starts each, medians; memory ${settle} ms after the first map;" \
+    "session bus: $([[ -n ${bus_pid:-} ]] && echo yes || echo no))"
 # Private counts library pages no other process maps as this one's; dirty ones are its own.
 printf '%-16s %8s %9s %9s %9s %9s\n' client "map ms" "RSS MiB" "PSS MiB" "private" "priv.dirty"
 measure qt-clock "$reference_bin"
