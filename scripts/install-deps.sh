@@ -10,6 +10,8 @@ run_packages=(
   cmake ninja-build ccache g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libx11-dev libxfixes-dev
+  # the font configuration read on a thread of its own while the first window is built
+  libfontconfig-dev
   # alarm: sound through SDL2_mixer (MIDI through FluidSynth and a small GM soundfont),
   # keys through XTest, the owner of a window through X-Resource
   libsdl2-mixer-dev timgm6mb-soundfont libxtst-dev libxres-dev

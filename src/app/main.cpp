@@ -2,6 +2,7 @@
 #include "platform/dbus/SingleInstance.h"
 #include "platform/dbus/TimedatedTimeSetter.h"
 #include "platform/qt/Assets.h"
+#include "platform/qt/FontConfigWarmUp.h"
 #include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/x11/StartupFeedback.h"
@@ -123,6 +124,9 @@ int main(int argc, char* argv[]) {
         launch.insert(QStringLiteral("activation-token"), qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
     }
     QApplication qapp(argc, argv);
+    // Meanwhile, while the window is built. Not before: Qt changes the environment as it
+    // connects to the display, and the configuration is read from it.
+    kadrill::platform::qt::FontConfigWarmUp fontConfig;
     // What Qt left: at most one alarm settings file.
     QString alarmFile;
     for (int i = 1; i < argc; ++i) {
@@ -195,6 +199,7 @@ int main(int argc, char* argv[]) {
     desktop.help.setWindowIcon(kadrill::platform::qt::assetIcon("kadrill"));
     kadrill::state::WatchState state;
     kadrill::mainwin::CMain main(desktop.platform, state);
+    fontConfig.wait();
     main.Start();
     using Source = kadrill::alarm::AlarmFileCommands::Source;
     if (!alarmFile.isEmpty()) {

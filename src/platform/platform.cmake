@@ -21,10 +21,13 @@ add_library(kadrill_platform_qt STATIC
   platform/qt/QtAutostart.cpp
   platform/qt/FirstUseHelp.cpp
   platform/qt/FirstUseMediaControl.cpp
+  platform/qt/FontConfigWarmUp.cpp
 )
+# Fontconfig directly only to read its configuration early (FontConfigWarmUp).
+find_package(Fontconfig REQUIRED)
 target_link_libraries(kadrill_platform_qt
   PUBLIC kadrill_platform_core kadrill_platform_posix kadrill_assets Qt6::Widgets kadrill_log
-  PRIVATE kadrill_platform_dbus kadrill_warnings)
+  PRIVATE kadrill_platform_dbus Fontconfig::Fontconfig kadrill_warnings)
 
 add_subdirectory(platform/x11)
 add_subdirectory(platform/sdl)

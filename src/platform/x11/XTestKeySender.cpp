@@ -14,6 +14,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -192,9 +193,22 @@ struct XTestKeySender::Connection {
 };
 
 XTestKeySender::XTestKeySender(const char* displayName) {
-    DisplayPtr display(XOpenDisplay(displayName));
+    if (displayName == nullptr) {
+        displayName = std::getenv("DISPLAY");
+    }
+    if (displayName != nullptr) {
+        displayName_ = displayName;
+    }
+}
+
+XTestKeySender::Connection* XTestKeySender::connection() const {
+    if (tried_) {
+        return connection_.get();
+    }
+    tried_ = true;
+    DisplayPtr display(XOpenDisplay(displayName_ ? displayName_->c_str() : nullptr));
     if (!display) {
-        return;
+        return nullptr;
     }
     Display* dpy = display.get();
     int eventBase = 0;
@@ -202,7 +216,7 @@ XTestKeySender::XTestKeySender(const char* displayName) {
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
-        return;
+        return nullptr;
     }
     auto connection = std::make_unique<Connection>();
     connection->hasClientIds = XResQueryExtension(dpy, &eventBase, &errorBase) &&
@@ -212,14 +226,15 @@ XTestKeySender::XTestKeySender(const char* displayName) {
         XCreateWindow(dpy, DefaultRootWindow(dpy), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &attributes);
     connection->display = std::move(display);
     connection_ = std::move(connection);
+    return connection_.get();
 }
 
 XTestKeySender::~XTestKeySender() = default;
 
-bool XTestKeySender::isAvailable() const { return connection_ != nullptr; }
+bool XTestKeySender::isAvailable() const { return connection() != nullptr; }
 
 bool XTestKeySender::targetHasFocus(std::int64_t pid) const {
-    if (!connection_) {
+    if (connection() == nullptr) {
         return false;
     }
     ErrorTrap trap(connection_->display.get());
@@ -241,7 +256,7 @@ bool XTestKeySender::focusBelongsTo(std::int64_t pid) const {
 
 KeySendResult XTestKeySender::send(const KeyStroke& stroke, std::int64_t targetPid) {
     using Outcome = decltype(KeySendResult::status); // Xlib defines Status as a macro
-    if (!connection_) {
+    if (connection() == nullptr) {
         return notTyped(Outcome::Unavailable, "no X display with the XTest extension");
     }
     Display* display = connection_->display.get();

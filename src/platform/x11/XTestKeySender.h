@@ -3,11 +3,13 @@
 #include "platform/KeySender.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace kadrill::platform::x11 {
 
 /// Types keys into the focused window through the XTest extension, on a connection of its
-/// own to the X display.
+/// own to the X display, opened when first needed: most runs never type a key.
 ///
 /// Each stroke is planned on the keyboard mapping of that moment: Shift is added or left
 /// out as the layout and Caps Lock require, and a character on no key is typed on an unused
@@ -30,10 +32,14 @@ public:
     struct Connection;
 
 private:
+    /// The connection, opened at the first call; null where there is no X display with XTest.
+    Connection* connection() const;
     /// targetHasFocus on an open connection, inside the caller's ErrorTrap.
     bool focusBelongsTo(std::int64_t pid) const;
 
-    std::unique_ptr<Connection> connection_; // null where there is no X display with XTest
+    std::optional<std::string> displayName_; // as DISPLAY named it at construction
+    mutable bool tried_ = false;
+    mutable std::unique_ptr<Connection> connection_;
 };
 
 } // namespace kadrill::platform::x11
