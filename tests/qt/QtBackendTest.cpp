@@ -71,6 +71,30 @@ private slots:
         QCOMPARE(dynamic_cast<qt::QtPictureButton&>(button).widget()->geometry(), QRect(98, 99, 41, 20));
     }
 
+    // Input already queued for a window when it hides (a second quick click on a dialog's
+    // OK that closed it) must not reach its controls: the program has let go of them.
+    void inputQueuedForAWindowThatHidMeanwhileReachesNothing() {
+        CommandButton& ok = window->addCommandButton({.bounds = {150, 150, 1215, 375}, .caption = "OK"});
+        int clicks = 0;
+        ok.clicked.setHandler([&] { ++clicks; });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        QWidget* button = dynamic_cast<qt::QtCommandButton&>(ok).widget();
+        QWindow* handle = qtWindow().widget()->windowHandle();
+        const QPoint at = button->mapTo(qtWindow().widget(), button->rect().center());
+        QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+        QCOMPARE(clicks, 1);
+        window->hide();
+        QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+        button->setFocus();
+        QTest::keyClick(handle, Qt::Key_Space);
+        QCOMPARE(clicks, 1);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(qtWindow().widget()));
+        QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+        QCOMPARE(clicks, 2);
+    }
+
     // Help and sound come from modules loaded on first use; without them the feature fails
     // as it does with no help files or no audio device, and nothing crashes.
     void aMissingModuleFailsItsFeatureAsUsual() {

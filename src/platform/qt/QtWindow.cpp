@@ -39,6 +39,38 @@ constexpr qint64 kExactPlacementMs = 1000;
 
 bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
+// Input the window system queued before the window hid (a second quick click on the OK that
+// closed a dialog) reaches a hidden window all the same; the program has let go of its
+// controls by then, and nobody can aim at a window out of sight.
+class HiddenInputFilter final : public QObject {
+public:
+    explicit HiddenInputFilter(QWidget& top) : QObject(&top), top_(top) {}
+
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        if (top_.isVisible()) {
+            return false;
+        }
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget& top_;
+};
+
 template <class Base> class TopLevelWidget final : public Base {
 public:
     explicit TopLevelWidget(QtWindow& owner) : owner_(owner) {}
@@ -115,6 +147,7 @@ void QtWindow::show() {
         top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
     }
     top_->show();
+    filterHiddenInput();
     sincePlaced_.start();
     // A window without a frame is where it asks to be whatever the window manager makes of
     // the request; one with a frame waits until it is framed: the Move event below, or the
@@ -208,6 +241,15 @@ bool QtWindow::placementPending() const {
 }
 
 void QtWindow::hide() { top_->hide(); }
+
+void QtWindow::filterHiddenInput() {
+    QWindow* handle = top_->windowHandle();
+    if (handle == nullptr || handle == filteredHandle_) {
+        return;
+    }
+    handle->installEventFilter(new HiddenInputFilter(*top_));
+    filteredHandle_ = handle;
+}
 
 bool QtWindow::isVisible() const { return top_->isVisible(); }
 

@@ -5,6 +5,8 @@
 #include "platform/Window.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -69,6 +71,8 @@ private:
     /// Moves the window to the device pixel its last position asked for, if it is not there.
     void placeExactly();
     void minimisedReport(bool minimised);
+    /// Keeps input queued before a hide from reaching the hidden window's controls.
+    void filterHiddenInput();
 
     QtDispatcher& dispatcher_;
     QtWindowControls controls_;
@@ -94,6 +98,8 @@ private:
     std::unique_ptr<NativeDesktop::FrameWatch> frameWatch_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
+    /// The native window whose input is filtered while hidden; Qt may make a new one.
+    QPointer<QWindow> filteredHandle_;
 };
 
 } // namespace kadrill::platform::qt
