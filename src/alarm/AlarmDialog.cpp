@@ -306,7 +306,7 @@ void AlarmDialog::close() {
     dial_->endDrag();
     window_->hide();
     AprActionCodeList.clear();
-    platform::DestroyLater(platform_.app, std::move(dial_), std::move(window_));
+    platform::destroyLater(platform_.app, std::move(dial_), std::move(window_));
 }
 
 // Key-sequence editing.

@@ -57,7 +57,7 @@ void AlarmRunner::CheckAlarm(const platform::TimeOfDay& time) {
             } else {
                 const std::uint32_t tick = platform_.clock.tickCount();
                 if (!missedTold_ || missedTold_->alarmTime != a.AlarmTime ||
-                    platform::TicksBetween(missedTold_->tick, tick) >= kMissedNoticeSpanMs) {
+                    platform::ticksBetween(missedTold_->tick, tick) >= kMissedNoticeSpanMs) {
                     missedTold_ = MissedNotice{a.AlarmTime, tick};
                     tellMissed(a.AlarmTime);
                 }
@@ -176,7 +176,7 @@ AlarmRunner::KeysOutcome AlarmRunner::sendKeys(std::uint64_t run, std::int64_t p
         if (stopped(run)) {
             return KeysOutcome::Done;
         }
-        if (platform::TicksBetween(waitStart, platform_.clock.tickCount()) >=
+        if (platform::ticksBetween(waitStart, platform_.clock.tickCount()) >=
             static_cast<std::uint32_t>(kFocusWaitMs)) {
             tell(kNoWindow, platform::MessageIcon::Critical);
             return KeysOutcome::Done;

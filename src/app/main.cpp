@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
     switch (instance.claim(launch, uris)) {
     case kadrill::platform::dbus::SingleInstance::Outcome::Forwarded:
         // No window of ours will end the launcher's busy feedback for this start.
-        (void)kadrill::platform::x11::EndStartupFeedback(
+        (void)kadrill::platform::x11::endStartupFeedback(
             launch.value(QStringLiteral("desktop-startup-id")).toString().toStdString());
         return 0;
     case kadrill::platform::dbus::SingleInstance::Outcome::NoAnswer:
@@ -204,20 +204,20 @@ int main(int argc, char* argv[]) {
     using Source = kadrill::alarm::AlarmFileCommands::Source;
     if (!alarmFile.isEmpty()) {
         // From the event loop, so that its messages stand over a watch already on screen.
-        desktop.app.post([&main, path = alarmFile.toStdString()] { main.OpenAlarmFile(path, Source::StartUp); });
+        desktop.app.post([&main, path = alarmFile.toStdString()] { main.openAlarmFile(path, Source::StartUp); });
     }
     instance.activated = [&desktop, &main](const QVariantMap&) {
-        desktop.dispatcher.run([&main] { main.BringToFront(); });
+        desktop.dispatcher.run([&main] { main.bringToFront(); });
     };
     instance.opened = [&desktop, &main](const QStringList& handed, const QVariantMap&) {
-        desktop.dispatcher.run([&main] { main.BringToFront(); });
+        desktop.dispatcher.run([&main] { main.bringToFront(); });
         // One alarm, so one file: the first that is on this computer. Loaded once the call
         // is answered, since its messages wait for the user and the caller would not.
         for (const QString& uri : handed) {
             const QUrl url(uri);
             if (url.isLocalFile()) {
                 desktop.app.post(
-                    [&main, path = url.toLocalFile().toStdString()] { main.OpenAlarmFile(path, Source::Handed); });
+                    [&main, path = url.toLocalFile().toStdString()] { main.openAlarmFile(path, Source::Handed); });
                 break;
             }
         }

@@ -304,15 +304,15 @@ void CMain::restoreFromTray() {
     state_.mainwin.HiddenInTray = false;
 }
 
-void CMain::BringToFront() {
+void CMain::bringToFront() {
     if (state_.mainwin.HiddenInTray) {
         restoreFromTray();
         return;
     }
-    platform::BringForward(activeWindow());
+    platform::bringForward(activeWindow());
 }
 
-void CMain::OpenAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source) {
+void CMain::openAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source) {
     // While an action runs the mark blinks, and the action's end shows the settings then.
     if (alarmDialog_->openFile(path, source) && !state_.alarm.AlarmInProgress) {
         showAlarmMark();

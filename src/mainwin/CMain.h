@@ -95,11 +95,11 @@ public:
     /// Another start of the program while this one runs: the watch window in use comes
     /// forward, out of the notification area as a left press on the icon brings it, or
     /// restored and raised where it is.
-    void BringToFront();
+    void bringToFront();
     /// An alarm settings file opened from outside the program (the command line, a later
     /// start): loaded as the alarm dialog's Load does, and shown by the ♪ mark at once,
     /// since no OK follows.
-    void OpenAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source);
+    void openAlarmFile(const std::string& path, alarm::AlarmFileCommands::Source source);
 
 private:
     void buildMenus();

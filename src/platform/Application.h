@@ -34,7 +34,7 @@ public:
 
 /// Destroys the objects, first to last, once the current handler has returned: a window's
 /// own handler may close it without pulling the window from under itself.
-template <class... T> void DestroyLater(Application& app, std::unique_ptr<T>... objects) {
+template <class... T> void destroyLater(Application& app, std::unique_ptr<T>... objects) {
     auto held = std::make_shared<std::tuple<std::unique_ptr<T>...>>(std::move(objects)...);
     app.post([held] { std::apply([](auto&... each) { (each.reset(), ...); }, *held); });
 }

@@ -27,7 +27,7 @@ std::string describe(const KeyStroke& stroke) {
         if (modified && c >= U'a' && c <= U'z') {
             c = c - U'a' + U'A';
         }
-        AppendUtf8(key, c);
+        appendUtf8(key, c);
     }
     if (!modified && std::holds_alternative<char32_t>(stroke.key)) {
         return key;
@@ -39,7 +39,7 @@ std::string describe(const KeyStroke& stroke) {
     return text + key + "]";
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {

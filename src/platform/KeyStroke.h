@@ -66,6 +66,6 @@ struct KeyStroke {
 std::string describe(const KeyStroke& stroke);
 
 /// Appends the UTF-8 bytes of one code point.
-void AppendUtf8(std::string& out, char32_t c);
+void appendUtf8(std::string& out, char32_t c);
 
 } // namespace kadrill::platform

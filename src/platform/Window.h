@@ -114,7 +114,7 @@ public:
 
 /// Brings a window forward as the user asked for it: out of the task bar if minimised,
 /// shown, and active.
-inline void BringForward(Window& window) {
+inline void bringForward(Window& window) {
     if (window.windowState() == WindowState::Minimized) {
         window.setWindowState(WindowState::Normal);
     }

@@ -78,7 +78,7 @@ void NoodleTimer::Show() {
         Load();
     }
     // Brought forward means seen: a minimised timer comes back too.
-    platform::BringForward(*window_);
+    platform::bringForward(*window_);
 }
 
 void NoodleTimer::Load() {
@@ -193,7 +193,7 @@ void NoodleTimer::countdownTick() {
         // The time left is read off the millisecond counter, to the nearest second, rather
         // than counted in ticks: a tick held up by a busy event loop or a suspend would
         // otherwise add its delay to the three minutes.
-        const std::uint32_t elapsed = platform::TicksBetween(f.NoodleStartTick, platform_.clock.tickCount());
+        const std::uint32_t elapsed = platform::ticksBetween(f.NoodleStartTick, platform_.clock.tickCount());
         const std::int64_t gone = (std::int64_t{elapsed} + 500) / 1000;
         const std::int64_t left = std::max<std::int64_t>(0, kCountdownSeconds - gone);
         f.NoodleClock = clockText(static_cast<int>(std::min<std::int64_t>(secondsOf(f.NoodleClock), left)));
@@ -262,7 +262,7 @@ void NoodleTimer::close() {
     Label1 = nullptr;
     StartButton = ResetButton = EndButton = nullptr;
     Timer1 = nullptr;
-    platform::DestroyLater(platform_.app, std::move(window_));
+    platform::destroyLater(platform_.app, std::move(window_));
 }
 
 } // namespace kadrill::ramen

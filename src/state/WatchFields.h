@@ -29,7 +29,7 @@ struct WatchFields {
     bool LapHeld = false;
     /// Millisecond-counter reading at the last Start.
     std::uint32_t StopwatchStartTick = 0;
-    /// Milliseconds of all completed runs since the last reset, 0..StopwatchLimit.
+    /// Milliseconds of all completed runs since the last reset, 0..kStopwatchLimit.
     std::int32_t StopwatchAccumulated = 0;
     /// Elapsed milliseconds captured by the last Lap press.
     std::int32_t LapTime = 0;

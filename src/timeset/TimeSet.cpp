@@ -203,7 +203,7 @@ void TimeSet::close() {
     Command1 = Command2 = Command3 = nullptr;
     Timer1 = nullptr;
     closeWhenSet_ = false;
-    platform::DestroyLater(platform_.app, std::move(dial_), std::move(window_));
+    platform::destroyLater(platform_.app, std::move(dial_), std::move(window_));
 }
 
 } // namespace kadrill::timeset

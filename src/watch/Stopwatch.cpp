@@ -10,11 +10,11 @@ namespace kadrill::watch {
 
 std::int32_t addElapsed(std::int32_t elapsed, std::uint32_t milliseconds) {
     const std::int64_t sum = std::int64_t{elapsed} + milliseconds;
-    return sum > StopwatchLimit ? StopwatchLimit : static_cast<std::int32_t>(sum);
+    return sum > kStopwatchLimit ? kStopwatchLimit : static_cast<std::int32_t>(sum);
 }
 
 std::int32_t runningElapsed(const state::WatchFields& fields, std::uint32_t now) {
-    return addElapsed(fields.StopwatchAccumulated, platform::TicksBetween(fields.StopwatchStartTick, now));
+    return addElapsed(fields.StopwatchAccumulated, platform::ticksBetween(fields.StopwatchStartTick, now));
 }
 
 std::int32_t shownElapsed(const state::WatchFields& fields, std::uint32_t now) {

@@ -12,9 +12,9 @@ namespace kadrill::watch {
 
 /// The largest elapsed time the stopwatch keeps, in milliseconds: 24 days 20:31:23.647.
 /// Past it the reading holds there instead of wrapping into nonsense.
-inline constexpr std::int32_t StopwatchLimit = INT32_MAX;
+inline constexpr std::int32_t kStopwatchLimit = INT32_MAX;
 
-/// Adds milliseconds to an elapsed time, holding at StopwatchLimit.
+/// Adds milliseconds to an elapsed time, holding at kStopwatchLimit.
 std::int32_t addElapsed(std::int32_t elapsed, std::uint32_t milliseconds);
 
 /// The elapsed time of the current run plus the completed ones, from the counter reading now.

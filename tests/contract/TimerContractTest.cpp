@@ -156,7 +156,7 @@ TYPED_TEST(TimerContract, TheClockGivesATimeOfDayAndACounterThatMovesWithTime) {
         << platform::formatTimeText(now);
     const std::uint32_t before = this->backend.clock().tickCount();
     this->backend.wait(60);
-    const std::uint32_t elapsed = platform::TicksBetween(before, this->backend.clock().tickCount());
+    const std::uint32_t elapsed = platform::ticksBetween(before, this->backend.clock().tickCount());
     EXPECT_GE(elapsed, 59U);
     EXPECT_LT(elapsed, 2000U);
 }

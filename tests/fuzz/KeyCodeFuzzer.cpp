@@ -32,7 +32,7 @@ std::string written(const KeyStroke& stroke) {
         return code + "{" + kNames[static_cast<int>(*named)] + "}";
     }
     code += "{";
-    kadrill::platform::AppendUtf8(code, std::get<char32_t>(stroke.key));
+    kadrill::platform::appendUtf8(code, std::get<char32_t>(stroke.key));
     return code + "}";
 }
 

@@ -312,7 +312,7 @@ private slots:
         if (!x11.isEmpty()) {
             session.insert(QStringLiteral("DISPLAY"), x11);
         }
-        const QProcessEnvironment env = qt::ProgramEnvironment(session);
+        const QProcessEnvironment env = qt::programEnvironment(session);
         QCOMPARE(env.value(QStringLiteral("HOME")), QStringLiteral("/home/u"));
         QCOMPARE(env.value(QStringLiteral("DISPLAY")), x11);
         QCOMPARE(env.contains(QStringLiteral("WAYLAND_DISPLAY")), !wayland.isEmpty() && !steered);

@@ -449,7 +449,7 @@ TEST_F(AlarmFixture, FiftyDaysAcrossTheCountersSignAndWrap) {
     // From 90 s before the point: a stopwatch run of 181.234 s, counted on in clock mode,
     // and the ramen timer's three minutes.
     const auto acrossPoint = [&](std::uint32_t point) {
-        sleepFor(platform::TicksBetween(desk.clock.tickCount(), point) - 90'000);
+        sleepFor(platform::ticksBetween(desk.clock.tickCount(), point) - 90'000);
         press(&watch::WatchFace::ModeBtn);
         press(&watch::WatchFace::StartBtn);
         press(&watch::WatchFace::ModeBtn);

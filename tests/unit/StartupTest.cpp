@@ -142,7 +142,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
 
     using Source = alarm::AlarmFileCommands::Source;
-    f.main.OpenAlarmFile(file.path, Source::StartUp);
+    f.main.openAlarmFile(file.path, Source::StartUp);
     EXPECT_TRUE(f.state.alarm.AlarmEnabled);
     EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "no OK follows to light it";
     EXPECT_EQ(f.main.digital()->face().AlarmOn->foreColor(), watch::kLitGreen);
@@ -151,7 +151,7 @@ TEST(Startup, AFileOpenedFromOutsideArmsTheWatchAndLightsTheMarkUnlessAnActionBl
     armed.enabled = false;
     ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, armed), alarm::SaveOutcome::Saved);
     f.state.alarm.AlarmInProgress = true;
-    f.main.OpenAlarmFile(file.path, Source::Handed);
+    f.main.openAlarmFile(file.path, Source::Handed);
     EXPECT_FALSE(f.state.alarm.AlarmEnabled);
     EXPECT_EQ(f.main.face().AlarmOn->foreColor(), watch::kLitGreen) << "the running action's blink owns the mark";
 }
@@ -172,7 +172,7 @@ TEST(Startup, TheLoginItemWritesAnEntryForTheLastFileAndTakesItAwayAgain) {
 
     AlarmFileOnDisk file(f);
     ASSERT_EQ(alarm::saveAlmFile(file.files, file.path, {}), alarm::SaveOutcome::Saved);
-    f.main.OpenAlarmFile(file.path, alarm::AlarmFileCommands::Source::StartUp);
+    f.main.openAlarmFile(file.path, alarm::AlarmFileCommands::Source::StartUp);
     f.desk.autostart.failWrites = true;
     ASSERT_TRUE(Choose(item));
     EXPECT_FALSE(item->isChecked());

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Stopwatch, Readings,
                                            ReadingRow{999, "000099"}, ReadingRow{3600000, "000000"},
                                            ReadingRow{3725678, "020567"}, ReadingRow{3599999, "595999"},
                                            // The largest time kept: 24 days 20:31:23.647.
-                                           ReadingRow{watch::StopwatchLimit, "312364"}));
+                                           ReadingRow{watch::kStopwatchLimit, "312364"}));
 
 TEST_F(StopwatchFixture, StartStopTwiceSumsBothRunsAndResetClearsOnlyWhenStopped) {
     press(&watch::WatchFace::StartBtn);
@@ -112,15 +112,15 @@ TEST_F(StopwatchFixture, CounterWrapInTheMiddleOfARunDoesNotDisturbTheReading) {
 }
 
 TEST_F(StopwatchFixture, PastTheLargestTimeTheReadingHolds) {
-    f.state.watch.StopwatchAccumulated = watch::StopwatchLimit - 500;
+    f.state.watch.StopwatchAccumulated = watch::kStopwatchLimit - 500;
     press(&watch::WatchFace::StartBtn);
     wait(400);
     EXPECT_EQ(shown(), "312354");
     wait(2000);
     EXPECT_EQ(shown(), "312364");
     press(&watch::WatchFace::StopBtn);
-    EXPECT_EQ(f.state.watch.StopwatchAccumulated, watch::StopwatchLimit);
-    EXPECT_EQ(watch::addElapsed(watch::StopwatchLimit, 0xFFFFFFFFU), watch::StopwatchLimit);
+    EXPECT_EQ(f.state.watch.StopwatchAccumulated, watch::kStopwatchLimit);
+    EXPECT_EQ(watch::addElapsed(watch::kStopwatchLimit, 0xFFFFFFFFU), watch::kStopwatchLimit);
 }
 
 TEST_F(StopwatchFixture, ARunningStopwatchTicksAtDisplayRateAStoppedOneOnlyWhenSomethingChanges) {

@@ -71,7 +71,7 @@ void perform(MainFixture& f, Action a) {
         f.window().setWindowState(WindowState::Minimized); // the minimise button
         break;
     case Action::SecondStart:
-        f.main.BringToFront();
+        f.main.bringToFront();
         break;
     }
 }
@@ -134,7 +134,7 @@ TEST(WindowBehaviour, ASecondStartActivatesTheWatchWindowInUseWhereItWas) {
             if (inTray) {
                 f.desk.tray.pressLeft();
             }
-            f.main.BringToFront();
+            f.main.bringToFront();
             SCOPED_TRACE(std::string(digital ? "frameless" : "main") + (inTray ? ", from the tray" : ""));
             EXPECT_TRUE(inUse.isActive());
             EXPECT_EQ(inUse.position(), (Point{3000, 4500}));
@@ -147,7 +147,7 @@ TEST(WindowBehaviour, ASecondStartRestoresAWatchMinimisedOnTheTaskBar) {
     MainFixture f;
     f.desk.tray.setAvailable(false);
     f.window().setWindowState(WindowState::Minimized);
-    f.main.BringToFront();
+    f.main.bringToFront();
     EXPECT_EQ(lookOf(f), kMainShown);
     EXPECT_EQ(f.window().windowState(), WindowState::Normal);
     EXPECT_TRUE(f.window().isActive());

@@ -81,13 +81,13 @@ std::string describeKey(XKeyEvent& event) {
     if (name.empty() && character != 0) {
         if (!ctrl && !alt) {
             std::string text;
-            kadrill::platform::AppendUtf8(text, static_cast<char32_t>(character));
+            kadrill::platform::appendUtf8(text, static_cast<char32_t>(character));
             return text;
         }
         KeySym lower = NoSymbol;
         KeySym upper = NoSymbol;
         XConvertCase(sym, &lower, &upper);
-        kadrill::platform::AppendUtf8(name, static_cast<char32_t>(characterOf(upper)));
+        kadrill::platform::appendUtf8(name, static_cast<char32_t>(characterOf(upper)));
     }
     if (name.empty()) {
         if (IsModifierKey(sym)) {

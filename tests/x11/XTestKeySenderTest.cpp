@@ -342,7 +342,7 @@ TEST_F(XTestKeySenderTest, AStartIsAnnouncedAndItsFirstWindowActivatedWithTheSta
     XSync(x_.dpy(), False);
     LaunchActivation activation(x_.displayName().c_str());
     const std::string id = activation.announce("/opt/wake up/key-receiver");
-    const unsigned long time = LaunchActivation::TimeOf(id);
+    const unsigned long time = LaunchActivation::timeOf(id);
     ASSERT_GT(time, 0UL) << id;
     startReceiver(false, {{"DESKTOP_STARTUP_ID", id}});
     activation.watch(receiver_->pid(), id, 10s);

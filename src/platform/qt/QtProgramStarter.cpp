@@ -36,7 +36,7 @@ QtProgramStarter::QtProgramStarter() {
 
 QtProgramStarter::~QtProgramStarter() = default;
 
-QProcessEnvironment ProgramEnvironment(QProcessEnvironment session) {
+QProcessEnvironment programEnvironment(QProcessEnvironment session) {
     if (session.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
         session.value(QStringLiteral("DISPLAY")).isEmpty()) {
         return session;
@@ -71,7 +71,7 @@ StartResult QtProgramStarter::start(const std::string& path) {
 
     QProcess process;
     process.setProgram(program);
-    QProcessEnvironment environment = ProgramEnvironment(QProcessEnvironment::systemEnvironment());
+    QProcessEnvironment environment = programEnvironment(QProcessEnvironment::systemEnvironment());
     if (!startupId.empty()) {
         environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QString::fromStdString(startupId));
     }

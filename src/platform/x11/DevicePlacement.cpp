@@ -65,7 +65,7 @@ bool inFrame(xcb_connection_t* c, xcb_window_t window) {
 
 } // namespace
 
-std::optional<QPoint> ScreenOrigin(WId window) {
+std::optional<QPoint> screenOrigin(WId window) {
     xcb_connection_t* c = connection();
     if (c == nullptr || window == 0) {
         return std::nullopt;
@@ -81,7 +81,7 @@ std::optional<QPoint> ScreenOrigin(WId window) {
     return origin;
 }
 
-bool MoveClientTo(WId window, QPoint devicePos) {
+bool moveClientTo(WId window, QPoint devicePos) {
     xcb_connection_t* c = connection();
     if (c == nullptr || window == 0) {
         return false;

@@ -16,12 +16,12 @@ namespace kadrill::platform::x11 {
 
 /// Where the top-left corner of the X window `window` is on the screen, in device pixels;
 /// empty off X11.
-std::optional<QPoint> ScreenOrigin(WId window);
+std::optional<QPoint> screenOrigin(WId window);
 
 /// Asks for the client area of the top-level `window` at `devicePos`: straight where no
 /// window manager holds it, else through the window manager (_NET_MOVERESIZE_WINDOW with
 /// static gravity, so that the position is the client's whatever the frame). False off X11.
-bool MoveClientTo(WId window, QPoint devicePos);
+bool moveClientTo(WId window, QPoint devicePos);
 
 /// From the corner of the frame the window manager has put around the top-level `window` to
 /// the corner of the window, in device pixels, as the window manager tells it

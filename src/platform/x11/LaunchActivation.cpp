@@ -79,14 +79,14 @@ std::string LaunchActivation::announce(const std::string& program) {
     const std::string bin = program.substr(program.rfind('/') + 1);
     const std::string id = "kadrill-" + std::to_string(getpid()) + "-" + std::to_string(++serial_) + "-" +
                            idPart(hostName()) + "-" + idPart(bin) + "_TIME" + std::to_string(time);
-    send("new: ID=" + id + " NAME=" + StartupValue(bin) + " SCREEN=" + std::to_string(DefaultScreen(display)) +
-         " BIN=" + StartupValue(bin) + " TIMESTAMP=" + std::to_string(time));
+    send("new: ID=" + id + " NAME=" + startupValue(bin) + " SCREEN=" + std::to_string(DefaultScreen(display)) +
+         " BIN=" + startupValue(bin) + " TIMESTAMP=" + std::to_string(time));
     return id;
 }
 
 void LaunchActivation::cancel(const std::string& startupId) {
     if (connection_ && !startupId.empty()) {
-        send(StartupRemoveMessage(startupId));
+        send(startupRemoveMessage(startupId));
     }
 }
 
@@ -133,13 +133,13 @@ bool LaunchActivation::poll() {
             event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
             event.xclient.format = 32;
             event.xclient.data.l[0] = 1; // from an application
-            event.xclient.data.l[1] = static_cast<long>(TimeOf(w->startupId));
+            event.xclient.data.l[1] = static_cast<long>(timeOf(w->startupId));
             XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         }
         if (found || now >= w->deadline) {
             // Programs that know the protocol have ended the feedback themselves; this is
             // for those that do not.
-            send(StartupRemoveMessage(w->startupId));
+            send(startupRemoveMessage(w->startupId));
             w = watches_.erase(w);
         } else {
             ++w;
@@ -149,7 +149,7 @@ bool LaunchActivation::poll() {
     return !watches_.empty();
 }
 
-unsigned long LaunchActivation::TimeOf(const std::string& startupId) {
+unsigned long LaunchActivation::timeOf(const std::string& startupId) {
     const auto at = startupId.rfind("_TIME");
     return at == std::string::npos ? 0 : std::strtoul(startupId.c_str() + at + 5, nullptr, 10);
 }
@@ -160,7 +160,7 @@ void LaunchActivation::send(const std::string& message) {
     const Atom begin = XInternAtom(display, "_NET_STARTUP_INFO_BEGIN", False);
     const Atom more = XInternAtom(display, "_NET_STARTUP_INFO", False);
     bool first = true;
-    for (const auto& piece : StartupMessagePieces(message)) {
+    for (const auto& piece : startupMessagePieces(message)) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = connection_->sender;

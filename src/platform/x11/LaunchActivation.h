@@ -45,7 +45,7 @@ public:
     bool poll() override;
 
     /// The time stamp in a startup id ("…_TIME1234" → 1234); 0 where it has none.
-    static unsigned long TimeOf(const std::string& startupId);
+    static unsigned long timeOf(const std::string& startupId);
 
     struct Connection;
 

@@ -24,7 +24,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 } // namespace
 
-std::string StartupValue(const std::string& value) {
+std::string startupValue(const std::string& value) {
     std::string out;
     for (char c : value) {
         if (c == ' ' || c == '"' || c == '\\') {
@@ -35,7 +35,7 @@ std::string StartupValue(const std::string& value) {
     return out;
 }
 
-std::vector<std::array<char, 20>> StartupMessagePieces(const std::string& message) {
+std::vector<std::array<char, 20>> startupMessagePieces(const std::string& message) {
     std::vector<std::array<char, 20>> pieces;
     for (std::size_t at = 0; at < message.size() + 1; at += 20) {
         std::array<char, 20> piece{};
@@ -45,9 +45,9 @@ std::vector<std::array<char, 20>> StartupMessagePieces(const std::string& messag
     return pieces;
 }
 
-std::string StartupRemoveMessage(const std::string& startupId) { return "remove: ID=" + StartupValue(startupId); }
+std::string startupRemoveMessage(const std::string& startupId) { return "remove: ID=" + startupValue(startupId); }
 
-bool EndStartupFeedback(const std::string& startupId) {
+bool endStartupFeedback(const std::string& startupId) {
     if (startupId.empty() || QGuiApplication::platformName() != QLatin1String("xcb")) {
         return false;
     }
@@ -65,7 +65,7 @@ bool EndStartupFeedback(const std::string& startupId) {
                       XCB_COPY_FROM_PARENT, 0, nullptr);
 
     bool first = true;
-    for (const auto& piece : StartupMessagePieces(StartupRemoveMessage(startupId))) {
+    for (const auto& piece : startupMessagePieces(startupRemoveMessage(startupId))) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 8;

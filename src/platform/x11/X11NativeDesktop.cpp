@@ -22,8 +22,8 @@ public:
         return DirectLineLayer::create(host, area, background, shown);
     }
     void flushLineLayers() override { DirectLineLayer::flushAll(); }
-    std::optional<QPoint> screenOrigin(WId window) override { return ScreenOrigin(window); }
-    bool moveClientTo(WId window, QPoint devicePos) override { return MoveClientTo(window, devicePos); }
+    std::optional<QPoint> screenOrigin(WId window) override { return x11::screenOrigin(window); }
+    bool moveClientTo(WId window, QPoint devicePos) override { return x11::moveClientTo(window, devicePos); }
     std::optional<QPoint> frameMargin(WId window) override { return x11::frameMargin(window); }
     bool framesAreTold() override { return x11::framesAreTold(); }
     std::unique_ptr<FrameWatch> frameWatch(WId window, std::function<void()> told) override {
