@@ -126,6 +126,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
         layout->setSpacing(0);
         layout->addWidget(surface_);
     }
+    hiddenInputFilter_ = new HiddenInputFilter(*top_);
     // A fixed border: the window keeps the size its client area and menu bar need.
     top_->layout()->setSizeConstraint(QLayout::SetFixedSize);
     top_->setWindowFlags(flagsOf(props));
@@ -243,12 +244,11 @@ bool QtWindow::placementPending() const {
 void QtWindow::hide() { top_->hide(); }
 
 void QtWindow::filterHiddenInput() {
-    QWindow* handle = top_->windowHandle();
-    if (handle == nullptr || handle == filteredHandle_) {
-        return;
+    // Again at every show: Qt may have made the window a new handle. Installing a filter
+    // twice only moves it to the front.
+    if (QWindow* handle = top_->windowHandle()) {
+        handle->installEventFilter(hiddenInputFilter_);
     }
-    handle->installEventFilter(new HiddenInputFilter(*top_));
-    filteredHandle_ = handle;
 }
 
 bool QtWindow::isVisible() const { return top_->isVisible(); }

@@ -5,8 +5,6 @@
 #include "platform/Window.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
-#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -98,8 +96,8 @@ private:
     std::unique_ptr<NativeDesktop::FrameWatch> frameWatch_;
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
-    /// The native window whose input is filtered while hidden; Qt may make a new one.
-    QPointer<QWindow> filteredHandle_;
+    /// Drops the input queued for the window before it hid; owned by the top-level widget.
+    QObject* hiddenInputFilter_ = nullptr;
 };
 
 } // namespace kadrill::platform::qt

@@ -1,5 +1,7 @@
 #include "DevicePlacement.h"
 
+#include "XcbEvents.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -153,15 +155,8 @@ public:
         : window_(window), extents_(extents), told_(std::move(told)) {}
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (eventType != "xcb_generic_event_t") {
-            return false;
-        }
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) {
-            return false;
-        }
-        const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        if (change->window == window_ && change->atom == extents_ && change->state == XCB_PROPERTY_NEW_VALUE) {
+        const auto* change = xcbEventOf<xcb_property_notify_event_t>(eventType, message, XCB_PROPERTY_NOTIFY);
+        if (change != nullptr && change->window == window_ && change->atom == extents_ && change->state == XCB_PROPERTY_NEW_VALUE) {
             told_();
         }
         return false; // Qt reads the frame from it too

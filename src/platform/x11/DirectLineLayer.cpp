@@ -1,5 +1,7 @@
 #include "DirectLineLayer.h"
 
+#include "XcbEvents.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -25,15 +27,8 @@ public:
         : window_(window), exposed_(std::move(exposed)) {}
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (eventType != "xcb_generic_event_t") {
-            return false;
-        }
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_EXPOSE) {
-            return false;
-        }
-        const auto* expose = reinterpret_cast<const xcb_expose_event_t*>(event);
-        if (expose->window != window_) {
+        const auto* expose = xcbEventOf<xcb_expose_event_t>(eventType, message, XCB_EXPOSE);
+        if (expose == nullptr || expose->window != window_) {
             return false;
         }
         exposed_(QRect(expose->x, expose->y, expose->width, expose->height));
