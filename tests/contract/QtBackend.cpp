@@ -240,6 +240,8 @@ void QtBackend::clickLabel(Label& label, MouseButton mb, Point at) {
 }
 
 void QtBackend::pressTray(TrayPress press) {
+    // As a user waits for the icon to appear: it may wait for the session bus's word.
+    (void)waitUntil([this] { return tray_.icon() != nullptr; }, 2000);
     QSystemTrayIcon* icon = tray_.icon();
     if (icon == nullptr) {
         return; // no icon to press

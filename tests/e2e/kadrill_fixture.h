@@ -58,7 +58,7 @@ protected:
         // Refused here already, so that no test body runs to find its program missing.
         const std::string risk = kadrill::testsupport::clockSettingRisk();
         ASSERT_TRUE(risk.empty()) << "kadrill could set this computer's clock: " << risk
-                                  << " (ctest runs this program through tests/fakes/without-clock-setting.sh)";
+                                  << " (ctest runs this program through tests/fakes/isolated.sh)";
         try {
             bus_.start();
         } catch (const std::exception& e) {

@@ -54,6 +54,8 @@ public Q_SLOTS:
         QDBusMessage get = QDBusMessage::createMethodCall(
             kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get.setArguments({kService, QStringLiteral("IsStatusNotifierHostRegistered")});
+        // A question, not a request to start a watcher where the session has none running.
+        get.setAutoStartService(false);
         const unsigned generation = ++generation_;
         auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
         connect(call, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* done) {

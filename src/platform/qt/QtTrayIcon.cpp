@@ -44,9 +44,17 @@ QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
 QtTrayIcon::~QtTrayIcon() = default;
 
 bool QtTrayIcon::isAvailable() const {
+    // Not before the icon exists: a watch hidden meanwhile would have no icon to come back by.
+    if (!icon_) {
+        return false;
+    }
     if (!x11Watcher_ && !busWatcher_) {
         return QSystemTrayIcon::isSystemTrayAvailable(); // nothing to watch: Qt is asked at every use
     }
+    return areaPresent();
+}
+
+bool QtTrayIcon::areaPresent() const {
     const bool xembed = x11Watcher_ && x11Watcher_->present();
     const bool bus = busWatcher_ && busWatcher_->present();
     if (!qtProtocol) {
@@ -65,13 +73,14 @@ bool QtTrayIcon::add(const NotifyIconRecord& record) {
     if ((!x11Watcher_ && !busWatcher_) || mayCreateIcon()) {
         createIcon(); // without watchers Qt puts the icon in once an area appears
     }
-    return isAvailable();
+    wasAvailable_ = isAvailable();
+    return wasAvailable_;
 }
 
 bool QtTrayIcon::mayCreateIcon() const {
     // No earlier than an area is there, and than the bus has told whether it has one: Qt
     // asks the bus too as it creates the icon, and its answer is the one that stays.
-    return record_ && !icon_ && (!busWatcher_ || busWatcher_->answered()) && isAvailable();
+    return record_ && !icon_ && (!busWatcher_ || busWatcher_->answered()) && areaPresent();
 }
 
 void QtTrayIcon::createIcon() {
@@ -155,6 +164,7 @@ bool QtTrayIcon::remove(const NotifyIconRecord& record) {
         icon_.reset();
     }
     record_.reset();
+    wasAvailable_ = false;
     return true;
 }
 

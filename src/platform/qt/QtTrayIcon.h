@@ -30,8 +30,11 @@ public:
     explicit QtTrayIcon(QtDispatcher& dispatcher);
     ~QtTrayIcon() override;
 
+    /// True only once the icon exists in an area: until the session bus has told whether it
+    /// has one, the icon waits, and availabilityChanged says when it is there.
     bool add(const NotifyIconRecord& record) override;
     bool remove(const NotifyIconRecord& record) override;
+    /// Whether the icon is shown in a notification area now.
     bool isAvailable() const override;
     bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
 
@@ -39,6 +42,8 @@ public:
     QSystemTrayIcon* icon() const { return icon_.get(); }
 
 private:
+    /// Whether an area that would show the icon is there.
+    bool areaPresent() const;
     bool mayCreateIcon() const;
     void createIcon();
     void areaChanged();
