@@ -39,14 +39,21 @@ constexpr qint64 kExactPlacementMs = 1000;
 
 bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
-// Input the window system queued before the window hid (a second quick click on the OK that
-// closed a dialog) reaches a hidden window all the same; the program has let go of its
-// controls by then, and nobody can aim at a window out of sight.
-class HiddenInputFilter final : public QObject {
+// On the window's native handle. Input the window system queued before the window hid (a
+// second quick click on the OK that closed a dialog) reaches a hidden window all the same;
+// the program has let go of its controls by then, and nobody can aim at a window out of
+// sight. Also tells when the window system has shown the window.
+class HandleFilter final : public QObject {
 public:
-    explicit HiddenInputFilter(QWidget& top) : QObject(&top), top_(top) {}
+    HandleFilter(QWidget& top, std::function<void()> exposed)
+        : QObject(&top), top_(top), exposed_(std::move(exposed)) {}
 
     bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        if (e->type() == QEvent::Expose) {
+            // After Qt has taken the exposure in, and outside its event handling.
+            QMetaObject::invokeMethod(this, exposed_, Qt::QueuedConnection);
+            return false;
+        }
         if (top_.isVisible()) {
             return false;
         }
@@ -69,6 +76,7 @@ public:
 
 private:
     QWidget& top_;
+    std::function<void()> exposed_;
 };
 
 template <class Base> class TopLevelWidget final : public Base {
@@ -126,7 +134,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
         layout->setSpacing(0);
         layout->addWidget(surface_);
     }
-    hiddenInputFilter_ = new HiddenInputFilter(*top_);
+    handleFilter_ = new HandleFilter(*top_, [this] { placeExactly(); });
     // A fixed border: the window keeps the size its client area and menu bar need.
     top_->layout()->setSizeConstraint(QLayout::SetFixedSize);
     top_->setWindowFlags(flagsOf(props));
@@ -148,7 +156,7 @@ void QtWindow::show() {
         top_->setWindowState(top_->windowState() & ~Qt::WindowMinimized);
     }
     top_->show();
-    filterHiddenInput();
+    filterHandle();
     sincePlaced_.start();
     // A window without a frame is where it asks to be whatever the window manager makes of
     // the request; one with a frame waits until it is framed: the Move event below, or the
@@ -164,24 +172,23 @@ std::optional<QPoint> QtWindow::currentFrameMargin() const {
     if (top_->windowFlags().testFlag(Qt::FramelessWindowHint)) {
         return QPoint();
     }
+    const auto told = NativeDesktop::installed().frameMargin(top_->winId());
+    // Mapped (again) and not framed yet: placed before its frame, the client area would
+    // stand where the frame was asked. Qt still knows the frame the window had before it
+    // hid, which is no sign it has one now.
+    if (!told && NativeDesktop::installed().framesAreTold()) {
+        return std::nullopt;
+    }
+    // Qt's measure, which position() goes by too; the window manager may tell it first.
     if (const QPoint margin = deviceFrameMargin(); !margin.isNull()) {
         return margin;
     }
-    // Qt may read the frame after its own events; the window manager says it first.
-    if (const auto told = NativeDesktop::installed().frameMargin(top_->winId())) {
+    if (told) {
         return told;
     }
-    // Just mapped again, the frame may not be known yet: it is the one it had.
-    if (!knownFrameMargin_.isNull()) {
-        return knownFrameMargin_;
-    }
-    // Mapped for the first time, the frame comes a moment after the window: placed before
-    // it, the client area would stand where the frame was asked. A window manager that
-    // never tells frames leaves only Qt's word, and without one the client is the frame.
-    if (NativeDesktop::installed().framesAreTold()) {
-        return std::nullopt;
-    }
-    return QPoint();
+    // A window manager that never tells frames: the frame the window had; without one the
+    // client is the frame.
+    return knownFrameMargin_;
 }
 
 void QtWindow::watchFrame() {
@@ -192,7 +199,8 @@ void QtWindow::watchFrame() {
         // No title bar to drag by until now: the time to put it right starts here.
         sincePlaced_.start();
         // After Qt has seen the event too, and outside its event handling.
-        QMetaObject::invokeMethod(top_.get(), [this] { placeExactly(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            top_.get(), [this] { placeExactly(); }, Qt::QueuedConnection);
     });
 }
 
@@ -212,7 +220,14 @@ void QtWindow::placeExactly() {
         return;
     }
     frameWatch_.reset();
-    const QPoint client = *std::exchange(pendingDevicePosition_, std::nullopt) + *margin;
+    const QPoint client = *pendingDevicePosition_ + *margin;
+    // Until it shows the window, the window manager may still place it by rules of its own
+    // (openbox, mapping a window again, at times puts it in the free corner after framing
+    // it where it was asked): the request holds until then.
+    const QWindow* handle = top_->windowHandle();
+    if (handle != nullptr && handle->isExposed()) {
+        pendingDevicePosition_.reset();
+    }
     if (NativeDesktop::installed().screenOrigin(top_->winId()) != client &&
         NativeDesktop::installed().moveClientTo(top_->winId(), client)) {
         movedTo_ = client;
@@ -243,11 +258,11 @@ bool QtWindow::placementPending() const {
 
 void QtWindow::hide() { top_->hide(); }
 
-void QtWindow::filterHiddenInput() {
+void QtWindow::filterHandle() {
     // Again at every show: Qt may have made the window a new handle. Installing a filter
     // twice only moves it to the front.
     if (QWindow* handle = top_->windowHandle()) {
-        handle->installEventFilter(hiddenInputFilter_);
+        handle->installEventFilter(handleFilter_);
     }
 }
 

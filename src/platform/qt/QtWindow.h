@@ -69,8 +69,9 @@ private:
     /// Moves the window to the device pixel its last position asked for, if it is not there.
     void placeExactly();
     void minimisedReport(bool minimised);
-    /// Keeps input queued before a hide from reaching the hidden window's controls.
-    void filterHiddenInput();
+    /// Keeps input queued before a hide from reaching the hidden window's controls, and
+    /// places the window once the window system shows it.
+    void filterHandle();
 
     QtDispatcher& dispatcher_;
     QtWindowControls controls_;
@@ -97,7 +98,7 @@ private:
     /// Since the program last restored the window from minimised.
     QElapsedTimer sinceRestore_;
     /// Drops the input queued for the window before it hid; owned by the top-level widget.
-    QObject* hiddenInputFilter_ = nullptr;
+    QObject* handleFilter_ = nullptr;
 };
 
 } // namespace kadrill::platform::qt
