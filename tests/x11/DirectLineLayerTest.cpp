@@ -107,6 +107,32 @@ TEST_F(DirectLineLayerTest, ComesBackWholeAfterTheWindowWasHidden) {
     EXPECT_EQ(at({30, 80}), kFloor);
 }
 
+TEST_F(DirectLineLayerTest, FollowsItsWindowToANewNativeHandle) {
+    for (const bool withLines : {true, false}) { // a layer of lines, and a still picture
+        SCOPED_TRACE(withLines ? "lines" : "picture");
+        auto layer = makeLayer(QRect(20, 10, 160, 80));
+        ASSERT_TRUE(layer);
+        const int a = withLines ? layer->addLine(square(40, 20, 20), kGreen, true) : -1;
+        const int b = withLines ? layer->addLine(square(100, 40, 20), kGreen, false) : -1;
+        const WId was = host_->winId();
+        host_->windowHandle()->destroy();
+        if (withLines) {
+            layer->setLine(b, kGreen, true); // while there is no window to draw on
+            DirectLineLayer::flushAll();
+        }
+        host_->windowHandle()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host_.get()));
+        ASSERT_NE(host_->winId(), was);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return at({30, 80}) == kFloor; }, 2000)) << "the background is gone";
+        if (withLines) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return at({50, 30}) == kGreen; }, 2000)) << "not drawn again";
+            EXPECT_EQ(at({110, 50}), kGreen) << "a change made without a window is lost";
+            layer->setLine(a, kGrey, true);
+            EXPECT_EQ(at({50, 30}), kGrey);
+        }
+    }
+}
+
 TEST_F(DirectLineLayerTest, PressesGoThroughToTheWindowBeneath) {
     auto layer = makeLayer(QRect(20, 10, 160, 80));
     ASSERT_TRUE(layer);

@@ -26,6 +26,8 @@ public:
     ExposeFilter(xcb_window_t window, std::function<void(QRect)> exposed)
         : window_(window), exposed_(std::move(exposed)) {}
 
+    void watch(xcb_window_t window) { window_ = window; }
+
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         const auto* expose = xcbEventOf<xcb_expose_event_t>(eventType, message, XCB_EXPOSE);
         if (expose == nullptr || expose->window != window_) {
@@ -66,9 +68,31 @@ bool usualFormat(xcb_connection_t* c, const xcb_screen_t* screen, std::uint8_t d
     return false;
 }
 
+// Calls back when Qt gives the top-level window a new native handle or takes it away, as on
+// QWindow::destroy() or a trip to another parent: the layer's window is a child of that
+// handle and goes with it.
+class HandleWatch final : public QObject {
+public:
+    HandleWatch(QWidget* top, std::function<void()> changed) : top_(top), changed_(std::move(changed)) {
+        top->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == top_ && event->type() == QEvent::WinIdChange) {
+            changed_();
+        }
+        return false;
+    }
+
+private:
+    QObject* top_;
+    std::function<void()> changed_;
+};
+
 std::uint32_t pixelOf(QRgb colour) { return colour & 0xFFFFFFU; }
 
-// Every layer alive, for flushAll; all of them live on the user-interface thread.
+// Every layer alive, for flushAll, those of one window in their stacking order (the last on
+// top); all of them live on the user-interface thread.
 std::vector<DirectLineLayer*>& layers() {
     static std::vector<DirectLineLayer*> all;
     return all;
@@ -79,14 +103,20 @@ std::vector<DirectLineLayer*>& layers() {
 struct DirectLineLayer::Connection {
     xcb_connection_t* xcb = nullptr;
     QWidget* host = nullptr;
-    QRect area; // logical pixels of the host
+    QWidget* top = nullptr; // the host's window, whose native handle is the parent
+    QRect area;             // logical pixels of the host
     qreal ratio = 1;
-    xcb_window_t window = 0;
+    std::uint8_t depth = 0;
+    xcb_window_t parent = 0;
+    xcb_window_t window = 0; // none while the top-level window has no handle
     xcb_pixmap_t background = 0;
+    QSize size; // device pixels
     xcb_gcontext_t gc = 0;
     std::uint32_t gcPixel = 0;
+    bool shown = false;
     bool unflushed = false;
     std::unique_ptr<ExposeFilter> filter;
+    std::unique_ptr<HandleWatch> handleWatch;
 
     ~Connection() {
         if (filter) {
@@ -103,6 +133,26 @@ struct DirectLineLayer::Connection {
             xcb_free_pixmap(xcb, background);
         }
         xcb_flush(xcb);
+    }
+
+    // The layer's window on `onto`, where its area is, on the screen if the layer is shown.
+    // New windows go over their siblings. Exposures only once there are lines to draw
+    // again: the server repaints the background by itself.
+    void open(xcb_window_t onto) {
+        parent = onto;
+        const QPoint at = devicePosition();
+        window = xcb_generate_id(xcb);
+        const std::uint32_t values[] = {background, filter ? XCB_EVENT_MASK_EXPOSURE : XCB_EVENT_MASK_NO_EVENT};
+        xcb_create_window(xcb, XCB_COPY_FROM_PARENT, window, parent, static_cast<std::int16_t>(at.x()),
+                          static_cast<std::int16_t>(at.y()), static_cast<std::uint16_t>(size.width()),
+                          static_cast<std::uint16_t>(size.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+        if (shown) {
+            xcb_map_window(xcb, window);
+        }
+        if (filter) {
+            filter->watch(window);
+        }
     }
 
     QPoint devicePosition() const {
@@ -123,11 +173,13 @@ std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect ar
     auto conn = std::make_unique<Connection>();
     conn->xcb = x11->connection();
     conn->host = host;
+    conn->top = host->window();
     conn->area = area;
     conn->ratio = host->devicePixelRatioF();
+    conn->shown = shown;
     xcb_connection_t* c = conn->xcb;
 
-    const auto parent = static_cast<xcb_window_t>(host->window()->winId());
+    const auto parent = static_cast<xcb_window_t>(conn->top->winId());
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, parent), nullptr);
     if (geometry == nullptr) {
         return nullptr;
@@ -148,6 +200,8 @@ std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect ar
     const QImage pixels = background.convertToFormat(QImage::Format_RGB32);
     const auto width = static_cast<std::uint16_t>(pixels.width());
     const auto height = static_cast<std::uint16_t>(pixels.height());
+    conn->depth = depth;
+    conn->size = pixels.size();
     conn->background = xcb_generate_id(c);
     xcb_create_pixmap(c, depth, conn->background, parent, width, height);
     conn->gc = xcb_generate_id(c);
@@ -164,19 +218,38 @@ std::unique_ptr<DirectLineLayer> DirectLineLayer::create(QWidget* host, QRect ar
                       pixels.constScanLine(y));
     }
 
-    const QPoint at = conn->devicePosition();
-    conn->window = xcb_generate_id(c);
-    // No exposures until there are lines to draw again: the server repaints the background.
-    const std::uint32_t windowValues[] = {conn->background};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, conn->window, parent, static_cast<std::int16_t>(at.x()),
-                      static_cast<std::int16_t>(at.y()), width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP, windowValues);
-    if (shown) {
-        xcb_map_window(c, conn->window);
-    }
+    conn->open(parent);
     xcb_flush(c);
 
-    return std::unique_ptr<DirectLineLayer>(new DirectLineLayer(std::move(conn)));
+    QWidget* top = conn->top;
+    auto layer = std::unique_ptr<DirectLineLayer>(new DirectLineLayer(std::move(conn)));
+    layer->connection_->handleWatch = std::make_unique<HandleWatch>(top, [top] { handleChanged(top); });
+    return layer;
+}
+
+void DirectLineLayer::handleChanged(QWidget* top) {
+    // In stacking order, each new window going over those made before it. The old window died
+    // with its parent: its id is not ours to use any more. The background pixmap and the GC
+    // outlive it, and the exposure of the new window has the lines drawn again.
+    const auto handle = static_cast<xcb_window_t>(top->internalWinId());
+    for (DirectLineLayer* layer : layers()) {
+        Connection& c = *layer->connection_;
+        if (c.top != top || c.parent == handle) {
+            continue;
+        }
+        c.parent = handle;
+        c.window = 0;
+        if (handle == 0) {
+            continue;
+        }
+        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c.xcb, xcb_get_geometry(c.xcb, handle), nullptr);
+        // A window of another depth (a translucent one) cannot take our background.
+        if (geometry != nullptr && geometry->depth == c.depth) {
+            c.open(handle);
+            xcb_flush(c.xcb);
+        }
+        std::free(geometry);
+    }
 }
 
 void DirectLineLayer::watchExposures() {
@@ -190,8 +263,10 @@ void DirectLineLayer::watchExposures() {
         flush();
     });
     QCoreApplication::instance()->installNativeEventFilter(c.filter.get());
-    const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
-    xcb_change_window_attributes(c.xcb, c.window, XCB_CW_EVENT_MASK, &mask);
+    if (c.window != 0) {
+        const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
+        xcb_change_window_attributes(c.xcb, c.window, XCB_CW_EVENT_MASK, &mask);
+    }
 }
 
 DirectLineLayer::DirectLineLayer(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {
@@ -270,10 +345,10 @@ void DirectLineLayer::moveLine(int index, const QPolygonF& outline) {
 }
 
 void DirectLineLayer::fill(const Line& line) {
-    if (!line.visible) {
+    Connection& c = *connection_;
+    if (!line.visible || c.window == 0) {
         return;
     }
-    Connection& c = *connection_;
     const std::uint32_t pixel = pixelOf(line.colour);
     if (pixel != c.gcPixel) {
         c.gcPixel = pixel;
@@ -291,6 +366,9 @@ void DirectLineLayer::fill(const Line& line) {
 
 void DirectLineLayer::redraw(QRect rect) {
     Connection& c = *connection_;
+    if (c.window == 0) {
+        return;
+    }
     // The server paints the background pixmap back; the lines over it are ours to draw.
     xcb_clear_area(c.xcb, 0, c.window, static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
                    static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rect.height()));
@@ -304,6 +382,10 @@ void DirectLineLayer::redraw(QRect rect) {
 
 void DirectLineLayer::setShown(bool shown) {
     Connection& c = *connection_;
+    c.shown = shown;
+    if (c.window == 0) {
+        return;
+    }
     if (shown) {
         xcb_map_window(c.xcb, c.window);
     } else {
@@ -313,7 +395,12 @@ void DirectLineLayer::setShown(bool shown) {
 }
 
 void DirectLineLayer::raise() {
+    std::erase(layers(), this);
+    layers().push_back(this);
     Connection& c = *connection_;
+    if (c.window == 0) {
+        return;
+    }
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c.xcb, c.window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     c.unflushed = true;
@@ -321,6 +408,9 @@ void DirectLineLayer::raise() {
 
 void DirectLineLayer::follow() {
     Connection& c = *connection_;
+    if (c.window == 0) {
+        return;
+    }
     const QPoint at = c.devicePosition();
     const std::uint32_t values[] = {static_cast<std::uint32_t>(at.x()), static_cast<std::uint32_t>(at.y())};
     xcb_configure_window(c.xcb, c.window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);

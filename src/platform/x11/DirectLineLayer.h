@@ -30,6 +30,9 @@ namespace kadrill::platform::x11 {
 /// exposure ever reaches the program for it.
 ///
 /// The layer takes no input: presses over it go to the Qt window beneath.
+///
+/// The layer follows its host's window to each new native handle Qt gives it; while the
+/// window has none, changes are kept and drawn once it has one again.
 class DirectLineLayer final : public qt::NativeDesktop::LineLayer {
 public:
     /// A layer over `area` of `host` (logical pixels of the host widget), showing
@@ -70,6 +73,7 @@ private:
     void fill(const Line& line);
     void redraw(QRect rect);
     void watchExposures();
+    static void handleChanged(QWidget* top);
 
     std::unique_ptr<Connection> connection_;
     std::vector<Line> lines_;
