@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan fuzz package bench lint format clean
+.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan fuzz storm package bench lint format clean
 
 all: build
 
@@ -54,6 +54,14 @@ test-asan: deps
 fuzz: configure
 	@cmake --build --preset $(PRESET) --target kadrill_fuzzers
 	@bash tests/fuzz/run.sh $(BUILD_DIR)/tests/fuzz
+
+# A campaign of input storms on the program, built both ways: STORM_RUNS per build (default
+# 10) of STORM_SECONDS each (default 40); prints each build's runs, actions and failures
+# with their seeds.
+storm: build
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@bash tests/e2e/storm.sh build/$(PRESET) build/asan
 
 # The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
 package: deps-package

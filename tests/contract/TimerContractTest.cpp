@@ -1,6 +1,5 @@
 #include "ContractTest.h"
 
-
 namespace kadrill::contract {
 namespace {
 

@@ -602,7 +602,7 @@ void XServer::typeText(const std::string& text) const {
 }
 
 Process startOpenbox(XServer& x, const std::filesystem::path& home, std::chrono::milliseconds timeout) {
-    Process wm({"openbox", "--sm-disable"},
+    Process wm({"openbox", "--sm-disable", "--config-file", KADRILL_OPENBOX_CONFIG},
                Process::Options{.env = {{"DISPLAY", x.displayName()}, {"HOME", home.string()}}, .quiet = true});
     // Openbox owns the WM selection before its event loop runs, and a window mapped
     // in between waits unmanaged until some later event stirs it. So map a window of
