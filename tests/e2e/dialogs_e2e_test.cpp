@@ -12,9 +12,9 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -113,7 +113,7 @@ protected:
     // Starts kadrill on the fake clock and returns its face on the screen; the fake clock
     // starts at about `launched_`.
     std::optional<FaceGrab> startWatch(const std::vector<std::string>& arguments = {}) {
-        launched_ = Clock::now();
+        launched_ = WallClock::now();
         startKadrill(dialogEnvironment(), arguments);
         const Window w = mainWindow();
         if (w == None || !waitForFace(w))
@@ -123,9 +123,7 @@ protected:
 
     // The program's clock as the test reckons it. libfaketime starts counting once the
     // program has loaded, a little after `launched_`: the program is never ahead of this.
-    double reckonedSecondOfDay() const {
-        return kFakeStartSecond + std::chrono::duration<double>(Clock::now() - launched_).count();
-    }
+    double reckonedSecondOfDay() const { return kFakeStartSecond + secondsSince(launched_); }
 
     std::optional<Dialog> waitForDialog(const std::string& caption) const {
         const auto w = x_.waitForTopLevel(caption, app_->pid(), {100, 100}, kStartTimeout);
@@ -208,7 +206,7 @@ protected:
             });
     }
 
-    Clock::time_point launched_;
+    WallClock::time_point launched_;
 };
 
 // ---------------------------------------------------------------- set time
@@ -476,8 +474,8 @@ TEST_F(AlarmSettingsDialog, AFileOnTheCommandLineArmsTheWatchWhichFiresAtItsSeco
     const CountingProgram counting;
     constexpr int kDue = kFakeStartSecond + 12;
     const auto file = counting.scratch.path() / "朝の alarm.alm";
-    std::ofstream(file, std::ios::binary) << "#10:20:12#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << counting.program.string()
-                                          << "\"\r\n\"EOF\"\r\n";
+    std::ofstream(file, std::ios::binary)
+        << "#10:20:12#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << counting.program.string() << "\"\r\n\"EOF\"\r\n";
 
     ASSERT_NO_FATAL_FAILURE(startWindowManager());
     const auto watch = startWatch({file.string()});

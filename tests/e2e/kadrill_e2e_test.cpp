@@ -32,13 +32,13 @@ TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks) {
     const ClockCase& c = GetParam();
     ASSERT_FALSE(configured("KADRILL_E2E_FAKETIME_LIB").empty()) << "libfaketime was not found at configure time";
 
-    const auto launched = Clock::now();
+    const auto launched = WallClock::now();
     startKadrill(fakeClock(c.fakeStart));
     const Window w = mainWindow();
     ASSERT_NE(w, Window(None));
     auto first = waitForFace(w);
     ASSERT_TRUE(first);
-    const double sinceLaunch = std::chrono::duration<double>(Clock::now() - launched).count();
+    const double sinceLaunch = secondsSince(launched);
     const auto shot1 = [&] { return screenshotNote(first->image, "first"); };
 
     EXPECT_EQ(first->digits.substr(0, 4), c.hoursMinutes) << "face reads \"" << first->digits << "\"" << shot1();
@@ -52,10 +52,10 @@ TEST_P(FaceFollowsClock, ShowsTimeInPureColoursAndTicks) {
     const auto faults = face::colourFaults(first->image, first->origin);
     EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults) << shot1();
 
-    const auto firstAt = Clock::now();
+    const auto firstAt = WallClock::now();
     std::this_thread::sleep_for(1200ms);
     const auto later = grabFace(w);
-    const double between = std::chrono::duration<double>(Clock::now() - firstAt).count();
+    const double between = secondsSince(firstAt);
     ASSERT_TRUE(later) << "face lost after a second";
     const auto shot2 = [&] { return screenshotNote(later->image, "later"); };
     EXPECT_EQ(later->digits.substr(0, 4), c.hoursMinutes) << "face reads \"" << later->digits << "\"" << shot2();

@@ -23,6 +23,14 @@
 
 namespace e2e {
 
+// libfaketime counts a program's fake time on from the machine's wall clock: where the host
+// steps that clock (a virtual machine's often is), the fake time steps with it. So the tests
+// reckon a program's clock by the wall clock too, never by a steady one.
+using WallClock = std::chrono::system_clock;
+inline double secondsSince(WallClock::time_point then) {
+    return std::chrono::duration<double>(WallClock::now() - then).count();
+}
+
 inline constexpr auto kStartTimeout = 15s; // generous: parallel ctest on two cores, maybe under sanitizers
 inline constexpr auto kExitTimeout = 5s;
 
