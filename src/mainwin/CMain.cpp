@@ -23,6 +23,7 @@ namespace kadrill::mainwin {
 namespace {
 
 constexpr const char* kProgramName = "Kadrill";
+constexpr const char* kTrayHideCaption = "時計を隠す(&K)";
 
 constexpr const char* kSaveFirstMessage =
     "ﾛｸﾞｲﾝ時に読込むｱﾗｰﾑ設定ﾌｧｲﾙがありません。先に「設定の保存」でｱﾗｰﾑの設定を保存してください。";
@@ -132,6 +133,8 @@ void CMain::Load() {
     notifyIcon_ = {.id = 1, .tip = kProgramName, .icon = "kadrill"};
     platform_.tray.activated.setHandler([this](platform::TrayActivation what) { iconMessage(what); });
     platform_.tray.availabilityChanged.setHandler([this] { trayAvailabilityChanged(); });
+    trayHideItem = &platform_.tray.offerMenu(*mnuVisible, kTrayHideCaption);
+    trayHideItem->chosen.setHandler([this] { iconMessage(platform::TrayActivation::Activated); });
     // Without a notification area the program runs without an icon until one appears.
     (void)platform_.tray.add(notifyIcon_);
 
@@ -139,7 +142,7 @@ void CMain::Load() {
     state_.alarm.AlarmTime = 0;
     state_.alarm.AlarmActionType = 0;
     state::clearAlarmRuns(state_.alarm);
-    state_.mainwin.HiddenInTray = false;
+    setHiddenInTray(false);
 
     state_.watch.SegmentColors[0] = watch::kUnlitBlack;
     state_.watch.SegmentColors[1] = watch::kLitGreen;
@@ -264,8 +267,7 @@ void CMain::windowStateChanged() {
     if (window_->windowState() == platform::WindowState::Minimized && !state_.mainwin.HiddenInTray &&
         platform_.tray.isAvailable()) {
         window_->hide();
-        mnuVisibleMenuBar->setEnabled(false);
-        state_.mainwin.HiddenInTray = true;
+        setHiddenInTray(true);
     }
 }
 
@@ -289,8 +291,7 @@ void CMain::hideToTray() {
     // For the main window this runs the minimise handler, with the same result.
     w.setWindowState(platform::WindowState::Minimized);
     w.hide();
-    mnuVisibleMenuBar->setEnabled(false);
-    state_.mainwin.HiddenInTray = true;
+    setHiddenInTray(true);
 }
 
 void CMain::restoreFromTray() {
@@ -300,8 +301,14 @@ void CMain::restoreFromTray() {
     w.show();
     keepOnScreen(w);
     w.activate();
-    mnuVisibleMenuBar->setEnabled(true);
-    state_.mainwin.HiddenInTray = false;
+    setHiddenInTray(false);
+}
+
+void CMain::setHiddenInTray(bool hidden) {
+    state_.mainwin.HiddenInTray = hidden;
+    // While the watch is hidden the windows cannot be swapped.
+    mnuVisibleMenuBar->setEnabled(!hidden);
+    trayHideItem->setChecked(hidden);
 }
 
 void CMain::bringToFront() {

@@ -82,6 +82,9 @@ public:
     platform::MenuItem* mnuVisibleMenuBar = nullptr;
     platform::MenuItem* mnuTimerNoodle = nullptr;
     platform::MenuItem* mnuHelpTopic = nullptr;
+    /// The notification-area icon's own item, before the display menu's where a panel shows
+    /// the icon's menu: checked while the watch is hidden there.
+    platform::MenuItem* trayHideItem = nullptr;
 
     /// One clock tick: redraws when a new second has begun or a redraw was asked for.
     void MainTimerTick();
@@ -115,6 +118,8 @@ private:
     void popupDisplayMenu();
     void hideToTray();
     void restoreFromTray();
+    /// Hidden to the notification area or not, and the menu items that go with it.
+    void setHiddenInTray(bool hidden);
 
     platform::Platform& platform_;
     state::WatchState& state_;

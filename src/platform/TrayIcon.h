@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Controls.h"
 #include "Event.h"
 #include "MessageBoxes.h"
+#include "Window.h"
 
 #include <string>
 
@@ -39,6 +41,14 @@ public:
     /// Shows a passing message at the icon; false where the desktop cannot (no icon, no
     /// notification area), and the caller tells the user another way.
     virtual bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
+
+    /// The menu the icon offers where the notification area shows an icon's menu by itself
+    /// (a StatusNotifierItem panel, which opens it at the icon): an item of the icon's own,
+    /// `caption`, then the items `menu` has now, the same items kept in step. Some panels
+    /// give an icon no plain click, so the own item is the program's way to what a click
+    /// does. Elsewhere the area leaves the menu to the program and reports the context
+    /// click. Returns the icon's own item.
+    virtual MenuItem& offerMenu(Menu& menu, const std::string& caption) = 0;
 
     /// Raised when the user clicks the icon or asks for its context menu; other clicks
     /// (the middle button, a double click) raise nothing.

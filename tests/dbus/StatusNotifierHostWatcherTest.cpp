@@ -21,7 +21,8 @@ using kadrill::platform::dbus::StatusNotifierHostWatcher;
 
 const QString kService = QString::fromLatin1(StatusNotifierHostWatcher::kWatcherService);
 
-// The watcher's side of the protocol, as far as a program's icon sees it.
+// The watcher's side of the protocol, as far as a program's icon sees it, and its panel's
+// host, which holds a name of its own while it lives.
 class FakeWatcher : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -43,17 +44,23 @@ public:
     void setHost(bool registered) {
         host_ = registered;
         if (registered) {
+            bus_.registerService(hostName());
             Q_EMIT StatusNotifierHostRegistered();
         } else {
+            bus_.unregisterService(hostName());
             Q_EMIT StatusNotifierHostUnregistered();
         }
     }
+    // The host dies, and the watcher goes on listing it (as KDE's does).
+    void loseHostUnawares() { bus_.unregisterService(hostName()); }
 
 Q_SIGNALS:
     void StatusNotifierHostRegistered();
     void StatusNotifierHostUnregistered();
 
 private:
+    QString hostName() const { return QStringLiteral("org.kde.StatusNotifierHost-") + name_; }
+
     QString name_;
     QDBusConnection bus_;
     bool host_ = false;
@@ -106,8 +113,11 @@ TEST_F(StatusNotifierHostWatcherTest, CountsAWatcherOnlyWithAHostAndFollowsItsCo
     ASSERT_TRUE(waitFor([&] { return seen_.size() == 6; }));
     EXPECT_EQ(newWatchers_, 2) << "the icon must register again with a restarted watcher";
 
+    panel->loseHostUnawares();
+    ASSERT_TRUE(waitFor([&] { return seen_.size() == 7; })) << "a host that died still counts";
+
     QTest::qWait(100); // room for a stray extra call
-    EXPECT_EQ(seen_, (std::vector<bool>{false, true, false, true, false, true}));
+    EXPECT_EQ(seen_, (std::vector<bool>{false, true, false, true, false, true, false}));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
-#include "BusTestSupport.h"
 #include "platform/dbus/TimedatedTimeSetter.h"
+#include "BusTestSupport.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -156,6 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TimedatedTimeSetterTest, FailsWhenNoServiceOwnsTheName) {
     bus().stopTimeService();
+    // The bus frees the name once it has seen the connection close, a moment after the
+    // process ended; a call before then waits on the dying connection and ends unanswered.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            return !QDBusConnection::systemBus().interface()->isServiceRegistered(
+                QStringLiteral("org.freedesktop.timedate1"));
+        },
+        static_cast<int>(std::chrono::milliseconds(kAnswerWait).count())));
     auto setter = makeSetter();
     setter->setLocalTimeOfDay(13, 0, 0, recordAnswer());
     EXPECT_TRUE(answers_.empty()) << "done ran within the call";

@@ -22,6 +22,7 @@ struct Look {
     bool swapChecked;
     bool swapEnabled;
     bool hiddenInTray;
+    bool trayHideChecked; // the icon's own item in the menu a panel shows
     friend bool operator==(const Look&, const Look&) = default;
 };
 
@@ -29,13 +30,13 @@ std::ostream& operator<<(std::ostream& os, const Look& l) {
     return os << "main " << (l.mainVisible ? "shown" : "hidden") << (l.mainMinimized ? "/min" : "") << ", digital "
               << (l.digitalVisible ? "shown" : "hidden") << (l.digitalMinimized ? "/min" : "") << ", swap "
               << (l.swapChecked ? "checked" : "unchecked") << (l.swapEnabled ? "" : "/disabled")
-              << (l.hiddenInTray ? ", in tray" : "");
+              << (l.hiddenInTray ? ", in tray" : "") << (l.trayHideChecked ? ", icon's item checked" : "");
 }
 
-constexpr Look kMainShown{true, false, false, false, false, true, false};
-constexpr Look kDigitalShown{false, false, true, false, true, true, false};
-constexpr Look kMainInTray{false, true, false, false, false, false, true};
-constexpr Look kDigitalInTray{false, false, false, true, true, false, true};
+constexpr Look kMainShown{true, false, false, false, false, true, false, false};
+constexpr Look kDigitalShown{false, false, true, false, true, true, false, false};
+constexpr Look kMainInTray{false, true, false, false, false, false, true, true};
+constexpr Look kDigitalInTray{false, false, false, true, true, false, true, true};
 
 Look lookOf(MainFixture& f) {
     return {f.window().isVisible(),
@@ -44,10 +45,11 @@ Look lookOf(MainFixture& f) {
             f.digitalWindow().windowState() == WindowState::Minimized,
             f.main.mnuVisibleMenuBar->isChecked(),
             f.main.mnuVisibleMenuBar->isEnabled(),
-            f.state.mainwin.HiddenInTray};
+            f.state.mainwin.HiddenInTray,
+            f.desk.tray.ownItem()->isChecked()};
 }
 
-enum class Action { Swap, TrayLeft, Minimize, SecondStart };
+enum class Action { Swap, TrayLeft, TrayMenuItem, Minimize, SecondStart };
 
 struct StateRow {
     const char* name;
@@ -66,6 +68,9 @@ void perform(MainFixture& f, Action a) {
         break;
     case Action::TrayLeft:
         f.desk.tray.pressLeft();
+        break;
+    case Action::TrayMenuItem: // where a panel gives the icon no plain click
+        ASSERT_TRUE(f.desk.tray.ownItem()->choose());
         break;
     case Action::Minimize:
         f.window().setWindowState(WindowState::Minimized); // the minimise button
@@ -100,6 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
         StateRow{"DigitalShownTrayLeft", {Action::Swap}, Action::TrayLeft, kDigitalShown, kDigitalInTray},
         StateRow{
             "DigitalInTrayTrayLeft", {Action::Swap, Action::TrayLeft}, Action::TrayLeft, kDigitalInTray, kDigitalShown},
+        StateRow{"MainShownTrayMenuItem", {}, Action::TrayMenuItem, kMainShown, kMainInTray},
+        StateRow{"DigitalInTrayTrayMenuItem",
+                 {Action::Swap, Action::TrayLeft},
+                 Action::TrayMenuItem,
+                 kDigitalInTray,
+                 kDigitalShown},
         // Starting the program again brings the running watch forward.
         StateRow{"MainShownSecondStart", {}, Action::SecondStart, kMainShown, kMainShown},
         StateRow{"MainInTraySecondStart", {Action::Minimize}, Action::SecondStart, kMainInTray, kMainShown},

@@ -6,6 +6,8 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QObject>
+#include <QSet>
+#include <QStringList>
 
 #include <utility>
 
@@ -17,6 +19,14 @@ namespace {
 
 const QString kService = QString::fromLatin1(StatusNotifierHostWatcher::kWatcherService);
 const QString kPath = QStringLiteral("/StatusNotifierWatcher");
+const QString kBus = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
+
+// The names a host takes on the bus while it lives (Plasma's and other panels' trays).
+bool isHostName(const QString& name) {
+    return name.startsWith(QLatin1String("org.kde.StatusNotifierHost-")) ||
+           name.startsWith(QLatin1String("org.freedesktop.StatusNotifierHost-"));
+}
 
 } // namespace
 
@@ -37,12 +47,30 @@ public:
                 [this](const QString&, const QString&, const QString& newOwner) {
                     if (newOwner.isEmpty()) {
                         ++generation_; // an answer still on its way came from the old owner
-                        setPresent(false);
+                        watcherHasHost_ = false;
+                        update();
                         return;
                     }
                     readHostRegistered();
                     onNewWatcher_();
                 });
+        // A watcher may go on listing a host whose process has died (KDE's kded does after
+        // plasmashell): the hosts' own names tell whether one lives.
+        bus_.connect(kBus, kBusPath, kBus, QStringLiteral("NameOwnerChanged"), this,
+                     SLOT(nameOwnerChanged(QString, QString, QString)));
+        auto* list = new QDBusPendingCallWatcher(
+            bus_.asyncCall(QDBusMessage::createMethodCall(kBus, kBusPath, kBus, QStringLiteral("ListNames"))), this);
+        connect(list, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            const QDBusPendingReply<QStringList> reply = *done;
+            for (const QString& name : reply.isError() ? QStringList() : reply.value()) {
+                if (isHostName(name)) {
+                    hosts_.insert(name);
+                }
+            }
+            hostsListed_ = true;
+            update();
+        });
         readHostRegistered();
     }
 
@@ -66,12 +94,30 @@ public Q_SLOTS:
             }
             const QDBusPendingReply<QDBusVariant> reply = *done;
             // No watcher, or one that cannot say: no area to rely on.
-            setPresent(!reply.isError() && reply.value().variant().toBool());
+            watcherHasHost_ = !reply.isError() && reply.value().variant().toBool();
+            watcherAnswered_ = true;
+            update();
         });
     }
 
+    void nameOwnerChanged(const QString& name, const QString& /*oldOwner*/, const QString& newOwner) {
+        if (!isHostName(name)) {
+            return;
+        }
+        if (newOwner.isEmpty()) {
+            hosts_.remove(name);
+        } else {
+            hosts_.insert(name);
+        }
+        update();
+    }
+
 private:
-    void setPresent(bool present) {
+    void update() {
+        if (!watcherAnswered_ || !hostsListed_) {
+            return;
+        }
+        const bool present = watcherHasHost_ && !hosts_.isEmpty();
         if (present != present_ || !answered_) {
             present_ = present;
             answered_ = true;
@@ -84,6 +130,10 @@ private:
     std::function<void()> onNewWatcher_;
     QDBusServiceWatcher names_;
     unsigned generation_ = 0;
+    bool watcherHasHost_ = false;
+    bool watcherAnswered_ = false;
+    QSet<QString> hosts_; // the living hosts' names
+    bool hostsListed_ = false;
     bool present_ = false;
     bool answered_ = false;
 };

@@ -3,11 +3,14 @@
 #include "platform/qt/LogCategories.h"
 
 #include "Assets.h"
+#include "QtControls.h"
 #include "QtDispatcher.h"
 #include "platform/dbus/StatusNotifierHostWatcher.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace kadrill::platform::qt {
@@ -44,8 +47,9 @@ QtTrayIcon::QtTrayIcon(QtDispatcher& dispatcher) : dispatcher_(dispatcher) {
 QtTrayIcon::~QtTrayIcon() = default;
 
 bool QtTrayIcon::isAvailable() const {
-    // Not before the icon exists: a watch hidden meanwhile would have no icon to come back by.
-    if (!icon_) {
+    // Not before the icon exists: a watch hidden meanwhile would have no icon to come back
+    // by. Nor while a box of the program is open: Qt keeps every click from the icon then.
+    if (!icon_ || QApplication::activeModalWidget() != nullptr) {
         return false;
     }
     if (!x11Watcher_ && !busWatcher_) {
@@ -99,7 +103,27 @@ void QtTrayIcon::createIcon() {
                              dispatcher_.deliver(activated, TrayActivation::ContextRequested);
                          }
                      });
+    publishMenu();
     icon_->show();
+}
+
+MenuItem& QtTrayIcon::offerMenu(Menu& menu, const std::string& caption) {
+    menu_ = std::make_unique<QMenu>();
+    ownItem_ = std::make_unique<QtMenuItem>(dispatcher_, menu_->addAction(QString::fromStdString(caption)),
+                                            MenuItemKind::Check);
+    menu_->addSeparator();
+    // The same actions: their checks, enabled states and choices are the menu bar's.
+    menu_->addActions(dynamic_cast<QtMenu&>(menu).menu()->actions());
+    publishMenu();
+    return *ownItem_;
+}
+
+void QtTrayIcon::publishMenu() {
+    // Given to an icon in the X11 tray, Qt would pop the menu up by itself at a right click,
+    // besides the program's own popup.
+    if (icon_ && menu_ && qtProtocol == Protocol::StatusNotifier) {
+        icon_->setContextMenu(menu_.get());
+    }
 }
 
 void QtTrayIcon::areaChanged() {
@@ -109,8 +133,7 @@ void QtTrayIcon::areaChanged() {
     if (mayCreateIcon()) {
         createIcon();
     } else if (busHost && !busHostWas_) {
-        // A host that comes after its watcher (a panel starting up) may have missed the
-        // registration made when the watcher appeared: register once more.
+        // A host has come (a panel starting up, or started again): the icon registers now.
         busWatcherStarted();
     }
     busHostWas_ = busHost;
@@ -124,8 +147,10 @@ void QtTrayIcon::areaChanged() {
 
 void QtTrayIcon::busWatcherStarted() {
     // A new watcher knows nothing of icons registered with the one before, and Qt does not
-    // tell it: showing the icon again registers it.
-    if (icon_ && qtProtocol == Protocol::StatusNotifier) {
+    // tell it: showing the icon again registers it. Not before a host is there, which
+    // registers it then: each registration makes a panel drop the icon and draw it anew,
+    // and a click meanwhile goes nowhere.
+    if (icon_ && qtProtocol == Protocol::StatusNotifier && busWatcher_->present()) {
         qCInfo(lcTray) << "registering the icon with a new watcher";
         icon_->hide();
         icon_->show();

@@ -38,6 +38,12 @@ bool MemoryTrayIcon::showMessage(const std::string& title, const std::string& te
     return true;
 }
 
+MenuItem& MemoryTrayIcon::offerMenu(Menu& menu, const std::string& caption) {
+    offered_ = &menu;
+    ownItem_ = std::make_unique<MemoryMenuItem>(caption, MenuItemKind::Check, false);
+    return *ownItem_;
+}
+
 void MemoryTrayIcon::pressLeft() {
     if (isShown()) {
         activated.raise(TrayActivation::Activated);

@@ -11,10 +11,13 @@
 #include "platform/ProgramStarter.h"
 #include "platform/TrayIcon.h"
 
+#include "MemoryControls.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,6 +31,11 @@ public:
     bool remove(const NotifyIconRecord& record) override;
     bool isAvailable() const override { return available_; }
     bool showMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
+    MenuItem& offerMenu(Menu& menu, const std::string& caption) override;
+
+    /// The menu offered at the icon and the icon's own item in it; null before offerMenu.
+    const Menu* offeredMenu() const { return offered_; }
+    MemoryMenuItem* ownItem() const { return ownItem_.get(); }
 
     struct Message {
         std::string title;
@@ -52,6 +60,8 @@ private:
     bool available_ = true;
     bool added_ = false;
     NotifyIconRecord record_;
+    const Menu* offered_ = nullptr;
+    std::unique_ptr<MemoryMenuItem> ownItem_;
     std::vector<Message> messages_;
 };
 
