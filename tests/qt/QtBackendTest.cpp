@@ -8,6 +8,7 @@
 #include "platform/x11/X11NativeDesktop.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace kadrill::platform;
 
@@ -97,6 +100,26 @@ private slots:
 
     // Help and sound come from modules loaded on first use; without them the feature fails
     // as it does with no help files or no audio device, and nothing crashes.
+    // A control's own inner loop (a drag of its selected text) handles the close of its window:
+    // the window may go only once that loop has ended and the control's code returned.
+    void postedWorkWaitsOutAnInnerEventLoop() {
+        std::vector<std::string> order;
+        QEventLoop outer;
+        QTimer::singleShot(0, [&] {
+            QEventLoop inner;
+            QTimer::singleShot(0, [&] {
+                desk->app.post([&] { order.push_back("first posted"); });
+                desk->app.post([&] { order.push_back("second posted"); });
+                QTimer::singleShot(200, &inner, &QEventLoop::quit);
+            });
+            inner.exec();
+            order.push_back("inner loop ended");
+            QTimer::singleShot(300, &outer, &QEventLoop::quit);
+        });
+        outer.exec();
+        QCOMPARE(order, (std::vector<std::string>{"inner loop ended", "first posted", "second posted"}));
+    }
+
     void aMissingModuleFailsItsFeatureAsUsual() {
         const QString nowhere = QStringLiteral("/nonexistent/kadrill-module.so");
         qt::FirstUseMediaControl media({}, nowhere);

@@ -1,8 +1,11 @@
 #include "platform/qt/QtHelpWindow.h"
 
+#include "platform/qt/OutermostLoop.h"
+
 #include "platform/qt/QtHelpBrowser.h"
 #include "platform/qt/QtHelpKeywordFilter.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHelpContentItem>
@@ -41,7 +44,6 @@ bool isNavigationKey(int key) {
 
 QtHelpWindow::QtHelpWindow(std::unique_ptr<QHelpEngine> engine) : QWidget(nullptr), engine_(std::move(engine)) {
     setWindowTitle(QStringLiteral("Kadrill ﾍﾙﾌﾟ"));
-    setAttribute(Qt::WA_DeleteOnClose);
     // A help window left open must not keep the program alive, nor end it when closed.
     setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -163,6 +165,15 @@ void QtHelpWindow::showKeywordSearch() {
     raise();
     activateWindow();
     search_->setFocus(Qt::OtherFocusReason);
+}
+
+void QtHelpWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    runAtOutermostLoop(this, [this] {
+        if (!isVisible()) {
+            delete this;
+        }
+    });
 }
 
 bool QtHelpWindow::eventFilter(QObject* watched, QEvent* event) {

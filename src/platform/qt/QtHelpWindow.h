@@ -23,7 +23,7 @@ class QtHelpKeywordFilter;
 
 /// The help window: a keyword index with a search field and the table of contents on the
 /// left, the page on the right. Modeless; it neither ends the program when closed nor
-/// keeps it running, and it deletes itself (with its help engine) when closed.
+/// keeps it running, and it deletes itself (with its help engine) once closed.
 class QtHelpWindow final : public QWidget {
 public:
     /// Takes an engine whose collection has been set up.
@@ -39,6 +39,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Closed, it goes with its engine: not inside an inner event loop (a drag of selected
+    /// text), whose starter, a control of this window, is still on the stack; and not once
+    /// opened again meanwhile.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void search(const QString& text);
