@@ -29,6 +29,7 @@ constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌ�
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
 constexpr const char* kNoWindow = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳが見つからないため、ｷｰを送信しませんでした。";
+constexpr const char* kNotFocused = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳにﾌｫｰｶｽを移せないため、ｷｰを送信しませんでした。";
 constexpr const char* kFocusLost = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳからﾌｫｰｶｽが外れたため、ｷｰの送信を中止しました。";
 
 } // namespace
@@ -178,7 +179,8 @@ AlarmRunner::KeysOutcome AlarmRunner::sendKeys(std::uint64_t run, std::int64_t p
         }
         if (platform::ticksBetween(waitStart, platform_.clock.tickCount()) >=
             static_cast<std::uint32_t>(kFocusWaitMs)) {
-            tell(kNoWindow, platform::MessageIcon::Critical);
+            // There, maybe, but kept from the focus (a window manager that guards it).
+            tell(platform_.keys.targetHasWindow(pid) ? kNotFocused : kNoWindow, platform::MessageIcon::Critical);
             return KeysOutcome::Done;
         }
         platform_.app.waitForEvents(kFocusPollMs);

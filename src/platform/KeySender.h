@@ -36,6 +36,10 @@ public:
     /// of another program). Keys are sent only while this holds.
     virtual bool targetHasFocus(std::int64_t pid) const = 0;
 
+    /// Whether the process `pid`, or one it started, has a window on the screen, focused or
+    /// not: where the focus never comes, the user learns which of the two went wrong.
+    virtual bool targetHasWindow(std::int64_t pid) const = 0;
+
     /// Types one stroke into the focused window: modifiers pressed around the key and
     /// always released again. Returns when the display server has processed it.
     ///

@@ -22,6 +22,7 @@ constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌ�
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
 constexpr const char* kNoWindow = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳが見つからないため、ｷｰを送信しませんでした。";
+constexpr const char* kNotFocused = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳにﾌｫｰｶｽを移せないため、ｷｰを送信しませんでした。";
 constexpr const char* kFocusLost = "ｱﾌﾟﾘｹｰｼｮﾝのｳｨﾝﾄﾞｳからﾌｫｰｶｽが外れたため、ｷｰの送信を中止しました。";
 
 constexpr int kSevenThirty = (7 * 60 + 30) * 60;
@@ -162,7 +163,14 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"TheProgramsWindowNeverComes",
                    1,
                    [](AlarmDesk& f) { f.desk.keys.hasFocus = [](std::int64_t) { return false; }; },
-                   {kNoWindow}}),
+                   {kNoWindow}},
+        FailureRow{"TheProgramsWindowNeverGetsTheFocus",
+                   1,
+                   [](AlarmDesk& f) {
+                       f.desk.keys.hasFocus = [](std::int64_t) { return false; };
+                       f.desk.keys.hasWindow = [](std::int64_t) { return true; };
+                   },
+                   {kNotFocused}}),
     [](const ::testing::TestParamInfo<FailureRow>& p) { return std::string(p.param.name); });
 
 TEST_F(AlarmFixture, AFailedPlayLeavesNoDeviceOpenSoTheNextAlarmPlays) {

@@ -283,6 +283,8 @@ TEST_F(XTestKeySenderTest, TheFocusBelongsToTheReceiverAndItsParentsButNotToOthe
     EXPECT_TRUE(sender_.targetHasFocus(shell)) << "the shell that started the receiver";
     EXPECT_TRUE(sender_.targetHasFocus(getpid())) << "the test, which started the shell";
     EXPECT_FALSE(sender_.targetHasFocus(bystander.pid()));
+    EXPECT_TRUE(sender_.targetHasWindow(shell));
+    EXPECT_FALSE(sender_.targetHasWindow(bystander.pid())) << "no window at all";
 
     // Asking leaves the focused window alone: it sees no focus change, and keys still arrive.
     type(text(U"x"));
@@ -380,6 +382,7 @@ TEST_F(XTestKeySenderTest, AStartIsAnnouncedAndItsFirstWindowActivatedWithTheSta
     EXPECT_EQ(startup[1], "remove: ID=" + id);
     ASSERT_EQ(activations.size(), 1U);
     EXPECT_EQ(activations[0].window, listed[1]);
+    EXPECT_EQ(activations[0].data.l[0], 2) << "on the user's behalf, as a task bar asks";
     EXPECT_EQ(static_cast<unsigned long>(activations[0].data.l[1]), time);
 }
 

@@ -105,9 +105,7 @@ public:
     /// told one still to come.
     virtual bool framesAreTold() { return false; }
     /// Calls `told` each time the window manager tells `window` its frame, while it lives.
-    virtual std::unique_ptr<FrameWatch> frameWatch(WId /*window*/, std::function<void()> /*told*/) {
-        return nullptr;
-    }
+    virtual std::unique_ptr<FrameWatch> frameWatch(WId /*window*/, std::function<void()> /*told*/) { return nullptr; }
     /// `onChange` runs on the UI thread whenever the area comes or goes.
     virtual std::unique_ptr<TrayWatch> trayWatch(std::function<void()> /*onChange*/) { return nullptr; }
     virtual std::unique_ptr<LaunchWatch> launchWatch() { return nullptr; }
@@ -126,6 +124,7 @@ private:
     public:
         bool isAvailable() const override { return false; }
         bool targetHasFocus(std::int64_t /*pid*/) const override { return false; }
+        bool targetHasWindow(std::int64_t /*pid*/) const override { return false; }
         KeySendResult send(const KeyStroke& /*stroke*/, std::int64_t /*targetPid*/) override {
             return {KeySendResult::Status::Unavailable, "no desktop that lets keys be typed"};
         }

@@ -125,14 +125,16 @@ bool LaunchActivation::poll() {
             w->others.insert(client);
         }
         if (found) {
-            // As the program itself would ask, with the time of the start that made it: a
-            // window manager that guards the focus weighs that time against the user's input.
+            // As a task bar asks for a window the user picked, with the time of the start that
+            // made it: the user set the alarm up to run this program and type into it, and a
+            // window manager that guards the focus against programs (KWin at High) honours
+            // that where it would keep a program's own request waiting.
             XEvent event{};
             event.xclient.type = ClientMessage;
             event.xclient.window = *found;
             event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
             event.xclient.format = 32;
-            event.xclient.data.l[0] = 1; // from an application
+            event.xclient.data.l[0] = 2; // from a pager: on the user's behalf
             event.xclient.data.l[1] = static_cast<long>(timeOf(w->startupId));
             XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         }

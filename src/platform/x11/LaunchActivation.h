@@ -14,8 +14,8 @@ namespace kadrill::platform::x11 {
 /// Starts announced as launchers announce them (startup notification), so that a window
 /// manager that keeps new windows from taking the focus still lets a program the alarm
 /// started have it: the program reads the start's time from DESKTOP_STARTUP_ID, and its
-/// first window is activated with that time (_NET_ACTIVE_WINDOW), which ranks it after the
-/// user's last input before the start and before anything later.
+/// first window is activated with that time (_NET_ACTIVE_WINDOW), as a task bar asks on the
+/// user's behalf: the user set the alarm up to start it and type into it.
 ///
 /// Uses a connection of its own to the X display.
 class LaunchActivation final : public qt::NativeDesktop::LaunchWatch {

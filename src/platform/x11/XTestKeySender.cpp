@@ -9,6 +9,7 @@
 #include "XlibHandles.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 
@@ -239,6 +240,42 @@ bool XTestKeySender::targetHasFocus(std::int64_t pid) const {
     }
     ErrorTrap trap(connection_->display.get());
     return focusBelongsTo(pid);
+}
+
+bool XTestKeySender::targetHasWindow(std::int64_t pid) const {
+    if (connection() == nullptr || !connection_->hasClientIds) {
+        return false;
+    }
+    Display* display = connection_->display.get();
+    ErrorTrap trap(display);
+    const Window root = DefaultRootWindow(display);
+    std::vector<Window> windows;
+    if (const auto clients = readProperty(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), XA_WINDOW);
+        clients && clients->format == 32) {
+        const auto* listed = reinterpret_cast<const unsigned long*>(clients->data.get()); // 32-bit items as longs
+        windows.assign(listed, listed + clients->items);
+    } else {
+        Window parent = None, unusedRoot = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, root, &unusedRoot, &parent, &children, &count) != 0 && children != nullptr) {
+            for (unsigned i = 0; i < count; ++i) {
+                XWindowAttributes attributes{};
+                if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+                    attributes.map_state == IsViewable) {
+                    windows.push_back(children[i]);
+                }
+            }
+            XFree(children);
+        }
+    }
+    for (const Window window : windows) {
+        const auto owner = windowOwnerPid(display, window);
+        if (owner && isSameOrDescendant(*owner, pid)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool XTestKeySender::focusBelongsTo(std::int64_t pid) const {

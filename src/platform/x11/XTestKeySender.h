@@ -27,6 +27,9 @@ public:
 
     bool isAvailable() const override;
     bool targetHasFocus(std::int64_t pid) const override;
+    /// A client window the window manager lists (_NET_CLIENT_LIST), or without one a mapped
+    /// top-level window, of the process or one it started.
+    bool targetHasWindow(std::int64_t pid) const override;
     [[nodiscard]] KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) override;
 
     struct Connection;

@@ -271,12 +271,15 @@ public:
 
     bool isAvailable() const override { return available_; }
     bool targetHasFocus(std::int64_t pid) const override { return hasFocus ? hasFocus(pid) : true; }
+    bool targetHasWindow(std::int64_t pid) const override { return hasWindow && hasWindow(pid); }
     KeySendResult send(const KeyStroke& stroke, std::int64_t targetPid) override;
 
     void setAvailable(bool available) { available_ = available; }
     /// Which processes own the focused window; every one when unset. Asked again by every
     /// send, as the real sender looks right before each press.
     std::function<bool(std::int64_t pid)> hasFocus;
+    /// Which processes have a window on the screen; none when unset.
+    std::function<bool(std::int64_t pid)> hasWindow;
     /// While set, every key fails with this reason, as a refused X request would.
     std::optional<std::string> failure;
     /// Runs after each key is typed, as the typed key's effects would.
