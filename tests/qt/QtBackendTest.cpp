@@ -120,6 +120,14 @@ private slots:
         QCOMPARE(order, (std::vector<std::string>{"inner loop ended", "first posted", "second posted"}));
     }
 
+    void aWindowWithoutAMaximiseButtonStaysUnmaximised() {
+        window->show();
+        const QSize size = qtWindow().widget()->size();
+        qtWindow().widget()->setWindowState(Qt::WindowMaximized); // Qt's own title bar on Wayland
+        QTRY_VERIFY(!qtWindow().widget()->windowState().testFlag(Qt::WindowMaximized));
+        QCOMPARE(qtWindow().widget()->size(), size);
+    }
+
     void aMissingModuleFailsItsFeatureAsUsual() {
         const QString nowhere = QStringLiteral("/nonexistent/kadrill-module.so");
         qt::FirstUseMediaControl media({}, nowhere);

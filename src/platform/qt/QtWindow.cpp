@@ -135,6 +135,7 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
         layout->addWidget(surface_);
     }
     handleFilter_ = new HandleFilter(*top_, [this] { placeExactly(); });
+    maximizable_ = props.maximizeButton;
     // A fixed border: the window keeps the size its client area and menu bar need.
     top_->layout()->setSizeConstraint(QLayout::SetFixedSize);
     top_->setWindowFlags(flagsOf(props));
@@ -426,6 +427,13 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
         const bool now = top_->windowState().testFlag(Qt::WindowMinimized);
         if (was != now) {
             minimisedReport(now);
+        }
+        // Qt's own title bar on Wayland offers to maximise any window, this one of a fixed
+        // size too: it stays as it is, and says so.
+        if (!maximizable_ && top_->windowState().testFlag(Qt::WindowMaximized)) {
+            QMetaObject::invokeMethod(
+                top_.get(), [this] { top_->setWindowState(top_->windowState() & ~Qt::WindowMaximized); },
+                Qt::QueuedConnection);
         }
         return result;
     }

@@ -99,6 +99,7 @@ private:
     QElapsedTimer sinceRestore_;
     /// Drops the input queued for the window before it hid; owned by the top-level widget.
     QObject* handleFilter_ = nullptr;
+    bool maximizable_ = false;
 };
 
 } // namespace kadrill::platform::qt
