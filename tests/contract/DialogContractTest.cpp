@@ -283,10 +283,7 @@ template <class B> struct Attempt {
 
 template <class B> std::vector<Attempt<B>> attempts() {
     return {
-        {"text box",
-         [](platform::Container& c) -> platform::Control& {
-             return c.addTextBox(boxAt({150, 300, 1500, 300}));
-         },
+        {"text box", [](platform::Container& c) -> platform::Control& { return c.addTextBox(boxAt({150, 300, 1500, 300})); },
          [](B& b, platform::Control& c) { b.type(dynamic_cast<TextBox&>(c), "x"); },
          [](platform::Control& c) { return !dynamic_cast<TextBox&>(c).text().empty(); }},
         {"command button",
@@ -301,9 +298,7 @@ template <class B> std::vector<Attempt<B>> attempts() {
          },
          [](platform::Control& c) { return !c.isVisible(); }},
         {"option button",
-         [](platform::Container& c) -> platform::Control& {
-             return c.addOptionButton(optionAt({150, 300, 1500, 300}, "毎日(&D)"));
-         },
+         [](platform::Container& c) -> platform::Control& { return c.addOptionButton(optionAt({150, 300, 1500, 300}, "毎日(&D)")); },
          [](B& b, platform::Control& c) {
              b.click(dynamic_cast<OptionButton&>(c));
              b.pressAccessKey('d');
@@ -519,7 +514,7 @@ TYPED_TEST(DialogContract, TabVisitsTheControlsByTabIndexAcrossFramesPassingThos
     hidden.setVisible(false);
     disabled.setEnabled(false);
     const std::vector<std::pair<const char*, platform::InputControl*>> controls = {
-        {"hour", &hour}, {"minute", &minute}, {"daily", &daily},   {"list", &list},
+        {"hour", &hour}, {"minute", &minute}, {"daily", &daily}, {"list", &list},
         {"ok", &ok},     {"cancel", &cancel}, {"hidden", &hidden}, {"disabled", &disabled}};
     auto focused = [&]() -> std::string {
         for (const auto& [name, control] : controls) {
@@ -653,11 +648,11 @@ TYPED_TEST(DialogContract, APictureFollowsTheMouseOutsideItWhileAButtonIsHeld) {
 }
 
 TYPED_TEST(DialogContract, AFileDialogGivesThePathTheUserChoseOrNothing) {
-    const platform::FileDialogOptions options{.title = "設定の読込み",
-                                              .purpose = "settings",
-                                              .initialPath = this->backend.folder() + "/*.alm",
-                                              .filters = {{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}},
-                                                          {.caption = "すべてのﾌｧｲﾙ", .patterns = {"*"}}}};
+    const platform::FileDialogOptions options{
+        .title = "設定の読込み",
+        .purpose = "settings",
+        .initialPath = this->backend.folder() + "/*.alm",
+        .filters = {{.caption = "ｱﾗｰﾑ設定ﾌｧｲﾙ ", .patterns = {"*.alm"}}, {.caption = "すべてのﾌｧｲﾙ", .patterns = {"*"}}}};
     const std::string file = this->backend.readableFile();
 
     this->backend.answerNextFileDialog(file);

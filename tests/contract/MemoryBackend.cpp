@@ -112,7 +112,9 @@ void MemoryBackend::closeNextBox(int afterMs) {
 
 void MemoryBackend::clickInto(TextBox& box) { (void)dynamic_cast<MemoryTextBox&>(box).clickInto(); }
 
-void MemoryBackend::type(TextBox& box, const std::string& text) { (void)dynamic_cast<MemoryTextBox&>(box).type(text); }
+void MemoryBackend::type(TextBox& box, const std::string& text) {
+    (void)dynamic_cast<MemoryTextBox&>(box).type(text);
+}
 
 void MemoryBackend::replaceText(TextBox& box, const std::string& text) {
     (void)dynamic_cast<MemoryTextBox&>(box).replaceAll(text);

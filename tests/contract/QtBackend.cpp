@@ -421,28 +421,25 @@ void QtBackend::pressAccessKey(char letter) {
 
 void QtBackend::answerNextFileDialog(const std::string& path) {
     const QString typed = QString::fromStdString(path);
-    whenModalShown(
-        [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0,
-        [this, typed](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            fileDialogStart_ =
-                (dialog->directory().absolutePath() + u'/' + (name ? name->text() : QString())).toStdString();
-            if (typed.isEmpty()) {
-                QTest::keyClick(dialog, Qt::Key_Escape);
-                return;
-            }
-            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            if (edit != nullptr) {
-                // A user types into the name only once the dialog has the focus; before, the
-                // dialog keeps the file it had selected whatever the name says.
-                dialog->activateWindow();
-                (void)QTest::qWaitForWindowActive(dialog);
-                edit->setFocus();
-                edit->setText(typed);
-                QTest::keyClick(edit, Qt::Key_Return);
-            }
-        });
+    whenModalShown([](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }, 0, [this, typed](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        fileDialogStart_ = (dialog->directory().absolutePath() + u'/' + (name ? name->text() : QString())).toStdString();
+        if (typed.isEmpty()) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            return;
+        }
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (edit != nullptr) {
+            // A user types into the name only once the dialog has the focus; before, the
+            // dialog keeps the file it had selected whatever the name says.
+            dialog->activateWindow();
+            (void)QTest::qWaitForWindowActive(dialog);
+            edit->setFocus();
+            edit->setText(typed);
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+    });
 }
 
 } // namespace kadrill::contract

@@ -1,5 +1,6 @@
 #include "ContractTest.h"
 
+
 namespace kadrill::contract {
 namespace {
 

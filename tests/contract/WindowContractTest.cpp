@@ -27,10 +27,7 @@ TYPED_TEST(WindowContract, PositionRoundTripsInTwipsAndTheFrameStartsThere) {
     auto expectAt = [&](Point at) {
         // A window manager places and frames the window in its own time.
         (void)this->backend.waitUntil(
-            [&] {
-                return w->position() == at && (Point{w->frameRect().left, w->frameRect().top}) == at;
-            },
-            2000);
+            [&] { return w->position() == at && (Point{w->frameRect().left, w->frameRect().top}) == at; }, 2000);
         EXPECT_EQ(w->position(), at);
         const Rect frame = w->frameRect();
         EXPECT_EQ((Point{frame.left, frame.top}), at);

@@ -1,5 +1,5 @@
-#include "platform/dbus/TimedatedTimeSetter.h"
 #include "BusTestSupport.h"
+#include "platform/dbus/TimedatedTimeSetter.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

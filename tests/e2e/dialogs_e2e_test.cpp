@@ -12,9 +12,9 @@
 #include <sys/types.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -474,8 +474,8 @@ TEST_F(AlarmSettingsDialog, AFileOnTheCommandLineArmsTheWatchWhichFiresAtItsSeco
     const CountingProgram counting;
     constexpr int kDue = kFakeStartSecond + 12;
     const auto file = counting.scratch.path() / "朝の alarm.alm";
-    std::ofstream(file, std::ios::binary)
-        << "#10:20:12#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << counting.program.string() << "\"\r\n\"EOF\"\r\n";
+    std::ofstream(file, std::ios::binary) << "#10:20:12#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << counting.program.string()
+                                          << "\"\r\n\"EOF\"\r\n";
 
     ASSERT_NO_FATAL_FAILURE(startWindowManager());
     const auto watch = startWatch({file.string()});

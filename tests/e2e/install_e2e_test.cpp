@@ -208,13 +208,10 @@ TEST_F(OneInstance, AFileGivenToASecondStartArmsTheRunningWatch) {
     });
     ASSERT_TRUE(confirmation) << "the running watch showed no message" << screenshotNote(*x_.grab(x_.root()), "none");
     x_.sendDeleteWindow(*confirmation);
-    EXPECT_TRUE(pollUntil(kStartTimeout,
-                          [&] {
-                              const auto f = grabFace(main);
-                              return f &&
-                                     face::markLit(f->image, f->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize);
-                          }))
-        << "the running watch was not armed" << screenshotNote(*x_.grab(x_.root()), "unarmed");
+    EXPECT_TRUE(pollUntil(kStartTimeout, [&] {
+        const auto f = grabFace(main);
+        return f && face::markLit(f->image, f->origin, face::kAlarmMarkBox, face::kAlarmMarkBoxSize);
+    })) << "the running watch was not armed" << screenshotNote(*x_.grab(x_.root()), "unarmed");
     EXPECT_EQ(shownWatches(), 1);
 }
 
@@ -413,10 +410,9 @@ TEST_F(InstalledTree, HelpAndVersionPrintWithoutADisplayAndOtherArgumentsAreRefu
                             " " + shellQuoted(binary_) + " --alarm");
     EXPECT_EQ(refused.code, 2) << refused.output;
     EXPECT_NE(refused.output.find("unknown option '--alarm'"), std::string::npos) << refused.output;
-    const Ran twoFiles =
-        run("env DISPLAY=" + x_.displayName() +
-            " QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(noBus("session")) +
-            " DBUS_SYSTEM_BUS_ADDRESS=" + shellQuoted(noBus("system")) + " " + shellQuoted(binary_) + " a.alm b.alm");
+    const Ran twoFiles = run("env DISPLAY=" + x_.displayName() + " QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=" +
+                             shellQuoted(noBus("session")) + " DBUS_SYSTEM_BUS_ADDRESS=" +
+                             shellQuoted(noBus("system")) + " " + shellQuoted(binary_) + " a.alm b.alm");
     EXPECT_EQ(twoFiles.code, 2) << twoFiles.output;
     EXPECT_NE(twoFiles.output.find("unexpected argument 'b.alm'"), std::string::npos) << twoFiles.output;
 }

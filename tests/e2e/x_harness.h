@@ -41,8 +41,8 @@ class Process {
 public:
     struct Options {
         EnvChanges env;
-        bool quiet = false;                // send stdout/stderr to /dev/null
-        int inheritFd = -1;                // one extra descriptor the child keeps open
+        bool quiet = false; // send stdout/stderr to /dev/null
+        int inheritFd = -1; // one extra descriptor the child keeps open
         std::string workingDirectory = {}; // empty: the caller's
     };
 

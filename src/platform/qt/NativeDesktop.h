@@ -105,7 +105,9 @@ public:
     /// told one still to come.
     virtual bool framesAreTold() { return false; }
     /// Calls `told` each time the window manager tells `window` its frame, while it lives.
-    virtual std::unique_ptr<FrameWatch> frameWatch(WId /*window*/, std::function<void()> /*told*/) { return nullptr; }
+    virtual std::unique_ptr<FrameWatch> frameWatch(WId /*window*/, std::function<void()> /*told*/) {
+        return nullptr;
+    }
     /// `onChange` runs on the UI thread whenever the area comes or goes.
     virtual std::unique_ptr<TrayWatch> trayWatch(std::function<void()> /*onChange*/) { return nullptr; }
     virtual std::unique_ptr<LaunchWatch> launchWatch() { return nullptr; }

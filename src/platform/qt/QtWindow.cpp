@@ -200,8 +200,7 @@ void QtWindow::watchFrame() {
         // No title bar to drag by until now: the time to put it right starts here.
         sincePlaced_.start();
         // After Qt has seen the event too, and outside its event handling.
-        QMetaObject::invokeMethod(
-            top_.get(), [this] { placeExactly(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(top_.get(), [this] { placeExactly(); }, Qt::QueuedConnection);
     });
 }
 
