@@ -53,6 +53,12 @@ public:
     }
     // The host dies, and the watcher goes on listing it (as KDE's does).
     void loseHostUnawares() { bus_.unregisterService(hostName()); }
+    // The host lives in the watcher's process and takes no name (Xfce's panel, GNOME's
+    // AppIndicator extension).
+    void hostWithin() {
+        host_ = true;
+        Q_EMIT StatusNotifierHostRegistered();
+    }
 
 Q_SIGNALS:
     void StatusNotifierHostRegistered();
@@ -118,6 +124,15 @@ TEST_F(StatusNotifierHostWatcherTest, CountsAWatcherOnlyWithAHostAndFollowsItsCo
 
     QTest::qWait(100); // room for a stray extra call
     EXPECT_EQ(seen_, (std::vector<bool>{false, true, false, true, false, true, false}));
+}
+
+TEST_F(StatusNotifierHostWatcherTest, CountsAWatcherThatHostsInItsOwnProcessUntilItGoes) {
+    ASSERT_TRUE(waitFor([&] { return watcher_->answered(); }));
+    auto panel = std::make_unique<FakeWatcher>(QStringLiteral("panel-within"));
+    panel->hostWithin();
+    ASSERT_TRUE(waitFor([&] { return watcher_->present(); })) << "a panel without a host name shows no icon";
+    panel.reset();
+    EXPECT_TRUE(waitFor([&] { return !watcher_->present(); }));
 }
 
 } // namespace

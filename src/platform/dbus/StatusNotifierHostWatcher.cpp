@@ -51,6 +51,7 @@ public:
                         update();
                         return;
                     }
+                    hostNameSeen_ = !hosts_.isEmpty();
                     readHostRegistered();
                     onNewWatcher_();
                 });
@@ -68,6 +69,7 @@ public:
                     hosts_.insert(name);
                 }
             }
+            hostNameSeen_ = hostNameSeen_ || !hosts_.isEmpty();
             hostsListed_ = true;
             update();
         });
@@ -108,6 +110,7 @@ public Q_SLOTS:
             hosts_.remove(name);
         } else {
             hosts_.insert(name);
+            hostNameSeen_ = true;
         }
         update();
     }
@@ -117,7 +120,10 @@ private:
         if (!watcherAnswered_ || !hostsListed_) {
             return;
         }
-        const bool present = watcherHasHost_ && !hosts_.isEmpty();
+        // Xfce's panel and GNOME's AppIndicator extension host the icons in the watcher's own
+        // process and take no host name: their watcher is believed until a host name has
+        // been seen beside it, and goes with its host.
+        const bool present = watcherHasHost_ && (!hosts_.isEmpty() || !hostNameSeen_);
         if (present != present_ || !answered_) {
             present_ = present;
             answered_ = true;
@@ -133,6 +139,7 @@ private:
     bool watcherHasHost_ = false;
     bool watcherAnswered_ = false;
     QSet<QString> hosts_; // the living hosts' names
+    bool hostNameSeen_ = false; // with the present watcher
     bool hostsListed_ = false;
     bool present_ = false;
     bool answered_ = false;

@@ -13,10 +13,11 @@ namespace kadrill::platform::dbus {
 ///
 /// Such an area is there while `org.kde.StatusNotifierWatcher` has an owner that reports
 /// a registered host, and a host lives: it holds a `org.kde.StatusNotifierHost-…` name (a
-/// watcher may go on listing a host that has died). The watcher's name and its
-/// host-registered signals are followed, and the property is read again after each of them,
-/// never starting a watcher; every read is asynchronous, so a hung panel never blocks the
-/// program. A new owner of the watcher's name (a panel started after
+/// watcher may go on listing a host that has died), unless no such name has been seen with
+/// this watcher (a panel that hosts inside its watcher's process takes none). The watcher's
+/// name and its host-registered signals are followed, and the property is read again after
+/// each of them, never starting a watcher; every read is asynchronous, so a hung panel never
+/// blocks the program. A new owner of the watcher's name (a panel started after
 /// Kadrill, or restarted) knows none of the icons registered before: onNewWatcher is the
 /// moment to register again.
 class StatusNotifierHostWatcher {
