@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan fuzz storm package bench lint format clean
+.PHONY: all deps deps-run deps-package configure build build-run run check-display test test-asan fuzz storm desktops package bench lint format clean
 
 all: build
 
@@ -62,6 +62,12 @@ storm: build
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@bash tests/e2e/storm.sh build/$(PRESET) build/asan
+
+# The program on the desktops people run (Xfce, KDE Plasma on X11, GNOME Shell with the
+# AppIndicator extension), each started headless in a session of its own; not part of test.
+desktops: build
+	@bash scripts/install-deps.sh desktops
+	@$(BUILD_DIR)/tests/desktops/desktops.sh
 
 # The Debian package (CPack), in $(BUILD_DIR); install it with apt install ./<file>.
 package: deps-package

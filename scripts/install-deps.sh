@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kadrill needs, by what is to be done:
-#   install-deps.sh [run|package|test]   installs what is missing (test, the default: everything)
+#   install-deps.sh [run|package|test|desktops]   installs what is missing (test, the default:
+#                                                 all make test needs; desktops: that and the
+#                                                 desktops of make desktops)
 #   install-deps.sh --have GROUP         only says (exit status) whether all of it is there
 # When everything is present it only checks, with one dpkg-query, and asks for no root.
 set -euo pipefail
@@ -50,6 +52,15 @@ test_packages=(
   # make lint: the naming rule
   clang-tidy
 )
+# make desktops: the desktops people run, each started headless from its own packages; the
+# session's settings service keeps GNOME's list of extensions, dbus-bin passes the session's
+# variables to what its bus starts
+desktop_packages=(
+  xfwm4 xfce4-panel
+  kwin-x11 plasma-workspace plasma-desktop
+  gnome-shell gnome-shell-extension-appindicator libglib2.0-bin dconf-gsettings-backend dconf-service
+  dbus-bin
+)
 
 check_only=0
 if [ "${1:-}" = "--have" ]; then
@@ -60,7 +71,8 @@ case "${1:-test}" in
   run) packages=("${run_packages[@]}") ;;
   package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [--have] [run|package|test]" >&2; exit 2 ;;
+  desktops) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [--have] [run|package|test|desktops]" >&2; exit 2 ;;
 esac
 
 # One query for all: packages that are not installed are missing from its answer.

@@ -3,6 +3,7 @@
 // area and the help, all read back from the screen.
 
 #include "kadrill_fixture.h"
+#include "status_notifier.h"
 
 #include <X11/Xlib.h>
 
@@ -402,44 +403,10 @@ protected:
         return std::nullopt;
     }
 
-    // What dbus-send prints of a call on the test's session bus.
-    std::string busCall(const std::string& destination, const std::string& path, const std::string& method,
-                        const std::string& arguments) const {
-        const std::string command = "dbus-send --bus='" + bus_->address() + "' --print-reply --dest=" + destination +
-                                    " " + path + " " + method + " " + arguments + " 2>&1";
-        std::string out;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char chunk[4096];
-            while (const std::size_t n = fread(chunk, 1, sizeof chunk, pipe))
-                out.append(chunk, n);
-            pclose(pipe);
-        }
-        return out;
-    }
-
     // The menu the icon publishes, as the panel reads it: every label in its layout.
     std::string publishedMenu() const {
-        const std::string items =
-            busCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
-                    "string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems");
-        const auto quoted = [](const std::string& text, std::size_t from) {
-            const auto start = text.find('"', from), end = text.find('"', start + 1);
-            return start == std::string::npos || end == std::string::npos ? std::string()
-                                                                          : text.substr(start + 1, end - start - 1);
-        };
-        // "service/path", or the service alone at the usual path
-        const std::string item = quoted(items, items.find("array"));
-        const auto slash = item.find('/');
-        if (item.empty() || slash == 0)
-            return "no item registered: " + items;
-        const std::string service = item.substr(0, slash);
-        const std::string path = slash == std::string::npos ? "/StatusNotifierItem" : item.substr(slash);
-        const std::string menu = busCall(service, path, "org.freedesktop.DBus.Properties.Get",
-                                         "string:org.kde.StatusNotifierItem string:Menu");
-        const auto at = menu.find("object path");
-        if (at == std::string::npos)
-            return "no menu: " + menu;
-        return busCall(service, quoted(menu, at), "com.canonical.dbusmenu.GetLayout", "int32:0 int32:-1 array:string:");
+        const auto item = itemOf(bus_->address(), app_->pid());
+        return item ? e2e::publishedMenu(bus_->address(), *item) : "no item registered";
     }
 
     std::optional<PrivateSessionBus> bus_;
