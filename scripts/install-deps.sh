@@ -31,7 +31,7 @@ test_packages=(
   xvfb xauth faketime trayer x11-utils
   # a notification area on the session bus (StatusNotifierItem), as KDE Plasma and GNOME's
   # AppIndicator extension have, for the tray tests
-  haskell-gtk-sni-tray-utils
+  haskell-gtk-sni-tray-utils haskell-status-notifier-item-utils
   # end-to-end: a window manager to minimise and move; fuzzing the settings reader
   openbox clang libclang-rt-14-dev
   # the key-sending tests switch keyboard layouts in their own Xvfb

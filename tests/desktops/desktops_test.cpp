@@ -147,7 +147,8 @@ private:
 
     std::string watcherSays(const std::string& property) const {
         return busCall(bus_->address(), "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                       "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher string:" + property);
+                       "org.freedesktop.DBus.Properties.Get",
+                       "string:org.kde.StatusNotifierWatcher string:" + property);
     }
 
     void start() {
@@ -235,7 +236,8 @@ private:
 
 // Started before the fixture connects to the desktop's X display.
 struct SessionFirst {
-    SessionFirst() : session(std::make_unique<DesktopSession>(::testing::WithParamInterface<DesktopCase>::GetParam().kind)) {}
+    SessionFirst()
+        : session(std::make_unique<DesktopSession>(::testing::WithParamInterface<DesktopCase>::GetParam().kind)) {}
     std::unique_ptr<DesktopSession> session;
 };
 
@@ -276,9 +278,9 @@ protected:
     }
 
     std::string itemMenuPath(const StatusNotifierItem& item) const {
-        const std::string said = busCall(session->busAddress(), item.service, item.path,
-                                         "org.freedesktop.DBus.Properties.Get",
-                                         "string:org.kde.StatusNotifierItem string:Menu");
+        const std::string said =
+            busCall(session->busAddress(), item.service, item.path, "org.freedesktop.DBus.Properties.Get",
+                    "string:org.kde.StatusNotifierItem string:Menu");
         const auto at = said.find('"', said.find("object path"));
         return at == std::string::npos ? "/" : said.substr(at + 1, said.find('"', at + 1) - at - 1);
     }
@@ -292,8 +294,9 @@ TEST_P(OnDesktop, TheWatchItsIconAndItsAlarmWorkThere) {
     std::ofstream(program) << "#!/bin/sh\nexec zenity --entry --title=entry > '" << typed.string() << "'\n";
     std::filesystem::permissions(program, std::filesystem::perms::owner_all);
     const auto alarm = scratch.path() / "desktop.alm";
-    std::ofstream(alarm, std::ios::binary) << "#10:20:25#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << program.string()
-                                           << "\"\r\n\"k\"\r\n\"{k}\"\r\n\"d\"\r\n\"{d}\"\r\n\"Enter\"\r\n\"{ENTER}\"\r\n\"EOF\"\r\n";
+    std::ofstream(alarm, std::ios::binary)
+        << "#10:20:25#\r\n#TRUE#\r\n1\r\n\"\"\r\n\"" << program.string()
+        << "\"\r\n\"k\"\r\n\"{k}\"\r\n\"d\"\r\n\"{d}\"\r\n\"Enter\"\r\n\"{ENTER}\"\r\n\"EOF\"\r\n";
 
     EnvChanges env = session->programEnvironment();
     for (auto& change : fakeClock("2026-12-09 10:20:00"))
@@ -304,22 +307,21 @@ TEST_P(OnDesktop, TheWatchItsIconAndItsAlarmWorkThere) {
 
     const auto first = pollFor<std::string>(kStartTimeout, [&] { return digitsOf(main); });
     ASSERT_TRUE(first) << "no face" << screenNote(main, "no-face");
-    EXPECT_TRUE(pollFor<std::string>(kStartTimeout, [&]() -> std::optional<std::string> {
-        const auto now = digitsOf(main);
-        return now && *now != *first ? now : std::nullopt;
-    })) << "the face stood still"
-        << screenNote(main, "still");
+    EXPECT_TRUE(pollFor<std::string>(kStartTimeout,
+                                     [&]() -> std::optional<std::string> {
+                                         const auto now = digitsOf(main);
+                                         return now && *now != *first ? now : std::nullopt;
+                                     }))
+        << "the face stood still" << screenNote(main, "still");
 
     const std::string& bus = session->busAddress();
     const auto item = pollFor<StatusNotifierItem>(kStartTimeout, [&] { return itemOf(bus, app_->pid()); });
-    ASSERT_TRUE(item) << "the icon never registered with the panel; the watcher lists:"
-                      << [&] {
-                             std::string listed;
-                             for (const auto& other : registeredItems(bus))
-                                 listed += " " + other.service + other.path;
-                             return listed;
-                         }()
-                      << session->logs();
+    ASSERT_TRUE(item) << "the icon never registered with the panel; the watcher lists:" << [&] {
+        std::string listed;
+        for (const auto& other : registeredItems(bus))
+            listed += " " + other.service + other.path;
+        return listed;
+    }() << session->logs();
     const std::string menu = publishedMenu(bus, *item);
     for (const char* label : {"時計を隠す(_K)", "12時間表示(_W)", "全ての文字を表示(_A)", "ﾒﾆｭｰﾊﾞｰを隠す(_H)"})
         EXPECT_NE(menu.find(label), std::string::npos) << label << " is not in the icon's menu:\n" << menu;

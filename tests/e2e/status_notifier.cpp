@@ -37,10 +37,9 @@ std::string busCall(const std::string& busAddress, const std::string& destinatio
 }
 
 std::vector<StatusNotifierItem> registeredItems(const std::string& busAddress) {
-    const std::string items =
-        busCall(busAddress, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                "org.freedesktop.DBus.Properties.Get",
-                "string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems");
+    const std::string items = busCall(busAddress, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                      "org.freedesktop.DBus.Properties.Get",
+                                      "string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems");
     const auto array = items.find("array");
     if (array == std::string::npos)
         return {};

@@ -359,13 +359,21 @@ TEST_F(TrayAndMinimise, MinimiseHidesToTheTrayAndTheIconBringsTheWatchBack) {
 class OnTheSessionBus : public TrayAndMinimise {
 protected:
     void startPanel() {
-        // What it says goes to a file of its own, for a failure to show.
-        panel_.emplace(std::vector<std::string>{"sh", "-c",
-                                                "exec gtk-sni-tray-standalone --watcher --top --size 32 >>\"$0\" 2>&1",
-                                                panelLog().string()},
-                       Process::Options{.env = {{"DISPLAY", x_.displayName()},
-                                                {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
-                                                {"HOME", home_.path().string()}}});
+        // Its watcher first, on its own: the panel's own watcher at times takes its name only
+        // after the panel has asked it for the icons, and the panel then ends. What they say
+        // goes to a file of their own, for a failure to show; the panel's windows are its
+        // process's.
+        panel_.emplace(
+            std::vector<std::string>{"sh", "-c",
+                                     "exec >>\"$0\" 2>&1; status-notifier-watcher &\n"
+                                     "until dbus-send --print-reply --dest=org.freedesktop.DBus "
+                                     "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
+                                     "string:org.kde.StatusNotifierWatcher | grep -q true; do sleep 0.05; done\n"
+                                     "exec gtk-sni-tray-standalone --top --size 32",
+                                     panelLog().string()},
+            Process::Options{.env = {{"DISPLAY", x_.displayName()},
+                                     {"DBUS_SESSION_BUS_ADDRESS", bus_->address()},
+                                     {"HOME", home_.path().string()}}});
     }
     std::filesystem::path panelLog() const { return home_.path() / "panel.log"; }
     // For a failure: whether the panel runs, and what it said.
@@ -443,6 +451,13 @@ TEST_F(OnTheSessionBus, TheIconComesToALatePanelHidesTheWatchAndFollowsARestart)
     ASSERT_TRUE(pollUntil(kStartTimeout, [&] { return x_.isViewable(main); }))
         << "with the panel gone, the hidden watch stayed hidden";
 
+    // The bus may drop the panel's names one by one; a panel started before the watcher's
+    // name is free finds no watcher and ends.
+    ASSERT_TRUE(pollUntil(kStartTimeout, [&] {
+        return busCall(bus_->address(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                       "org.freedesktop.DBus.NameHasOwner", "string:org.kde.StatusNotifierWatcher")
+                   .find("boolean false") != std::string::npos;
+    }));
     startPanel();
     icon = pollFor<std::pair<int, int>>(kStartTimeout, [&] { return iconInPanel(); });
     ASSERT_TRUE(icon) << "the icon did not come to the restarted panel" << panelNote()
