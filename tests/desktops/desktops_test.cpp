@@ -26,7 +26,9 @@ using namespace e2e;
 
 constexpr auto kDesktopStartTimeout = 90s; // Plasma drawn in software on two busy cores
 
-enum class Kind { Xfce, Plasma, Gnome };
+// Plasma with KWin's focus-stealing prevention at High, which keeps a started program
+// behind unless its start is the user's.
+enum class Kind { Xfce, Plasma, PlasmaHighFocusGuard, Gnome };
 
 struct DesktopCase {
     const char* name;
@@ -98,6 +100,7 @@ private:
         case Kind::Xfce:
             return {{"XDG_CURRENT_DESKTOP", "XFCE"}, {"XDG_SESSION_TYPE", "x11"}};
         case Kind::Plasma:
+        case Kind::PlasmaHighFocusGuard:
             return {{"XDG_CURRENT_DESKTOP", "KDE"},
                     {"XDG_SESSION_TYPE", "x11"},
                     {"KDE_FULL_SESSION", "true"},
@@ -179,7 +182,11 @@ private:
         if (kind_ == Kind::Xfce) {
             launch("xfwm4", {"xfwm4"});
             panel_ = launch("xfce4-panel", {"xfce4-panel"});
-        } else if (kind_ == Kind::Plasma) {
+        } else if (kind_ != Kind::Gnome) {
+            if (kind_ == Kind::PlasmaHighFocusGuard) {
+                std::filesystem::create_directories(home_.path() / "config");
+                std::ofstream(home_.path() / "config" / "kwinrc") << "[Windows]\nFocusStealingPreventionLevel=3\n";
+            }
             launch("kwin_x11", {"kwin_x11"});
             launch("kded5", {"kded5"});
             panel_ = launch("plasmashell", {"plasmashell"});
@@ -351,6 +358,7 @@ TEST_P(OnDesktop, TheWatchItsIconAndItsAlarmWorkThere) {
 INSTANTIATE_TEST_SUITE_P(Desktops, OnDesktop,
                          ::testing::Values(DesktopCase{"Xfce", Kind::Xfce, true},
                                            DesktopCase{"Plasma", Kind::Plasma, true},
+                                           DesktopCase{"PlasmaHighFocusGuard", Kind::PlasmaHighFocusGuard, true},
                                            DesktopCase{"GnomeAppIndicator", Kind::Gnome, false}),
                          [](const ::testing::TestParamInfo<DesktopCase>& p) { return std::string(p.param.name); });
 
