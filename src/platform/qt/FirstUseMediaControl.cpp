@@ -1,6 +1,6 @@
 #include "platform/qt/FirstUseMediaControl.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "QtFileSystem.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include "platform/posix/PosixFiles.h"
 

@@ -1,6 +1,6 @@
 #include "XTestKeySender.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 // Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
 
