@@ -47,6 +47,10 @@ const char* saveFailureReason(SaveOutcome outcome) {
         return "ﾌｧｲﾙが読み取り専用です。";
     case SaveOutcome::NotAFile:
         return "指定された名前はﾌｧｲﾙではありません。";
+    case SaveOutcome::NoReservation:
+        return "保存先ではﾌｧｲﾙを安全に上書きできないため、元のﾌｧｲﾙはそのままです。";
+    case SaveOutcome::Incomplete:
+        return "書き込みが途中で失敗したため、ﾌｧｲﾙの内容が不完全な可能性があります。";
     case SaveOutcome::WriteFailed:
         break;
     }

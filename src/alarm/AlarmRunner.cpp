@@ -25,6 +25,7 @@ constexpr int kDay = 24 * 60 * 60;
 constexpr const char* kBusy = "ｱﾗｰﾑ処理実行中のため、新たなｱﾗｰﾑ処理はできませんでした。";
 constexpr const char* kProgramMissing = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙが見つかりませんでした。";
 constexpr const char* kCannotPlay = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを再生できませんでした。";
+constexpr const char* kNoSoundPart = "ｱﾗｰﾑの音を鳴らすのに必要な部品が見つかりません。";
 constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを実行できませんでした。";
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
@@ -98,7 +99,18 @@ bool AlarmRunner::stopped(std::uint64_t run) const { return state::alarmRunStopp
 
 void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
-    if (mm.open(state_.alarm.AlarmSoundFile) != platform::MediaError::None || mm.play() != platform::MediaError::None) {
+    platform::MediaError error = mm.open(state_.alarm.AlarmSoundFile);
+    if (error == platform::MediaError::None) {
+        error = mm.play();
+    }
+    if (error == platform::MediaError::NoModule) {
+        // The program is incomplete, not the file bad: no word of the file, and no "Error".
+        tell(kNoSoundPart, platform::MessageIcon::Critical);
+        mm.close();
+        endAction(run);
+        return;
+    }
+    if (error != platform::MediaError::None) {
         errorPath(run, Failure::PlaybackFailed);
         return;
     }

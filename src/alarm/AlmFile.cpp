@@ -409,9 +409,15 @@ SaveOutcome saveAlmFile(platform::FileSystem& files, const std::string& path, co
         return SaveOutcome::Unencodable;
     }
     using Status = platform::WriteResult::Status;
-    switch (files.replaceFile(path, *bytes).status) {
+    const platform::WriteResult result = files.replaceFile(path, *bytes);
+    if (!result.untouched) {
+        return SaveOutcome::Incomplete;
+    }
+    switch (result.status) {
     case Status::Written:
         return SaveOutcome::Saved;
+    case Status::NoReservation:
+        return SaveOutcome::NoReservation;
     case Status::FolderNotWritable:
         return SaveOutcome::FolderNotWritable;
     case Status::NoFolder:

@@ -60,11 +60,17 @@ enum class SaveOutcome {
     DiskFull,
     FileReadOnly,
     NotAFile,
+    /// The file could only be rewritten in place, and the space for that could not be
+    /// reserved first.
+    NoReservation,
     WriteFailed,
+    /// The write failed after the file at the path had begun to change: it may hold part of
+    /// the new settings, or the new file may not yet be safely on disk.
+    Incomplete,
 };
 
 /// Writes the settings to `path`, replacing any file there only once the new one is
-/// completely on disk.
+/// completely on disk (or rewriting it in place once the space is reserved).
 [[nodiscard]] SaveOutcome saveAlmFile(platform::FileSystem& files, const std::string& path,
                                       const AlarmSettings& settings);
 

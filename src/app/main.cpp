@@ -12,18 +12,18 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -127,8 +127,9 @@ int main(int argc, char* argv[]) {
     // Meanwhile, while the window is built. Not before: Qt changes the environment as it
     // connects to the display, and the configuration is read from it.
     kadrill::platform::qt::FontConfigWarmUp fontConfig;
-    // What Qt left: at most one alarm settings file.
-    QString alarmFile;
+    // What Qt left: at most one alarm settings file, its name the bytes it was given (a
+    // name that is not UTF-8 names a file all the same).
+    QByteArray alarmFile;
     for (int i = 1; i < argc; ++i) {
         const bool option = argv[i][0] == '-';
         if (option || i > 1) {
@@ -137,7 +138,14 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         // Absolute now: a running watch that is handed the file has another working folder.
-        alarmFile = QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath());
+        alarmFile = argv[i];
+        if (!alarmFile.startsWith('/')) {
+            char* folder = ::getcwd(nullptr, 0);
+            alarmFile.prepend(QByteArray(folder != nullptr ? folder : ".") + '/');
+            std::free(folder);
+        }
+        // Latin-1 keeps every byte as it is; only the slashes and dots matter here.
+        alarmFile = QDir::cleanPath(QString::fromLatin1(alarmFile)).toLatin1();
     }
     QApplication::setApplicationName(QStringLiteral("Kadrill"));
     QApplication::setApplicationVersion(QStringLiteral(KADRILL_VERSION));
@@ -146,27 +154,27 @@ int main(int argc, char* argv[]) {
 
     // One clock, one tray icon and one alarm per session: a second start hands over to the
     // first and ends.
-    kadrill::platform::dbus::SingleInstance instance(QStringLiteral(KADRILL_APP_ID));
-    const QStringList uris = alarmFile.isEmpty()
-                                 ? QStringList()
-                                 : QStringList{QString::fromUtf8(QUrl::fromLocalFile(alarmFile).toEncoded())};
+    using kadrill::platform::dbus::SingleInstance;
+    SingleInstance instance(QStringLiteral(KADRILL_APP_ID));
+    const QStringList uris =
+        alarmFile.isEmpty() ? QStringList() : QStringList{SingleInstance::uriOfLocalFile(alarmFile)};
     switch (instance.claim(launch, uris)) {
-    case kadrill::platform::dbus::SingleInstance::Outcome::Forwarded:
+    case SingleInstance::Outcome::Forwarded:
         // No window of ours will end the launcher's busy feedback for this start.
         (void)kadrill::platform::x11::endStartupFeedback(
             launch.value(QStringLiteral("desktop-startup-id")).toString().toStdString());
         return 0;
-    case kadrill::platform::dbus::SingleInstance::Outcome::NoAnswer:
+    case SingleInstance::Outcome::NoAnswer:
         std::fprintf(stderr, "kadrill: Kadrill already runs in this session but does not answer: %s\n",
                      qPrintable(instance.error()));
         return 1;
-    case kadrill::platform::dbus::SingleInstance::Outcome::NoBus:
+    case SingleInstance::Outcome::NoBus:
         if (!instance.error().isEmpty()) {
             std::fprintf(stderr, "kadrill: %s; starting without checking for a running Kadrill\n",
                          qPrintable(instance.error()));
         }
         break;
-    case kadrill::platform::dbus::SingleInstance::Outcome::First:
+    case SingleInstance::Outcome::First:
         break;
     }
     // Tray and dialogs must not end the program when the main window is hidden.
@@ -214,10 +222,9 @@ int main(int argc, char* argv[]) {
         // One alarm, so one file: the first that is on this computer. Loaded once the call
         // is answered, since its messages wait for the user and the caller would not.
         for (const QString& uri : handed) {
-            const QUrl url(uri);
-            if (url.isLocalFile()) {
-                desktop.app.post(
-                    [&main, path = url.toLocalFile().toStdString()] { main.openAlarmFile(path, Source::Handed); });
+            const QByteArray file = SingleInstance::localFileOfUri(uri);
+            if (!file.isEmpty()) {
+                desktop.app.post([&main, path = file.toStdString()] { main.openAlarmFile(path, Source::Handed); });
                 break;
             }
         }

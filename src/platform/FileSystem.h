@@ -38,6 +38,9 @@ struct WriteResult {
         Written,
         /// No file may be made in the folder, and there is no writable file to write into.
         FolderNotWritable,
+        /// The file had to be rewritten in place, and the file system could not reserve the
+        /// space for it first; it was left as it was.
+        NoReservation,
         /// The folder of the path does not exist.
         NoFolder,
         DiskFull,
@@ -50,6 +53,10 @@ struct WriteResult {
     Status status = Status::Failed;
     /// The technical reason of a failure, for the log.
     std::string reason;
+    /// Whatever was at the path is still there as it was. False when the failure came after
+    /// it had begun to change: it may hold part of the new bytes, or the new file not yet
+    /// safely on disk.
+    bool untouched = true;
 };
 
 /// What the program asks of the file system: the state of a path, and its own files read
@@ -75,10 +82,13 @@ public:
     virtual ReadResult readFile(const std::string& path, std::size_t maxBytes) const = 0;
 
     /// Puts `bytes` at `path` so that a failure leaves any file there as it was: written
-    /// beside it, synced and renamed over it (a link is followed and stays). Where nothing
-    /// can be made beside it, a writable file there is rewritten in place instead, once
-    /// the space for it is secured. A replaced file keeps its owner, group and mode as far
-    /// as the user may set them; a read-only file is never replaced.
+    /// beside it, synced and renamed over it, the folder synced too. A link is followed,
+    /// also to a file not there yet, and stays. A writable file is rewritten in place
+    /// instead where the folder lets the user write it but not replace it, where it has
+    /// other names (hard links) or where its extended attributes cannot be carried over;
+    /// only once the whole new size is reserved, else it is left alone (NoReservation). A
+    /// replaced file keeps its owner, group, mode, ACLs and extended attributes as far as
+    /// the user may set them; a read-only file is never replaced.
     [[nodiscard]] virtual WriteResult replaceFile(const std::string& path, std::string_view bytes) = 0;
 
     /// The user's documents folder (where the user keeps files), without a trailing slash.

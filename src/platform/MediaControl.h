@@ -9,7 +9,8 @@ namespace kadrill::platform {
 /// Why a sound could not be opened or played.
 enum class MediaError {
     None,
-    NoDevice,          ///< no audio output could be had (no device, or no sound module)
+    NoDevice,          ///< no audio output could be had
+    NoModule,          ///< the program's own sound module is missing or broken
     FileNotFound,      ///< no readable file by that name
     UnsupportedFormat, ///< the file is no sound that can be decoded
     NotOpen,           ///< play with no sound open

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,6 +112,17 @@ TEST_F(SingleInstanceTest, ALaterStartHandsItsRequestToTheFirstAndTheFirstKeepsT
     EXPECT_EQ(third.claim({}, file), Outcome::Forwarded);
     EXPECT_EQ(first.received().size(), 1U);
     EXPECT_EQ(first.opened(), std::vector<QStringList>{file});
+    // What the handed addresses name on this computer: a name is bytes, not always UTF-8.
+    EXPECT_EQ(SingleInstance::uriOfLocalFile("/home/u/\xE6\x9C\x9D a.alm"), file.front());
+    const std::pair<QString, QByteArray> handed[] = {
+        {file.front(), "/home/u/\xE6\x9C\x9D a.alm"},
+        {SingleInstance::uriOfLocalFile("/tmp/\xFF.alm"), "/tmp/\xFF.alm"},
+        {QStringLiteral("file://localhost/home/u/a.alm"), "/home/u/a.alm"},
+        {QStringLiteral("file://elsewhere/home/u/a.alm"), ""},
+        {QStringLiteral("https://example.org/a.alm"), ""},
+    };
+    for (const auto& [uri, local] : handed)
+        EXPECT_EQ(SingleInstance::localFileOfUri(uri), local) << uri.toStdString();
 }
 
 // (A crashed owner's name goes with its connection; the end-to-end tests kill one.)

@@ -186,7 +186,8 @@ TEST_F(OneInstance, ASecondStartBringsBackTheWatchHiddenInTheTrayAndEnds) {
 }
 
 TEST_F(OneInstance, AFileGivenToASecondStartArmsTheRunningWatch) {
-    const auto file = home_.path() / "three o'clock.alm";
+    // A name that is not UTF-8 (from an old archive, say) names its file all the same.
+    const auto file = home_.path() / "three o'clock \xB3.alm";
     std::ofstream(file, std::ios::binary) << "#03:00:00#\r\n#TRUE#\r\n0\r\n\"/bell.wav\"\r\n\"\"\r\n\"EOF\"\r\n";
     startKadrill(onTheBus());
     const Window main = mainWindow();

@@ -128,14 +128,16 @@ private slots:
         QCOMPARE(qtWindow().widget()->size(), size);
     }
 
-    void aMissingModuleFailsItsFeatureAsUsual() {
+    void aMissingModuleIsToldAsAMissingPart() {
         const QString nowhere = QStringLiteral("/nonexistent/kadrill-module.so");
         qt::FirstUseMediaControl media({}, nowhere);
-        QCOMPARE(media.open("alarm.wav"), MediaError::NoDevice);
-        QCOMPARE(media.play(), MediaError::NoDevice);
+        QCOMPARE(media.open("alarm.wav"), MediaError::NoModule);
+        QCOMPARE(media.play(), MediaError::NoModule);
         media.close();
         qt::FirstUseHelp help(QCoreApplication::applicationFilePath(), nowhere);
-        QCOMPARE(help.showKeywordSearch().status, HelpResult::Status::Missing);
+        const HelpResult shown = help.showKeywordSearch();
+        QCOMPARE(shown.status, HelpResult::Status::Failed);
+        QCOMPARE(shown.error, std::string("ヘルプを開けません。ヘルプの表示に必要な部品が見つかりません。"));
     }
 
     void linesPaintInTheirExactColourAndVanishWhenHidden() {

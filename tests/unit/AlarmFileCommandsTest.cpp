@@ -138,6 +138,7 @@ struct FailedSave {
     std::function<void(platform::memory::MemoryFileSystem&, const std::string& file)> setUp;
     bool asked; // a file was in the way
     const char* reason;
+    bool kept = true; // the old file is as it was
     friend void PrintTo(const FailedSave& c, std::ostream* os) { *os << c.what; }
 };
 
@@ -164,7 +165,7 @@ TEST_P(SaveFailures, AreToldAndLeaveWhatWasThere) {
     expected.emplace_back(std::string(kNotSaved) + c.reason, MessageIcon::Exclamation, MessageButtons::Ok);
     EXPECT_EQ(Said(desk.messages.shown()), expected);
     EXPECT_EQ(desk.files.status(file).kind, was.kind);
-    EXPECT_EQ(desk.files.contents(file), old);
+    EXPECT_EQ(desk.files.contents(file) == old, c.kept);
 }
 
 using Files = platform::memory::MemoryFileSystem;
@@ -187,6 +188,20 @@ INSTANTIATE_TEST_SUITE_P(
                        f.setFreeSpace(10);
                    },
                    true, "ﾃﾞｨｽｸの空き容量が足りません。"},
+        FailedSave{"no space can be reserved for a rewrite in place",
+                   [](Files& f, const std::string& file) {
+                       f.addFile(file, {.bytes = "old"});
+                       f.setFolderReadOnly(kDocuments);
+                       f.setReservable(false);
+                   },
+                   true, "保存先ではﾌｧｲﾙを安全に上書きできないため、元のﾌｧｲﾙはそのままです。"},
+        FailedSave{"a rewrite in place failing half-way",
+                   [](Files& f, const std::string& file) {
+                       f.addFile(file, {.bytes = "old"});
+                       f.setFolderReadOnly(kDocuments);
+                       f.failInPlaceAfter(2);
+                   },
+                   true, "書き込みが途中で失敗したため、ﾌｧｲﾙの内容が不完全な可能性があります。", false},
         FailedSave{"read-only file",
                    [](Files& f, const std::string& file) { f.addFile(file, {.bytes = "old", .writable = false}); },
                    true, "ﾌｧｲﾙが読み取り専用です。"},

@@ -18,6 +18,7 @@ using platform::MessageIcon;
 constexpr const char* kBusy = "ｱﾗｰﾑ処理実行中のため、新たなｱﾗｰﾑ処理はできませんでした。";
 constexpr const char* kProgramMissing = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙが見つかりませんでした。";
 constexpr const char* kCannotPlay = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを再生できませんでした。";
+constexpr const char* kNoSoundPart = "ｱﾗｰﾑの音を鳴らすのに必要な部品が見つかりません。";
 constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを実行できませんでした。";
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
@@ -128,6 +129,10 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::UnsupportedFormat); },
                    {kCannotPlay, "Error"}},
+        FailureRow{"SoundModuleMissing",
+                   0,
+                   [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::NoModule); },
+                   {kNoSoundPart}},
         FailureRow{"ProgramNotFoundWhenStarted",
                    1,
                    [](AlarmDesk& f) {

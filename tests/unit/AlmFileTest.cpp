@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kadrill::alarm {
@@ -96,6 +97,21 @@ protected:
     }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    /// The save as a user who owns no folder here: root may make files anywhere, so as
+    /// root it runs in a child as "nobody".
+    SaveOutcome saveAsUser(const std::string& file, const AlarmSettings& s) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(100);
+            }
+            ::_exit(static_cast<int>(save(file, s)));
+        }
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        return static_cast<SaveOutcome>(WIFEXITED(status) ? WEXITSTATUS(status) : 100);
+    }
 
     static void write(const std::string& file, std::string_view bytes) {
         std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -281,6 +297,26 @@ TEST_F(AlmFileOnDisk, SaveThroughALinkReplacesTheFileItPointsTo) {
     ASSERT_EQ(save(path("link.alm"), SampleSettings()), SaveOutcome::Saved);
     EXPECT_TRUE(fs::is_symlink(path("link.alm")));
     EXPECT_EQ(read(path("real.alm")), kSampleFile);
+    // A link to a file not there yet (on a drive not mounted, say) makes that file.
+    fs::create_symlink("new.alm", path("dangling.alm"));
+    ASSERT_EQ(save(path("dangling.alm"), SampleSettings()), SaveOutcome::Saved);
+    EXPECT_TRUE(fs::is_symlink(path("dangling.alm")));
+    EXPECT_EQ(read(path("new.alm")), kSampleFile);
+}
+
+TEST_F(AlmFileOnDisk, SaveKeepsTheFilesOtherNamesAndAttributes) {
+    write(path("linked.alm"), "old");
+    fs::create_hard_link(path("linked.alm"), path("other name.alm"));
+    write(path("labelled.alm"), "old");
+    // Not every file system takes user attributes.
+    const bool labelled = ::setxattr(path("labelled.alm").c_str(), "user.kadrill", "kept", 4, 0) == 0;
+    ASSERT_EQ(save(path("linked.alm"), SampleSettings()), SaveOutcome::Saved);
+    ASSERT_EQ(save(path("labelled.alm"), SampleSettings()), SaveOutcome::Saved);
+    EXPECT_EQ(read(path("other name.alm")), kSampleFile) << "the links were split";
+    char label[8] = {};
+    EXPECT_TRUE(!labelled || ::getxattr(path("labelled.alm").c_str(), "user.kadrill", label, sizeof label) == 4);
+    EXPECT_EQ(std::string(label), labelled ? "kept" : "");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"labelled.alm", "linked.alm", "other name.alm"}));
 }
 
 TEST_F(AlmFileOnDisk, UnencodableSettingsLeaveTheOldFileAlone) {
@@ -315,29 +351,30 @@ TEST_F(AlmFileOnDisk, AWritableFileInAFolderClosedToNewFilesIsRewrittenInPlace) 
     write(file, std::string(4000, 'x'));
     struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
-    // Root may make files in any folder, so the save runs as a user who owns only the file.
-    const bool root = ::geteuid() == 0;
-    if (root) {
+    if (::geteuid() == 0) {
         ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
     }
     ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(100);
-        }
-        ::_exit(static_cast<int>(save(file, SampleSettings())));
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(SaveOutcome::Saved));
+    EXPECT_EQ(saveAsUser(file, SampleSettings()), SaveOutcome::Saved);
     EXPECT_EQ(read(file), kSampleFile) << "rewritten whole, the old tail cut off";
     struct stat after {};
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "the file itself, not a new one";
     EXPECT_EQ(entries(), std::vector<std::string>{"kept.alm"});
+}
+
+TEST_F(AlmFileOnDisk, AnotherUsersFileInASharedFolderIsRewrittenInPlace) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    const std::string file = path("shared.alm");
+    write(file, std::string(4000, 'x'));
+    ASSERT_EQ(::chown(file.c_str(), 65533, 65533), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), 01777), 0); // sticky, as the temporary folder is
+    EXPECT_EQ(saveAsUser(file, SampleSettings()), SaveOutcome::Saved);
+    EXPECT_EQ(read(file), kSampleFile);
+    EXPECT_EQ(entries(), std::vector<std::string>{"shared.alm"});
 }
 
 /// Caps the size of files this process writes, so a write fails half-way whoever runs it.
@@ -373,6 +410,17 @@ TEST_F(AlmFileOnDisk, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
     }
     EXPECT_EQ(read(file), kSampleFile);
     EXPECT_EQ(entries(), std::vector<std::string>{"old.alm"});
+}
+
+TEST_F(AlmFileOnDisk, ARewriteInPlaceFailingHalfWaySaysTheFileChanged) {
+    const std::string file = path("kept.alm");
+    write(file, "old");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
+    FileSizeCap cap(kSampleFile.size() / 2);
+    EXPECT_EQ(saveAsUser(file, SampleSettings()), SaveOutcome::Incomplete);
 }
 
 TEST_F(AlmFileOnDisk, LoadRefusesWhatIsNotASettingsFile) {

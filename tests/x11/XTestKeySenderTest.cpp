@@ -335,6 +335,14 @@ TEST_F(XTestKeySenderTest, FollowsTheFocusToOtherWindows) {
     XSetInputFocus(x_.dpy(), frame, RevertToNone, CurrentTime);
     XSync(x_.dpy(), False);
     EXPECT_FALSE(sender_.targetHasFocus(receiver)) << "keys typed into a frame go to the window manager";
+
+    // Another client's window embedded in the receiver's, as a plug-in's would be.
+    const Window embedded = XCreateSimpleWindow(x_.dpy(), receiverWindow, 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(x_.dpy(), embedded);
+    ASSERT_TRUE(e2e::pollUntil(5s, [&] { return x_.isViewable(embedded); }));
+    XSetInputFocus(x_.dpy(), embedded, RevertToNone, CurrentTime);
+    XSync(x_.dpy(), False);
+    EXPECT_FALSE(sender_.targetHasFocus(receiver)) << "the embedded window is not the receiver's";
 }
 
 // What a window manager sees of a start: the announcement with its time, the activation of

@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QObject>
+#include <QUrl>
 
 namespace kadrill::platform::dbus {
 
@@ -66,6 +67,19 @@ QString SingleInstance::objectPath(const QString& appId) {
     path.replace(u'.', u'/');
     path.replace(u'-', u'_');
     return path;
+}
+
+QString SingleInstance::uriOfLocalFile(const QByteArray& absolutePath) {
+    return QStringLiteral("file://") + QString::fromLatin1(absolutePath.toPercentEncoding("/"));
+}
+
+QByteArray SingleInstance::localFileOfUri(const QString& uri) {
+    const QUrl url(uri);
+    // QUrl reads a host as a Windows share (//host/path), and decodes the path as UTF-8.
+    if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == u"localhost")) {
+        return {};
+    }
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
 SingleInstance::Outcome SingleInstance::claim(const QVariantMap& platformData, const QStringList& uris) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDBusConnection>
 #include <QString>
 #include <QStringList>
@@ -54,6 +55,13 @@ public:
 
     /// The object path for an id: "io.github.kadrill.Kadrill" → "/io/github/kadrill/Kadrill".
     static QString objectPath(const QString& appId);
+
+    /// The file:// URI of a local file, for claim(); the name is bytes, as the file system
+    /// takes it, so one that is not UTF-8 arrives unchanged.
+    static QString uriOfLocalFile(const QByteArray& absolutePath);
+    /// The local file a handed URI names, as bytes: file:///path and file://localhost/path
+    /// alike. Empty for another host or scheme.
+    static QByteArray localFileOfUri(const QString& uri);
 
 private:
     enum class Call { Answered, NoOwner, NoAnswer };

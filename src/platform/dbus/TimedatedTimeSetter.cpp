@@ -1,6 +1,6 @@
 #include "TimedatedTimeSetter.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include "LocalTimeOfDay.h"
 

@@ -1,6 +1,6 @@
 #include "platform/qt/FirstUseHelp.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <QFileInfo>
 
@@ -24,7 +24,9 @@ HelpResult FirstUseHelp::showKeywordSearch() {
         const auto create = reinterpret_cast<Create>(module_.resolve("kadrill_help_create"));
         if (create == nullptr) {
             qCInfo(lcHelp).noquote() << "the help module cannot be loaded:" << module_.error();
-            return {HelpResult::Status::Missing, {}};
+            // The help files are there; calling the help missing would send the user looking
+            // for the wrong thing.
+            return {HelpResult::Status::Failed, "ヘルプを開けません。ヘルプの表示に必要な部品が見つかりません。"};
         }
         help_.reset(create(&collectionFile_, &icon_));
     }

@@ -12,7 +12,7 @@ namespace kadrill::platform::qt {
 
 /// The help of the kadrill-help module, loaded when the help is first asked for: Qt Help
 /// and its database driver weigh more than the whole clock and most runs never open it.
-/// Without the module the help counts as missing.
+/// Without the module the help fails, saying a part of the program is missing.
 class FirstUseHelp final : public Help {
 public:
     /// The collection and the module beside the program.

@@ -1,6 +1,6 @@
 #include "platform/qt/FirstUseMediaControl.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <utility>
 
@@ -34,10 +34,10 @@ bool FirstUseMediaControl::load() {
 }
 
 MediaError FirstUseMediaControl::open(const std::string& path) {
-    return load() ? control_->open(path) : MediaError::NoDevice;
+    return load() ? control_->open(path) : MediaError::NoModule;
 }
 
-MediaError FirstUseMediaControl::play() { return load() ? control_->play() : MediaError::NoDevice; }
+MediaError FirstUseMediaControl::play() { return load() ? control_->play() : MediaError::NoModule; }
 
 void FirstUseMediaControl::close() {
     // Nothing was ever opened without the module, so there is nothing to close.

@@ -12,7 +12,7 @@ namespace kadrill::platform::qt {
 /// The sound control of the kadrill-sound module (SDL2_mixer), loaded when a sound is
 /// first opened: the mixer and its decoders are libraries the clock would otherwise carry
 /// from start to end for an alarm that may never sound. Without the module open and play
-/// fail as with no audio device.
+/// fail with NoModule.
 class FirstUseMediaControl final : public MediaControl {
 public:
     /// Raises finished on the user-interface thread (see SdlMediaControl).

@@ -29,8 +29,11 @@ QString helpCollectionFile() {
 }
 
 QString moduleFile(const QString& name) {
-    const QString file = name + QStringLiteral(".so");
-    return besideProgram({file, QStringLiteral(KADRILL_MODULES_FROM_BINDIR "/") + file});
+    // The installed place first: an installed program's own folder (/usr/bin) holds no
+    // libraries, and one found there would be nobody's of ours.
+    const QString installed = QStringLiteral(KADRILL_MODULES_FROM_BINDIR "/") + name + QStringLiteral(".so");
+    const QString found = besideProgram({installed, name + QStringLiteral(".so")});
+    return found.isEmpty() ? QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).filePath(installed)) : found;
 }
 
 QFunctionPointer FirstUseModule::resolve(const char* symbol) {

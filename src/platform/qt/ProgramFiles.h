@@ -13,8 +13,9 @@ namespace kadrill::platform::qt {
 /// Needs a QCoreApplication, for the program's directory.
 QString helpCollectionFile();
 
-/// A module of ours by name ("kadrill-help"): name.so beside the program in the build
-/// tree, then in ../lib/kadrill once installed; empty when it is in neither place.
+/// A module of ours by name ("kadrill-help"): name.so in ../lib/kadrill once installed,
+/// else beside the program in the build tree. Where it is in neither place, the installed
+/// path, so that the failure to load it names the file.
 QString moduleFile(const QString& name);
 
 /// A module of ours loaded on the first call that needs it, so that what only one feature

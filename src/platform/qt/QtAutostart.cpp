@@ -1,6 +1,6 @@
 #include "QtAutostart.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <QCoreApplication>
 #include <QDir>

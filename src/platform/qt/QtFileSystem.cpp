@@ -1,6 +1,6 @@
 #include "QtFileSystem.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include "platform/posix/PosixFiles.h"
 
@@ -22,7 +22,8 @@ ReadResult QtFileSystem::readFile(const std::string& path, std::size_t maxBytes)
 WriteResult QtFileSystem::replaceFile(const std::string& path, std::string_view bytes) {
     WriteResult result = posix::replaceFile(path, bytes);
     if (result.status != WriteResult::Status::Written) {
-        qCInfo(lcFiles, "not written: %s", result.reason.c_str());
+        qCInfo(lcFiles, "not written: %s%s", result.reason.c_str(),
+               result.untouched ? "" : " (the file there had already begun to change)");
     }
     return result;
 }

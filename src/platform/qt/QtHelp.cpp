@@ -1,6 +1,6 @@
 #include "platform/qt/QtHelp.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 #include "platform/qt/ProgramFiles.h"
 #include "platform/qt/QtHelpWindow.h"
 

@@ -1,6 +1,6 @@
 #include "QtProgramStarter.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "QtTrayIcon.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include "Assets.h"
 #include "QtControls.h"

@@ -1,7 +1,7 @@
 #include "SdlMediaControl.h"
 
 #include "SdlAudioDevice.h"
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 #include <QMetaObject>
 #include <QObject>

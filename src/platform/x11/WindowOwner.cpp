@@ -95,12 +95,12 @@ std::optional<std::int64_t> parentOf(std::int64_t pid) {
 
 } // namespace
 
-std::optional<Window> focusedClientWindow(Display* display) {
+std::vector<Window> keyPath(Display* display) {
     Window focus = None;
     int revertTo = 0;
     XGetInputFocus(display, &focus, &revertTo);
     if (focus == None) {
-        return std::nullopt;
+        return {};
     }
     const Window root = DefaultRootWindow(display);
     if (focus == PointerRoot) {
@@ -112,15 +112,17 @@ std::optional<Window> focusedClientWindow(Display* display) {
         chain = ancestry(display, focus);
     }
     if (chain.size() < 2) {
-        return std::nullopt; // the root itself: nobody's window
+        return {}; // the root itself: nobody's window
     }
     const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    std::vector<Window> path;
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
-        if (hasProperty(display, chain[i], wmState)) {
-            return chain[i];
+        path.push_back(chain[i]);
+        if (chain[i] == focus || hasProperty(display, chain[i], wmState)) {
+            break;
         }
     }
-    return chain[chain.size() - 2];
+    return path;
 }
 
 std::optional<std::int64_t> windowOwnerPid(Display* display, Window window) {

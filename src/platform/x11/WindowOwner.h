@@ -6,17 +6,20 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace kadrill::platform::x11 {
 
-/// The window the user sees as focused: the nearest ancestor of the focus window (itself
-/// included) that a window manager marked as a client (WM_STATE), else the top-level
-/// window that holds the focus. Follows the pointer where the focus does. Empty while no
-/// window has the focus.
+/// The windows a key typed now passes on its way up to a client, innermost first: from the
+/// window under the pointer where that lies inside the focus window, else from the focus
+/// window, up to the focus window itself or the nearest window a window manager marked as
+/// a client (WM_STATE), whichever comes first; up to the top-level window where the focus
+/// follows the pointer. Any of their owners may receive the key. Empty while no window has
+/// the focus.
 ///
 /// Nothing is searched below the focus: a focused frame belongs to the window manager,
 /// and keys typed there do not reach the client inside.
-std::optional<Window> focusedClientWindow(Display* display);
+std::vector<Window> keyPath(Display* display);
 
 /// The process of the client that created `window`, as the X server recorded it when the
 /// client connected (X-Resource client ids), so it holds for toolkits that do not set

@@ -1,6 +1,6 @@
 #include "XTestKeySender.h"
 
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 // Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
 
@@ -34,6 +34,11 @@ using Clock = std::chrono::steady_clock;
 // refused instead; a hand lets go well within it.
 constexpr auto kHeldModifierPatience = 1500ms;
 constexpr auto kHeldModifierPoll = 10ms;
+
+// How long the last look at the focus may hold the server. It walks a few windows and
+// processes; longer means something stalls it, and the key is better not typed into a
+// desktop that stood still meanwhile.
+constexpr auto kServerGrabLimit = 250ms;
 
 // How long a borrowed keycode keeps its character after the key went up. Clients read a
 // changed mapping from the server when they get round to it (Xlib at the next lookup, Qt
@@ -156,6 +161,24 @@ private:
     Keycode key_;
     int perKeycode_;
     std::vector<KeySym> saved_;
+};
+
+// The X server serves this connection alone while this lives: no other client (a window
+// manager moving the focus among them) acts between the last look at the focus and the
+// key's presses. Held for a handful of requests, never across a wait, and let go however
+// the stroke ends.
+class ServerGrab {
+public:
+    explicit ServerGrab(Display* display) : display_(display) { XGrabServer(display_); }
+    ServerGrab(const ServerGrab&) = delete;
+    ServerGrab& operator=(const ServerGrab&) = delete;
+    ~ServerGrab() {
+        XUngrabServer(display_);
+        XFlush(display_);
+    }
+
+private:
+    Display* display_;
 };
 
 // Caps Lock switched off while this lives, and on again afterwards.
@@ -283,12 +306,16 @@ bool XTestKeySender::focusBelongsTo(std::int64_t pid) const {
     if (!connection_->hasClientIds || keyboardGrabbedElsewhere(display, connection_->grabProbe)) {
         return false;
     }
-    const auto window = focusedClientWindow(display);
-    if (!window) {
-        return false;
+    // Every window the key passes: a window of another program inside the target's (an
+    // embedded one) would receive it.
+    const std::vector<Window> path = keyPath(display);
+    for (const Window window : path) {
+        const auto owner = windowOwnerPid(display, window);
+        if (!owner || !isSameOrDescendant(*owner, pid)) {
+            return false;
+        }
     }
-    const auto owner = windowOwnerPid(display, *window);
-    return owner && isSameOrDescendant(*owner, pid);
+    return !path.empty();
 }
 
 KeySendResult XTestKeySender::send(const KeyStroke& stroke, std::int64_t targetPid) {
@@ -316,9 +343,14 @@ KeySendResult XTestKeySender::send(const KeyStroke& stroke, std::int64_t targetP
             }
         }
         // The waits above leave the user time to switch windows: the key goes only where
-        // the focus is now. The presses below leave in one write right after this answer.
+        // the focus is now, and with the server held nothing moves it before the presses.
+        const ServerGrab grab(display);
+        const auto looked = Clock::now();
         if (!focusBelongsTo(targetPid)) {
             return notTyped(Outcome::FocusLost, "the focus left the target's window before the key");
+        }
+        if (Clock::now() - looked > kServerGrabLimit) {
+            return notTyped(Outcome::Failed, "the look at the focus took too long");
         }
         std::optional<LiftedCapsLock> lifted;
         if (plan.liftCapsLock) {

@@ -17,8 +17,10 @@ namespace kadrill::platform::x11 {
 /// stroke waits for its release, for a bounded time, and then fails rather than type a
 /// chord nobody asked for.
 ///
-/// The owner of the focused window is the process the X server recorded for its client
-/// (X-Resource 1.2); a server without that extension makes targetHasFocus() false.
+/// The owner of a window is the process the X server recorded for its client (X-Resource
+/// 1.2); a server without that extension makes targetHasFocus() false. The focus counts as
+/// the target's when every window a key would pass belongs to it (see keyPath), and it is
+/// looked at last with the server grabbed, which is held until the key's presses are in.
 class XTestKeySender final : public KeySender {
 public:
     /// displayName null means the display named by the DISPLAY environment variable.

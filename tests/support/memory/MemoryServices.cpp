@@ -2,6 +2,7 @@
 
 #include "MemoryClock.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kadrill::platform::memory {
@@ -269,11 +270,19 @@ WriteResult MemoryFileSystem::replaceFile(const std::string& path, std::string_v
     if (free_ && needed > *free_) {
         return {WriteResult::Status::DiskFull, "no space left on device"};
     }
+    if (inPlace && !reservable_) {
+        return {WriteResult::Status::NoReservation, "operation not supported"};
+    }
+    Entry& entry = entries_[path];
+    if (inPlace && failInPlaceAfter_) {
+        entry.bytes.replace(0, std::min(*failInPlaceAfter_, bytes.size()), bytes.substr(0, *failInPlaceAfter_));
+        failInPlaceAfter_.reset();
+        return {WriteResult::Status::Failed, "input/output error", false};
+    }
     if (free_) {
         *free_ = *free_ + oldSize - bytes.size();
     }
     inPlaceWrites_ += inPlace ? 1 : 0;
-    Entry& entry = entries_[path];
     entry.bytes = std::string(bytes);
     return {WriteResult::Status::Written, {}};
 }

@@ -181,6 +181,10 @@ public:
     void setDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
     /// How many files were rewritten in place instead of replaced.
     int inPlaceWrites() const { return inPlaceWrites_; }
+    /// No space can be reserved (NFS): a file that must be rewritten in place is refused.
+    void setReservable(bool reservable) { reservable_ = reservable; }
+    /// The next rewrite in place fails after this many bytes, as an I/O error would.
+    void failInPlaceAfter(std::size_t bytes) { failInPlaceAfter_ = bytes; }
 
 private:
     std::map<std::string, Entry> entries_;
@@ -188,6 +192,8 @@ private:
     std::optional<std::size_t> free_;
     std::string documents_ = "/home/user/Documents";
     int inPlaceWrites_ = 0;
+    bool reservable_ = true;
+    std::optional<std::size_t> failInPlaceAfter_;
 };
 
 /// The autostart entry kept in memory; a write can be made to fail, as on a folder the

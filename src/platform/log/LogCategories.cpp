@@ -1,4 +1,4 @@
-#include "platform/qt/LogCategories.h"
+#include "platform/log/LogCategories.h"
 
 // Warnings and above by default: info and debug stay off unless the rules enable them.
 Q_LOGGING_CATEGORY(lcAlarm, "kadrill.alarm", QtWarningMsg)

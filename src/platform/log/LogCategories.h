@@ -1,8 +1,9 @@
 #pragma once
 
-// Where technical failure reasons go. The user only ever sees the fixed message box;
-// the reason behind it is logged here with qCInfo, silent unless QT_LOGGING_RULES turns
-// it on (for example QT_LOGGING_RULES="kadrill.*.info=true").
+// Where technical failure reasons go, from every backend (Qt, X11, D-Bus, SDL) alike. The
+// user only ever sees the fixed message box; the reason behind it is logged here with
+// qCInfo, silent unless QT_LOGGING_RULES turns it on (for example
+// QT_LOGGING_RULES="kadrill.*.info=true").
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcAlarm)
