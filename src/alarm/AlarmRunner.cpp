@@ -25,6 +25,8 @@ constexpr int kDay = 24 * 60 * 60;
 constexpr const char* kBusy = "ｱﾗｰﾑ処理実行中のため、新たなｱﾗｰﾑ処理はできませんでした。";
 constexpr const char* kProgramMissing = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙが見つかりませんでした。";
 constexpr const char* kCannotPlay = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを再生できませんでした。";
+// The reason under kCannotPlay when the file is not to blame.
+constexpr const char* kNoSoundDevice = "音を出す装置を開けませんでした。";
 constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを実行できませんでした。";
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
@@ -98,8 +100,12 @@ bool AlarmRunner::stopped(std::uint64_t run) const { return state::alarmRunStopp
 
 void AlarmRunner::soundAction(std::uint64_t run) {
     platform::MediaControl& mm = *controls_.MMControl;
-    if (mm.open(state_.alarm.AlarmSoundFile) != platform::MediaError::None || mm.play() != platform::MediaError::None) {
-        errorPath(run, Failure::PlaybackFailed);
+    platform::MediaError error = mm.open(state_.alarm.AlarmSoundFile);
+    if (error == platform::MediaError::None) {
+        error = mm.play();
+    }
+    if (error != platform::MediaError::None) {
+        errorPath(run, error == platform::MediaError::NoDevice ? Failure::NoSoundDevice : Failure::PlaybackFailed);
         return;
     }
     soundPlaying_ = true;
@@ -222,6 +228,9 @@ void AlarmRunner::endAction(std::uint64_t run) {
 void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
     if (failure == Failure::PlaybackFailed) {
         tell(kCannotPlay, platform::MessageIcon::Critical);
+    }
+    if (failure == Failure::NoSoundDevice) {
+        tell(std::string(kCannotPlay) + "\n" + kNoSoundDevice, platform::MessageIcon::Critical);
     }
     if (failure == Failure::CannotRun) {
         tell(kCannotRun, platform::MessageIcon::Critical);

@@ -128,6 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::UnsupportedFormat); },
                    {kCannotPlay, "Error"}},
+        FailureRow{"NoSoundDevice",
+                   0,
+                   [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::NoDevice); },
+                   {std::string(kCannotPlay) + "\n音を出す装置を開けませんでした。", "Error"}},
         FailureRow{"ProgramNotFoundWhenStarted",
                    1,
                    [](AlarmDesk& f) {

@@ -15,11 +15,13 @@ namespace kadrill::platform::sdl {
 /// decodes, and MIDI through FluidSynth with a General MIDI soundfont.
 ///
 /// open opens the output device and loads the file; close frees both, so between alarms
-/// no sound device is held and no audio thread runs. The mixer reports the end of a sound
-/// on its audio thread, and also when a sound is halted; each play therefore carries a
-/// number, and only the end of the latest playback, still open, raises finished. That
-/// report is posted to the thread that made the control (the user-interface thread, which
-/// must run a Qt event loop) and raised there through deliver.
+/// no sound device is held and no audio thread runs. A sound's end is reported once the
+/// device has played it out, so that closing then loses none of it; a MIDI sound ends with
+/// its notes and their audible tail. A device lost while playing ends the playback. The
+/// mixer's reports come on its audio thread, and each play carries a number: only the end
+/// of the latest playback, still open, raises finished. That report is posted to the
+/// thread that made the control (the user-interface thread, which must run a Qt event
+/// loop) and raised there through deliver.
 ///
 /// The mixer plays one music at a time per process: make one control only.
 class SdlMediaControl final : public MediaControl {
@@ -44,7 +46,9 @@ private:
 
     MediaError fail(MediaError error, std::string reason);
     void playbackEnded(std::uint64_t tag);
+    void deviceLost(std::uint64_t tag);
     static void musicFinished();
+    static void postMix(void* unused, std::uint8_t* stream, int len);
 
     Deliver deliver_;
     std::unique_ptr<QObject> context_; // receives the mixer's end reports on this thread
