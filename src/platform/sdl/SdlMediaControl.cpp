@@ -27,9 +27,9 @@ namespace {
 // General MIDI sets for FluidSynth: the small one we install, else the system's default.
 constexpr const char* kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2"};
 
-// Buffers the mixer makes after a sound's end before the end is reported and the device
-// may close: the one holding the end, then enough for the device's own queue and the sound
-// server's to play it out (closing a stream drops what it still holds).
+// Buffers the mixer makes after a sound's end before the device may close: the one holding
+// the end, then enough for the device's own queue and the sound server's to play it out
+// (closing a stream drops what it still holds).
 constexpr int kDrainBuffers = 4;
 // A MIDI sound ends once its last note has ended and its output has fallen below this peak
 // (-60 dBFS): FluidSynth would go on with seconds of near-silent reverb.
@@ -122,7 +122,7 @@ struct SdlMediaControl::Sound {
 SdlMediaControl::SdlMediaControl(Deliver deliver)
     : deliver_(std::move(deliver)), context_(std::make_unique<QObject>()) {}
 
-SdlMediaControl::~SdlMediaControl() { close(); }
+SdlMediaControl::~SdlMediaControl() { release(); }
 
 MediaError SdlMediaControl::fail(MediaError error, std::string reason) {
     failure_ = std::move(reason);
@@ -132,9 +132,16 @@ MediaError SdlMediaControl::fail(MediaError error, std::string reason) {
 }
 
 MediaError SdlMediaControl::open(const std::string& path) {
-    // One sound at a time; one still open (an alarm whose play failed, say) goes first.
-    close();
     failure_.clear();
+    if (draining_ != 0 && sound_ && path == fileName_) {
+        // The same sound again straight after its end, as an alarm repeats a short sound
+        // within its second: the device still open plays it on from its next buffer, with
+        // no gap for closing and reopening.
+        draining_ = 0;
+        return MediaError::None;
+    }
+    // One sound at a time; one still open (an alarm whose play failed, say) goes first.
+    release();
     fileName_ = path;
     if (!isReadableFile(fileName_)) {
         return fail(MediaError::FileNotFound, "cannot read the file " + fileName_);
@@ -197,7 +204,7 @@ MediaError SdlMediaControl::play() {
     }
     if (started != 0) {
         std::string reason = Mix_GetError();
-        close(); // the next alarm's open must find the device free
+        release(); // the next alarm's open must find the device free
         return fail(MediaError::PlayFailed, std::move(reason));
     }
     return MediaError::None;
@@ -205,6 +212,27 @@ MediaError SdlMediaControl::play() {
 
 void SdlMediaControl::close() {
     playback_ = 0; // an end report still on its way is dropped
+    if (!sound_ || draining_ != 0) {
+        return;
+    }
+    std::uint64_t ended = 0;
+    {
+        const DeviceLock lock(*sound_->device);
+        if (mixing.ended && !mixing.lost && mixing.drained < kDrainBuffers) {
+            ended = mixing.playback;
+        }
+    }
+    if (ended != 0) {
+        // What the device still holds is the sound's end: it closes once that has played
+        // out. A sound still playing stops at once.
+        draining_ = ended;
+        return;
+    }
+    release();
+}
+
+void SdlMediaControl::release() {
+    draining_ = 0;
     if (!sound_) {
         return;
     }
@@ -255,14 +283,30 @@ void SdlMediaControl::postMix(void* /*unused*/, Uint8* stream, int len) {
     if (mixing.muted) {
         std::memset(stream, 0, static_cast<std::size_t>(len));
     }
-    if (++mixing.drained == kDrainBuffers) {
-        // Dropped unrun if the control (and with it the context) is gone before it comes.
+    // Dropped unrun if the control (and with it the context) is gone before they come.
+    ++mixing.drained;
+    if (mixing.drained == 1) {
+        // Reported with the buffer that holds the end, so that a repeat can start with the
+        // next one; the device closes only once the end has played out.
         QMetaObject::invokeMethod(
             owner->context_.get(), [owner, tag] { owner->playbackEnded(tag); }, Qt::QueuedConnection);
+    } else if (mixing.drained == kDrainBuffers) {
+        QMetaObject::invokeMethod(
+            owner->context_.get(), [owner, tag] { owner->drained(tag); }, Qt::QueuedConnection);
+    }
+}
+
+void SdlMediaControl::drained(std::uint64_t tag) {
+    if (tag != 0 && tag == draining_) {
+        release();
     }
 }
 
 void SdlMediaControl::deviceLost(std::uint64_t tag) {
+    if (tag != 0 && tag == draining_) {
+        release(); // nothing is left to play out
+        return;
+    }
     if (tag == 0 || tag != playback_) {
         return;
     }

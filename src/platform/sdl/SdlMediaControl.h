@@ -16,7 +16,9 @@ namespace kadrill::platform::sdl {
 ///
 /// open opens the output device and loads the file; close frees both, so between alarms
 /// no sound device is held and no audio thread runs. A sound's end is reported once the
-/// device has played it out, so that closing then loses none of it; a MIDI sound ends with
+/// mixer has made its last buffer; closed then, the device stays until that has played
+/// out, and opening the same file again meanwhile plays it on the same device, so a repeat
+/// follows within a buffer. A sound still playing stops at close. A MIDI sound ends with
 /// its notes and their audible tail. A device lost while playing ends the playback. The
 /// mixer's reports come on its audio thread, and each play carries a number: only the end
 /// of the latest playback, still open, raises finished. That report is posted to the
@@ -45,7 +47,9 @@ private:
     struct Sound;
 
     MediaError fail(MediaError error, std::string reason);
+    void release();
     void playbackEnded(std::uint64_t tag);
+    void drained(std::uint64_t tag);
     void deviceLost(std::uint64_t tag);
     static void musicFinished();
     static void postMix(void* unused, std::uint8_t* stream, int len);
@@ -56,6 +60,7 @@ private:
     std::string failure_;
     std::unique_ptr<Sound> sound_; // between a successful open and close
     std::uint64_t playback_ = 0;   // number of the playback whose end is awaited; 0 for none
+    std::uint64_t draining_ = 0;   // the ended playback closed while its end plays out; 0 for none
 };
 
 } // namespace kadrill::platform::sdl
