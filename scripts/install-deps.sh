@@ -49,6 +49,8 @@ test_packages=(
   # alarm files as documents: the MIME database (update-mime-database) and the test that
   # asks xdg-mime for their type, which it reads through File::MimeInfo off a desktop
   shared-mime-info xdg-utils libfile-mimeinfo-perl
+  # the alarm's sound on a real sound server of the test's own (a null sink recorded)
+  pipewire pipewire-bin pipewire-pulse wireplumber
   # make lint: the naming rule
   clang-tidy
 )

@@ -26,6 +26,8 @@ constexpr const char* kBusy = "ｱﾗｰﾑ処理実行中のため、新たな�
 constexpr const char* kProgramMissing = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙが見つかりませんでした。";
 constexpr const char* kCannotPlay = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを再生できませんでした。";
 constexpr const char* kNoSoundPart = "ｱﾗｰﾑの音を鳴らすのに必要な部品が見つかりません。";
+// The reason under kCannotPlay when the file is not to blame.
+constexpr const char* kNoSoundDevice = "音を出す装置を開けませんでした。";
 constexpr const char* kCannotRun = "ｱﾗｰﾑの設定で指定されたﾌｧｲﾙを実行できませんでした。";
 constexpr const char* kNoKeySending = "この環境ではｷｰを送信できないため、ｷｰを送信しませんでした。";
 constexpr const char* kSessionChord = "ｼｽﾃﾑ全体に作用するｷｰは送信できません。";
@@ -111,7 +113,7 @@ void AlarmRunner::soundAction(std::uint64_t run) {
         return;
     }
     if (error != platform::MediaError::None) {
-        errorPath(run, Failure::PlaybackFailed);
+        errorPath(run, error == platform::MediaError::NoDevice ? Failure::NoSoundDevice : Failure::PlaybackFailed);
         return;
     }
     soundPlaying_ = true;
@@ -234,6 +236,9 @@ void AlarmRunner::endAction(std::uint64_t run) {
 void AlarmRunner::errorPath(std::uint64_t run, Failure failure) {
     if (failure == Failure::PlaybackFailed) {
         tell(kCannotPlay, platform::MessageIcon::Critical);
+    }
+    if (failure == Failure::NoSoundDevice) {
+        tell(std::string(kCannotPlay) + "\n" + kNoSoundDevice, platform::MessageIcon::Critical);
     }
     if (failure == Failure::CannotRun) {
         tell(kCannotRun, platform::MessageIcon::Critical);

@@ -46,7 +46,7 @@ public:
     static constexpr std::uint32_t kMissedNoticeSpanMs = 12U * 60 * 60 * 1000;
 
 private:
-    enum class Failure { Other, PlaybackFailed, CannotRun };
+    enum class Failure { Other, PlaybackFailed, NoSoundDevice, CannotRun };
     enum class KeysOutcome { Done, Failed };
 
     void fire();

@@ -114,6 +114,12 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    // The alarm's sound as PulseAudio's protocol (also PipeWire's, through pipewire-pulse)
+    // shows it: with Kadrill's icon, as an event sound, the kind alarms are. SDL has no hint
+    // for either there; the sound library reads them from here. Started programs do not
+    // inherit them.
+    qputenv("PULSE_PROP_application.icon_name", KADRILL_APP_ID);
+    qputenv("PULSE_PROP_media.role", "event");
     // The launcher's startup id, for the running Kadrill if this start is handed to it; Qt
     // takes it out of the environment when it connects to the display.
     QVariantMap launch;

@@ -31,7 +31,8 @@ public:
     /// Starts the open sound from its beginning and returns at once while it plays; a
     /// playback still going is replaced. A failed play leaves nothing open.
     virtual MediaError play() = 0;
-    /// Stops and closes the sound; does nothing when none is open.
+    /// Stops and closes the sound; does nothing when none is open. A sound that has just
+    /// ended is not cut: what is still on its way to the speaker plays out first.
     virtual void close() = 0;
 
     /// Raised on the user-interface thread when the latest playback has played to its end

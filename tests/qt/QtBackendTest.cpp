@@ -339,6 +339,7 @@ private slots:
         QFETCH(bool, steered);
         QProcessEnvironment session;
         session.insert(QStringLiteral("HOME"), QStringLiteral("/home/u"));
+        session.insert(QStringLiteral("PULSE_PROP_media.role"), QStringLiteral("event"));
         if (!wayland.isEmpty()) {
             session.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
         }
@@ -347,6 +348,7 @@ private slots:
         }
         const QProcessEnvironment env = qt::programEnvironment(session);
         QCOMPARE(env.value(QStringLiteral("HOME")), QStringLiteral("/home/u"));
+        QVERIFY2(!env.contains(QStringLiteral("PULSE_PROP_media.role")), "Kadrill's sound stream role is its own");
         QCOMPARE(env.value(QStringLiteral("DISPLAY")), x11);
         QCOMPARE(env.contains(QStringLiteral("WAYLAND_DISPLAY")), !wayland.isEmpty() && !steered);
         QCOMPARE(env.value(QStringLiteral("QT_QPA_PLATFORM")), steered ? QStringLiteral("xcb") : QString());

@@ -133,6 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::NoModule); },
                    {kNoSoundPart}},
+        FailureRow{"NoSoundDevice",
+                   0,
+                   [](AlarmDesk& f) { f.desk.media.failNextWith(platform::MediaError::NoDevice); },
+                   {std::string(kCannotPlay) + "\n音を出す装置を開けませんでした。", "Error"}},
         FailureRow{"ProgramNotFoundWhenStarted",
                    1,
                    [](AlarmDesk& f) {

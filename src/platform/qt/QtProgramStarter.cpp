@@ -37,6 +37,9 @@ QtProgramStarter::QtProgramStarter() {
 QtProgramStarter::~QtProgramStarter() = default;
 
 QProcessEnvironment programEnvironment(QProcessEnvironment session) {
+    // Kadrill's own sound stream properties (set at its start) are not the program's.
+    session.remove(QStringLiteral("PULSE_PROP_application.icon_name"));
+    session.remove(QStringLiteral("PULSE_PROP_media.role"));
     if (session.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
         session.value(QStringLiteral("DISPLAY")).isEmpty()) {
         return session;

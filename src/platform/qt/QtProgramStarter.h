@@ -26,7 +26,8 @@ private:
 
 /// The environment a started program gets in a session with `session`'s variables. Where
 /// both a Wayland and an X display are at hand, its toolkits are steered to X11: keys can
-/// only be typed into, and its focus only be seen on, a window of the X display.
+/// only be typed into, and its focus only be seen on, a window of the X display. Kadrill's
+/// own sound stream properties are left out.
 QProcessEnvironment programEnvironment(QProcessEnvironment session);
 
 } // namespace kadrill::platform::qt

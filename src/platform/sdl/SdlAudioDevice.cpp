@@ -13,6 +13,8 @@ constexpr int kChannels = 2;
 // About 90 ms a buffer: an alarm needs no low latency, and larger buffers wake the audio
 // thread less often.
 constexpr int kChunkSamples = 4096;
+// SDL numbers open devices from 1 up, the lowest free first.
+constexpr SDL_AudioDeviceID kMaxDeviceId = 64;
 
 // SDL's global state (hints, logging, thread storage) goes too once no subsystem is left.
 void quitSdlIfUnused() {
@@ -28,8 +30,12 @@ std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure) {
     // turn SIGINT and SIGTERM into quit events that nobody reads: the clock must still end
     // on a signal while a sound plays.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // The name the desktop's volume mixer shows for the stream.
+    // What the desktop's volume mixer shows: the program, and the stream by what it is. The
+    // role reaches a PipeWire stream; on PulseAudio's protocol the role and the icon come
+    // from the environment the program sets at its start.
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Kadrill");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "ｱﾗｰﾑ");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Notification");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         failure = SDL_GetError();
         quitSdlIfUnused();
@@ -41,7 +47,13 @@ std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure) {
         quitSdlIfUnused();
         return nullptr;
     }
-    return std::unique_ptr<SdlAudioDevice>(new SdlAudioDevice);
+    // The mixer keeps its device's number to itself; it is the one device open, as this
+    // object holds SDL's audio for the process.
+    SDL_AudioDeviceID id = 1;
+    while (id < kMaxDeviceId && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
+        ++id;
+    }
+    return std::unique_ptr<SdlAudioDevice>(new SdlAudioDevice(id));
 }
 
 SdlAudioDevice::~SdlAudioDevice() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <SDL_audio.h>
+
 #include <memory>
 #include <string>
 
@@ -18,8 +20,15 @@ public:
     /// Closes the device and the decoders, and SDL itself when nothing else uses it.
     ~SdlAudioDevice();
 
+    /// The device's number for SDL's locking and status calls.
+    SDL_AudioDeviceID id() const { return id_; }
+    /// Whether the device has gone (its sound server ended, say); callable on the audio thread.
+    bool lost() const { return SDL_GetAudioDeviceStatus(id_) == SDL_AUDIO_STOPPED; }
+
 private:
-    SdlAudioDevice() = default;
+    explicit SdlAudioDevice(SDL_AudioDeviceID id) : id_(id) {}
+
+    SDL_AudioDeviceID id_;
 };
 
 } // namespace kadrill::platform::sdl

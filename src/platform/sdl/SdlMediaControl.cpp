@@ -1,5 +1,6 @@
 #include "SdlMediaControl.h"
 
+#include "MidiLength.h"
 #include "SdlAudioDevice.h"
 #include "platform/log/LogCategories.h"
 
@@ -8,10 +9,15 @@
 
 #include <SDL_mixer.h>
 
-#include <atomic>
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <utility>
 
 namespace kadrill::platform::sdl {
@@ -21,10 +27,35 @@ namespace {
 // General MIDI sets for FluidSynth: the small one we install, else the system's default.
 constexpr const char* kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2"};
 
-// The mixer's end hook carries no context, so it finds the control and the playback here.
-std::atomic<SdlMediaControl*> hookOwner{nullptr};
-std::atomic<std::uint64_t> hookPlayback{0};
+// Buffers the mixer makes after a sound's end before the device may close: the one holding
+// the end, then enough for the device's own queue and the sound server's to play it out
+// (closing a stream drops what it still holds).
+constexpr int kDrainBuffers = 4;
+// A MIDI sound ends once its last note has ended and its output has fallen below this peak
+// (-60 dBFS): FluidSynth would go on with seconds of near-silent reverb.
+constexpr int kQuietPeak = 32;
+// ... or at the latest this long after its last note.
+constexpr double kMaxMidiTailSeconds = 2.0;
+
 std::uint64_t lastPlayback = 0; // numbers playbacks; touched on the user-interface thread only
+
+// What the mixer's callbacks (the end hook and the post-mix pass) work with. They run on
+// the audio thread, or inside the mixer's calls on ours, always with the device locked;
+// everything else touches this only with the device locked too.
+struct Mixing {
+    SdlMediaControl* owner = nullptr;
+    SdlAudioDevice* device = nullptr;
+    int frameBytes = 4;
+    std::uint64_t playback = 0; // the playback the callbacks report on; 0 for none
+    long long frames = 0;       // frames mixed since it began
+    long long notesEnd = -1;    // a MIDI sound: the frame its last note ends
+    long long tailEnd = -1;     // ... and the latest frame its tail may reach
+    bool ended = false;         // the sound is over; what follows is its drain
+    bool muted = false;         // the mixer still renders it, but nothing more is heard
+    int drained = 0;            // buffers made since the end
+    bool lost = false;          // the device went away and this was reported
+};
+Mixing mixing;
 
 struct MusicDeleter {
     void operator()(Mix_Music* music) const noexcept { Mix_FreeMusic(music); }
@@ -51,17 +82,47 @@ void chooseSoundFont() {
     }
 }
 
+std::optional<double> notesEndOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return midiNotesEnd(bytes);
+}
+
+int peakOf(const Uint8* stream, int len) {
+    int peak = 0;
+    for (int i = 0; i + 1 < len; i += 2) {
+        std::int16_t sample = 0;
+        std::memcpy(&sample, stream + i, sizeof sample);
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    }
+    return peak;
+}
+
+// Holds the device locked: the audio thread makes no buffer meanwhile.
+class DeviceLock {
+public:
+    explicit DeviceLock(const SdlAudioDevice& device) : id_(device.id()) { SDL_LockAudioDevice(id_); }
+    ~DeviceLock() { SDL_UnlockAudioDevice(id_); }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+private:
+    SDL_AudioDeviceID id_;
+};
+
 } // namespace
 
 struct SdlMediaControl::Sound {
     std::unique_ptr<SdlAudioDevice> device;
     std::unique_ptr<Mix_Music, MusicDeleter> music; // declared after device: freed before it closes
+    long long notesEnd = -1; // a MIDI sound: the output frame its last note ends
+    int rate = 0;            // output frames a second
 };
 
 SdlMediaControl::SdlMediaControl(Deliver deliver)
     : deliver_(std::move(deliver)), context_(std::make_unique<QObject>()) {}
 
-SdlMediaControl::~SdlMediaControl() { close(); }
+SdlMediaControl::~SdlMediaControl() { release(); }
 
 MediaError SdlMediaControl::fail(MediaError error, std::string reason) {
     failure_ = std::move(reason);
@@ -71,9 +132,16 @@ MediaError SdlMediaControl::fail(MediaError error, std::string reason) {
 }
 
 MediaError SdlMediaControl::open(const std::string& path) {
-    // One sound at a time; one still open (an alarm whose play failed, say) goes first.
-    close();
     failure_.clear();
+    if (draining_ != 0 && sound_ && path == fileName_) {
+        // The same sound again straight after its end, as an alarm repeats a short sound
+        // within its second: the device still open plays it on from its next buffer, with
+        // no gap for closing and reopening.
+        draining_ = 0;
+        return MediaError::None;
+    }
+    // One sound at a time; one still open (an alarm whose play failed, say) goes first.
+    release();
     fileName_ = path;
     if (!isReadableFile(fileName_)) {
         return fail(MediaError::FileNotFound, "cannot read the file " + fileName_);
@@ -89,9 +157,26 @@ MediaError SdlMediaControl::open(const std::string& path) {
     if (!sound->music) {
         return fail(MediaError::UnsupportedFormat, Mix_GetError()); // the device closes with sound
     }
-    sound_ = std::move(sound);
-    hookOwner.store(this);
+    int rate = 0;
+    Uint16 format = 0;
+    int channels = 0;
+    Mix_QuerySpec(&rate, &format, &channels);
+    sound->rate = rate;
+    if (Mix_GetMusicType(sound->music.get()) == MUS_MID) {
+        if (const std::optional<double> end = notesEndOf(fileName_)) {
+            sound->notesEnd = static_cast<long long>(*end * rate);
+        }
+    }
+    {
+        const DeviceLock lock(*sound->device);
+        mixing = Mixing{};
+        mixing.owner = this;
+        mixing.device = sound->device.get();
+        mixing.frameBytes = std::max(1, channels) * static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8);
+    }
     Mix_HookMusicFinished(&SdlMediaControl::musicFinished);
+    Mix_SetPostMix(&SdlMediaControl::postMix, nullptr);
+    sound_ = std::move(sound);
     return MediaError::None;
 }
 
@@ -100,14 +185,26 @@ MediaError SdlMediaControl::play() {
     if (!sound_) {
         return fail(MediaError::NotOpen, "no sound is open");
     }
-    // Playing again restarts the sound. Halting first lets the earlier playback report its
-    // end under its own number, before the new number is published to the hook.
-    Mix_HaltMusic();
+    // Playing again restarts the sound, the earlier playback ending unreported.
     playback_ = ++lastPlayback;
-    hookPlayback.store(playback_);
-    if (Mix_PlayMusic(sound_->music.get(), 0) != 0) {
+    int started = 0;
+    {
+        const DeviceLock lock(*sound_->device);
+        Mix_HaltMusic();
+        mixing.playback = playback_;
+        mixing.frames = 0;
+        mixing.notesEnd = sound_->notesEnd;
+        mixing.tailEnd = sound_->notesEnd < 0 ? -1
+                                              : sound_->notesEnd + static_cast<long long>(kMaxMidiTailSeconds * sound_->rate);
+        mixing.ended = false;
+        mixing.muted = false;
+        mixing.drained = 0;
+        mixing.lost = false;
+        started = Mix_PlayMusic(sound_->music.get(), 0);
+    }
+    if (started != 0) {
         std::string reason = Mix_GetError();
-        close(); // the next alarm's open must find the device free
+        release(); // the next alarm's open must find the device free
         return fail(MediaError::PlayFailed, std::move(reason));
     }
     return MediaError::None;
@@ -115,26 +212,106 @@ MediaError SdlMediaControl::play() {
 
 void SdlMediaControl::close() {
     playback_ = 0; // an end report still on its way is dropped
+    if (!sound_ || draining_ != 0) {
+        return;
+    }
+    std::uint64_t ended = 0;
+    {
+        const DeviceLock lock(*sound_->device);
+        if (mixing.ended && !mixing.lost && mixing.drained < kDrainBuffers) {
+            ended = mixing.playback;
+        }
+    }
+    if (ended != 0) {
+        // What the device still holds is the sound's end: it closes once that has played
+        // out. A sound still playing stops at once.
+        draining_ = ended;
+        return;
+    }
+    release();
+}
+
+void SdlMediaControl::release() {
+    draining_ = 0;
     if (!sound_) {
         return;
     }
-    // Unhooked under the mixer's lock: once this returns no report is being made, and the
-    // halt by freeing the music makes none.
+    {
+        // Once the lock is let go no callback reports any more.
+        const DeviceLock lock(*sound_->device);
+        mixing = Mixing{};
+    }
     Mix_HookMusicFinished(nullptr);
-    hookOwner.store(nullptr);
+    Mix_SetPostMix(nullptr, nullptr);
     sound_.reset();
+    // The synthesiser and its sound font (and the audio thread's own heap) are freed, but
+    // the allocator keeps the pages unless asked: some 16 MB after a MIDI alarm.
+    malloc_trim(0);
 }
 
 void SdlMediaControl::musicFinished() {
-    // Runs on the audio thread, or inside Mix_HaltMusic on ours, with the mixer locked.
-    SdlMediaControl* owner = hookOwner.load();
-    if (owner == nullptr) {
+    // Also called for a halt; a halted playback is no longer the one reported on.
+    if (mixing.playback != 0 && !mixing.ended) {
+        mixing.ended = true;
+        mixing.drained = 0;
+    }
+}
+
+void SdlMediaControl::postMix(void* /*unused*/, Uint8* stream, int len) {
+    if (mixing.playback == 0 || mixing.owner == nullptr) {
         return;
     }
-    const std::uint64_t tag = hookPlayback.load();
-    // Dropped unrun if the control (and with it the context) is gone before it comes.
-    QMetaObject::invokeMethod(
-        owner->context_.get(), [owner, tag] { owner->playbackEnded(tag); }, Qt::QueuedConnection);
+    SdlMediaControl* owner = mixing.owner;
+    const std::uint64_t tag = mixing.playback;
+    if (!mixing.lost && mixing.device->lost()) {
+        // SDL goes on mixing into nothing; the sound is over for the listener.
+        mixing.lost = true;
+        QMetaObject::invokeMethod(
+            owner->context_.get(), [owner, tag] { owner->deviceLost(tag); }, Qt::QueuedConnection);
+        return;
+    }
+    if (!mixing.ended) {
+        mixing.frames += len / mixing.frameBytes;
+        if (mixing.notesEnd < 0 || mixing.frames < mixing.notesEnd ||
+            (peakOf(stream, len) >= kQuietPeak && mixing.frames < mixing.tailEnd)) {
+            return;
+        }
+        mixing.ended = true;
+        mixing.muted = true;
+        mixing.drained = 0;
+    }
+    if (mixing.muted) {
+        std::memset(stream, 0, static_cast<std::size_t>(len));
+    }
+    // Dropped unrun if the control (and with it the context) is gone before they come.
+    ++mixing.drained;
+    if (mixing.drained == 1) {
+        // Reported with the buffer that holds the end, so that a repeat can start with the
+        // next one; the device closes only once the end has played out.
+        QMetaObject::invokeMethod(
+            owner->context_.get(), [owner, tag] { owner->playbackEnded(tag); }, Qt::QueuedConnection);
+    } else if (mixing.drained == kDrainBuffers) {
+        QMetaObject::invokeMethod(
+            owner->context_.get(), [owner, tag] { owner->drained(tag); }, Qt::QueuedConnection);
+    }
+}
+
+void SdlMediaControl::drained(std::uint64_t tag) {
+    if (tag != 0 && tag == draining_) {
+        release();
+    }
+}
+
+void SdlMediaControl::deviceLost(std::uint64_t tag) {
+    if (tag != 0 && tag == draining_) {
+        release(); // nothing is left to play out
+        return;
+    }
+    if (tag == 0 || tag != playback_) {
+        return;
+    }
+    qCInfo(lcSound, "the sound device went away while \"%s\" played", fileName_.c_str());
+    playbackEnded(tag);
 }
 
 void SdlMediaControl::playbackEnded(std::uint64_t tag) {

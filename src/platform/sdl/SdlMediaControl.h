@@ -15,11 +15,15 @@ namespace kadrill::platform::sdl {
 /// decodes, and MIDI through FluidSynth with a General MIDI soundfont.
 ///
 /// open opens the output device and loads the file; close frees both, so between alarms
-/// no sound device is held and no audio thread runs. The mixer reports the end of a sound
-/// on its audio thread, and also when a sound is halted; each play therefore carries a
-/// number, and only the end of the latest playback, still open, raises finished. That
-/// report is posted to the thread that made the control (the user-interface thread, which
-/// must run a Qt event loop) and raised there through deliver.
+/// no sound device is held and no audio thread runs. A sound's end is reported once the
+/// mixer has made its last buffer; closed then, the device stays until that has played
+/// out, and opening the same file again meanwhile plays it on the same device, so a repeat
+/// follows within a buffer. A sound still playing stops at close. A MIDI sound ends with
+/// its notes and their audible tail. A device lost while playing ends the playback. The
+/// mixer's reports come on its audio thread, and each play carries a number: only the end
+/// of the latest playback, still open, raises finished. That report is posted to the
+/// thread that made the control (the user-interface thread, which must run a Qt event
+/// loop) and raised there through deliver.
 ///
 /// The mixer plays one music at a time per process: make one control only.
 class SdlMediaControl final : public MediaControl {
@@ -43,8 +47,12 @@ private:
     struct Sound;
 
     MediaError fail(MediaError error, std::string reason);
+    void release();
     void playbackEnded(std::uint64_t tag);
+    void drained(std::uint64_t tag);
+    void deviceLost(std::uint64_t tag);
     static void musicFinished();
+    static void postMix(void* unused, std::uint8_t* stream, int len);
 
     Deliver deliver_;
     std::unique_ptr<QObject> context_; // receives the mixer's end reports on this thread
@@ -52,6 +60,7 @@ private:
     std::string failure_;
     std::unique_ptr<Sound> sound_; // between a successful open and close
     std::uint64_t playback_ = 0;   // number of the playback whose end is awaited; 0 for none
+    std::uint64_t draining_ = 0;   // the ended playback closed while its end plays out; 0 for none
 };
 
 } // namespace kadrill::platform::sdl
