@@ -3,6 +3,7 @@
 #include "QtConvert.h"
 #include "QtDispatcher.h"
 
+#include <QAccessibleWidget>
 #include <QChildEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -118,6 +119,23 @@ Surface::Surface(QSize size, Background background, QWidget* parent)
 }
 
 Surface::~Surface() = default;
+
+namespace {
+
+class SurfaceAccessible final : public QAccessibleWidget {
+public:
+    explicit SurfaceAccessible(QWidget* surface) : QAccessibleWidget(surface, QAccessible::Client) {}
+    QAccessible::Role role() const override {
+        return widget()->accessibleName().isEmpty() ? QAccessible::Client : QAccessible::StaticText;
+    }
+};
+
+} // namespace
+
+QAccessibleInterface* Surface::accessibleFactory(const QString& /*className*/, QObject* object) {
+    auto* surface = qobject_cast<Surface*>(object);
+    return surface != nullptr ? new SurfaceAccessible(surface) : nullptr;
+}
 
 QtLineShape& Surface::addLine(const LineProperties& props) {
     stopDirectPicture();
