@@ -132,9 +132,16 @@ public:
 
 } // namespace
 
-QAccessibleInterface* Surface::accessibleFactory(const QString& /*className*/, QObject* object) {
-    auto* surface = qobject_cast<Surface*>(object);
-    return surface != nullptr ? new SurfaceAccessible(surface) : nullptr;
+QAccessibleInterface* Surface::accessibleFactory(const QString& className, QObject* object) {
+    if (auto* surface = qobject_cast<Surface*>(object)) {
+        return new SurfaceAccessible(surface);
+    }
+    // A window of ours without a menu bar is a plain widget, which Qt would read as an empty
+    // filler; it is a window with a title (the dialogs, the ramen timer).
+    if (className == QLatin1String("QWidget") && object->isWidgetType() && static_cast<QWidget*>(object)->isWindow()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
 }
 
 QtLineShape& Surface::addLine(const LineProperties& props) {

@@ -116,8 +116,9 @@ public:
     /// lies over. Settled each time the program shows the window.
     static void settleDirectPictures(QWidget* window);
 
-    /// Qt's factory of accessible interfaces for surfaces: one the program has named shows
-    /// something (the watch face, a dial) and reads as a text, not as an empty filler.
+    /// Qt's factory of accessible interfaces for surfaces and plain windows: a surface the
+    /// program has named shows something (the watch face, a dial) and reads as a text, not
+    /// as an empty filler.
     static QAccessibleInterface* accessibleFactory(const QString& className, QObject* object);
 
 protected:
