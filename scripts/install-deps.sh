@@ -32,6 +32,8 @@ test_packages=(
   # a notification area on the session bus (StatusNotifierItem), as KDE Plasma and GNOME's
   # AppIndicator extension have, for the tray tests
   haskell-gtk-sni-tray-utils haskell-status-notifier-item-utils
+  # end-to-end: the accessibility bus and a client that reads the tree off it
+  at-spi2-core gir1.2-atspi-2.0 python3-gi
   # end-to-end: a window manager to minimise and move; fuzzing the settings reader
   openbox clang libclang-rt-14-dev
   # the key-sending tests switch keyboard layouts in their own Xvfb

@@ -11,6 +11,7 @@
 #include "platform/MediaControl.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Window.h"
+#include "watch/FaceReading.h"
 #include "watch/SevenSegment.h"
 #include "watch/Stopwatch.h"
 #include "watch/WatchButtons.h"
@@ -47,6 +48,7 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
         .icon = "kadrill",
     });
     watch::buildWatchFace(*window_, face_);
+    face_.window = window_.get();
 
     MainTimer = &window_->addTimer({.interval = 1, .enabled = true, .pacing = platform::TimerPacing::PollsTimeOfDay});
     // A stopped stopwatch changes only when told to; a running one sets its own pace.
@@ -68,6 +70,7 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
         .mnuVisibleMenuBar = mnuVisibleMenuBar,
         .MMControl = &MMControl,
         .clock = &platform.clock,
+        .windows = &platform.windows,
     };
     alarm_ = std::make_unique<alarm::AlarmRunner>(platform, state, controls_);
     timeShown.setHandler([this](const platform::TimeOfDay& now) { alarm_->CheckAlarm(now); });
@@ -96,6 +99,7 @@ CMain::CMain(platform::Platform& platform, state::WatchState& state)
     window_->mouseDown.setHandler(menuOnRightPress);
     face_.AM->mouseDown.setHandler(menuOnRightPress);
     face_.PM->mouseDown.setHandler(menuOnRightPress);
+    window_->contextMenuKey.setHandler([this] { popupDisplayMenu(); });
 }
 
 CMain::~CMain() = default;
@@ -190,6 +194,11 @@ void CMain::MainTimerTick() {
     if (platform::formatTimeText(now) != state_.watch.LastTimeText || state_.watch.RedrawRequested) {
         ShowTimeOfDay(now);
     }
+    // After every tick, not only a new second's: a button or menu item may have changed a
+    // mark or the hour look since. Nobody listening, nothing is worded.
+    if (platform_.windows.isAccessibilityActive()) {
+        watch::describeWatch(controls_, state_, watch::clockReading(shownTime_, mnuVisibleTwelve->isChecked()));
+    }
 }
 
 void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
@@ -217,6 +226,7 @@ void CMain::ShowTimeOfDay(const platform::TimeOfDay& now) {
     }
 
     watch::ShowDigits(w, controls_, codes);
+    shownTime_ = now;
 }
 
 void CMain::OneSecTick() {

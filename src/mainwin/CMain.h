@@ -132,6 +132,8 @@ private:
     std::unique_ptr<alarm::AlarmDialog> alarmDialog_;
     std::unique_ptr<ramen::NoodleTimer> noodleTimer_;
     platform::NotifyIconRecord notifyIcon_;
+    /// The time of day the digits show, for a screen reader.
+    platform::TimeOfDay shownTime_;
     bool unloaded_ = false;
 };
 

@@ -154,6 +154,9 @@ public:
     virtual void clearDrawing() = 0;
     /// Everything drawn since the last clear, in order.
     virtual std::vector<DrawnMark> drawing() const = 0;
+    /// What a screen reader reads of the picture; an unchanged text tells it nothing new.
+    virtual void setAccessibleText(const AccessibleText& text) = 0;
+    virtual AccessibleText accessibleText() const = 0;
 
     Event<MouseEvent> mouseDown;
     Event<MouseEvent> mouseMove;

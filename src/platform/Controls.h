@@ -11,6 +11,14 @@
 // (or frame) that created it and lives as long as that container.
 namespace kadrill::platform {
 
+/// What a screen reader says of a control that shows something only in pixels or colour:
+/// what it is, and what it shows now.
+struct AccessibleText {
+    std::string name;
+    std::string description;
+    friend bool operator==(const AccessibleText&, const AccessibleText&) = default;
+};
+
 class Control {
 public:
     Control() = default;
@@ -49,6 +57,9 @@ public:
     /// A disabled label is drawn greyed out, as the desktop greys a caption it disables.
     virtual void setEnabled(bool enabled) = 0;
     virtual bool isEnabled() const = 0;
+    /// Read instead of the caption, for a mark whose meaning lies in its colour.
+    virtual void setAccessibleText(const AccessibleText& text) = 0;
+    virtual AccessibleText accessibleText() const = 0;
 
     /// Raised when a mouse button goes down over the label.
     Event<MouseEvent> mouseDown;

@@ -84,6 +84,11 @@ public:
     /// follows the pointer itself. False where it cannot (the caller moves the window).
     virtual bool startSystemMove() = 0;
 
+    /// What a screen reader reads of the client area itself, beneath its controls (the face
+    /// of the watch); an unchanged text tells it nothing new.
+    virtual void setAccessibleText(const AccessibleText& text) = 0;
+    virtual AccessibleText accessibleText() const = 0;
+
     virtual Timer& addTimer(const TimerProperties& props) = 0;
     /// A drop-down menu of the menu bar; only for windows made with a menu bar.
     virtual Menu& addMenu(const std::string& caption) = 0;
@@ -94,6 +99,9 @@ public:
     Event<> stateChanged;
     /// Raised when the window stops being the active window.
     Event<> deactivated;
+    /// The user asks for the window's context menu from the keyboard (the Menu key or
+    /// Shift+F10) and no control took the key.
+    Event<> contextMenuKey;
     /// Mouse events over the bare client area (not over a control that takes them).
     Event<MouseEvent> mouseDown;
     Event<MouseEvent> mouseMove;
@@ -110,6 +118,9 @@ public:
 
     /// The window starts hidden.
     virtual std::unique_ptr<Window> createWindow(const WindowProperties& props) = 0;
+    /// An assistive technology (a screen reader) reads the windows now; what only it would
+    /// hear need not be kept up to date otherwise.
+    virtual bool isAccessibilityActive() const = 0;
 };
 
 /// Brings a window forward as the user asked for it: out of the task bar if minimised,

@@ -141,6 +141,7 @@ void NoodleTimer::Load() {
 
     fields_.NoodleRunning = false;
     fields_.NoodleClock = kZero;
+    describe();
 }
 
 void NoodleTimer::passTurn(platform::CommandButton* from, platform::CommandButton* to) {
@@ -162,6 +163,7 @@ void NoodleTimer::StartButtonClick() {
     Timer1->setEnabled(false);
     Timer1->setEnabled(true);
     Hush();
+    describe();
 }
 
 void NoodleTimer::ResetButtonClick() {
@@ -172,6 +174,7 @@ void NoodleTimer::ResetButtonClick() {
         Picture[i]->setVisible(false);
     }
     // The bubble keeps its words until the next tick brings the first hint.
+    describe();
 }
 
 void NoodleTimer::Timer1Tick() {
@@ -185,6 +188,22 @@ void NoodleTimer::Timer1Tick() {
     } else {
         idleTick();
     }
+    describe();
+}
+
+void NoodleTimer::describe() {
+    // The countdown shows only in pictures; a screen reader gets the time left and the
+    // remark as the cup's text, and only while one listens (the timer steps every second).
+    if (!platform_.windows.isAccessibilityActive()) {
+        return;
+    }
+    std::string state = "待機中";
+    if (fields_.NoodleRunning) {
+        const int left = secondsOf(fields_.NoodleClock);
+        state = left == 0 ? "できあがり" : "残り" + std::to_string(left / 60) + "分" + std::to_string(left % 60) + "秒";
+    }
+    const std::string remark = Label1->text();
+    Picture[0]->setAccessibleText({"ﾗｰﾒﾝ", remark.empty() ? state : state + " 「" + remark + "」"});
 }
 
 void NoodleTimer::countdownTick() {

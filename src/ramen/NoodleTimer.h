@@ -49,6 +49,8 @@ private:
     void idleTick();
     void Say(int left, int top, const char* text);
     void Hush();
+    /// The time left and the remark, for a screen reader.
+    void describe();
     /// Disables `from` and enables `to`, which takes the focus if `from` had it.
     static void passTurn(platform::CommandButton* from, platform::CommandButton* to);
     void close();

@@ -108,6 +108,20 @@ void Dial::DrawDialHands() {
     Hand[0]->setEnd(handEnd(cx, cy, (m * 60 + s) / 3600, kLongHand));
     Hand[1]->setEnd(handEnd(cx, cy, (h * 3600 + m * 60 + s) / 43200, kHourHand));
     Hand[2]->setEnd(handEnd(cx, cy, s / 60, kLongHand));
+    describeHands();
+}
+
+void Dial::describeHands() {
+    // The hands are lines on a picture: a screen reader gets their time as the picture's
+    // text, worded afresh only when it changed (ten redraws a second while following).
+    const std::int32_t shown = (fields_.DialHour * 60 + fields_.DialMinute) * 60 + fields_.DialSecond;
+    if (shown == describedAt_) {
+        return;
+    }
+    describedAt_ = shown;
+    Picture1->setAccessibleText({"時計の針", std::to_string(fields_.DialHour) + "時" +
+                                                 std::to_string(fields_.DialMinute) + "分" +
+                                                 std::to_string(fields_.DialSecond) + "秒"});
 }
 
 void Dial::pressed(const platform::MouseEvent& e) {

@@ -54,10 +54,13 @@ private:
     void pressed(const platform::MouseEvent& e);
     void moved(const platform::MouseEvent& e);
     void boxChanged(platform::TextBox& box, std::int32_t& value, int bound);
+    void describeHands();
 
     state::DialFields& fields_;
     std::int16_t& dragButton_;
     bool roundMarks_;
+    /// The time the picture's accessible text tells, in seconds of the day; -1 for none yet.
+    std::int32_t describedAt_ = -1;
 };
 
 } // namespace kadrill::timeset

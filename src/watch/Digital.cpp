@@ -24,6 +24,7 @@ Digital::Digital(platform::WindowSystem& windows) {
         .icon = "kadrill",
     });
     buildWatchFace(*window_, face_);
+    face_.window = window_.get();
 
     window_->mouseDown.setHandler([this](const platform::MouseEvent& e) { mouseDown(e); });
     window_->mouseMove.setHandler([this](const platform::MouseEvent& e) { mouseMove(e); });
@@ -42,6 +43,8 @@ Digital::Digital(platform::WindowSystem& windows) {
     };
     face_.AM->mouseDown.setHandler(menuOnRightPress);
     face_.PM->mouseDown.setHandler(menuOnRightPress);
+    // The keyboard's way to the same menu.
+    window_->contextMenuKey.setHandler([this] { popupMenu(); });
 }
 
 Digital::~Digital() = default;

@@ -1,8 +1,10 @@
 #include "Stopwatch.h"
 
+#include "FaceReading.h"
 #include "SevenSegment.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
+#include "platform/Window.h"
 
 #include <utility>
 
@@ -51,7 +53,11 @@ void CountTimerTick(state::WatchState& state, const WatchControls& controls,
             }
         }
     }
-    ShowDigits(w, controls, stopwatchDigits(shownElapsed(w, controls.clock->tickCount())));
+    const std::int32_t elapsed = shownElapsed(w, controls.clock->tickCount());
+    ShowDigits(w, controls, stopwatchDigits(elapsed));
+    if (controls.windows != nullptr && controls.windows->isAccessibilityActive()) {
+        describeWatch(controls, state, stopwatchReading(elapsed, w.StopwatchRunning, w.LapHeld));
+    }
 }
 
 } // namespace kadrill::watch

@@ -7,6 +7,7 @@ class Clock;
 class MediaControl;
 class MenuItem;
 class Timer;
+class WindowSystem;
 } // namespace kadrill::platform
 
 namespace kadrill::watch {
@@ -26,6 +27,8 @@ struct WatchControls {
     platform::MenuItem* mnuVisibleMenuBar = nullptr;
     platform::MediaControl* MMControl = nullptr;
     const platform::Clock* clock = nullptr;
+    /// Says whether a screen reader listens, for whom the faces are described.
+    const platform::WindowSystem* windows = nullptr;
 
     /// The face of the watch window in use.
     WatchFace& activeFace() const;

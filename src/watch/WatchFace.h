@@ -7,6 +7,7 @@ namespace kadrill::platform {
 class LineShape;
 class Label;
 class PictureButton;
+class Window;
 } // namespace kadrill::platform
 
 namespace kadrill::watch {
@@ -20,6 +21,8 @@ using DigitCodes = std::array<std::int16_t, 6>;
 
 /// The face controls of one watch window.
 struct WatchFace {
+    /// The window whose client area the face is; a screen reader reads the face there.
+    platform::Window* window = nullptr;
     DigitLines digits{};
     platform::Label* AM = nullptr;
     platform::Label* PM = nullptr;

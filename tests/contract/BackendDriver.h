@@ -18,7 +18,7 @@ namespace kadrill::contract {
 enum class TrayPress { Left, Right, Middle, DoubleClick };
 
 /// Keys the user presses in the active window, to whatever has the focus there.
-enum class Key { Enter, Escape, Tab, BackTab, Up, Down };
+enum class Key { Enter, Escape, Tab, BackTab, Up, Down, Menu, ShiftF10 };
 
 /// What every backend driver offers: the services of one backend, and the things a user
 /// does to them. Actions on something the user cannot see or reach do nothing; what the

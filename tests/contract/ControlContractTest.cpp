@@ -3,6 +3,7 @@
 namespace kadrill::contract {
 namespace {
 
+using platform::AccessibleText;
 using platform::Container;
 using platform::Control;
 using platform::MenuItem;
@@ -176,6 +177,15 @@ TYPED_TEST(ControlContract, LabelsAndLinesReadBackWhatTheProgramWrote) {
     EXPECT_EQ(label.text(), "♪");
     EXPECT_EQ(label.foreColor(), 4210752U);
     EXPECT_EQ(line.color(), 49152U);
+
+    // What a screen reader reads of a mark, a picture and the client area.
+    auto& picture = w->addPicture(pictureAt({900, 150, 600, 600}));
+    label.setAccessibleText({"ｱﾗｰﾑ", "点灯"});
+    picture.setAccessibleText({"時計の針", "9時5分0秒"});
+    w->setAccessibleText({"21時47分10秒", ""});
+    EXPECT_EQ(label.accessibleText(), (AccessibleText{"ｱﾗｰﾑ", "点灯"}));
+    EXPECT_EQ(picture.accessibleText(), (AccessibleText{"時計の針", "9時5分0秒"}));
+    EXPECT_EQ(w->accessibleText(), (AccessibleText{"21時47分10秒", ""}));
 }
 
 TYPED_TEST(ControlContract, APressOnALabelIsTheLabelsAloneAndAHiddenLabelTakesNone) {

@@ -155,6 +155,10 @@ void MemoryBackend::press(Key key) {
             (void)list->pressDown();
         }
         break;
+    case Key::Menu:
+    case Key::ShiftF10:
+        (void)active->pressContextMenuKey();
+        break;
     }
 }
 

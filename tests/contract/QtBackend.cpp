@@ -409,6 +409,12 @@ void QtBackend::press(Key key) {
     case Key::Down:
         QTest::keyClick(window, Qt::Key_Down);
         break;
+    case Key::Menu:
+        QTest::keyClick(window, Qt::Key_Menu);
+        break;
+    case Key::ShiftF10:
+        QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
+        break;
     }
 }
 

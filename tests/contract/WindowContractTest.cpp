@@ -97,6 +97,18 @@ TYPED_TEST(WindowContract, SetWindowStateRaisesStateChangedOnlyWhenTheStateChang
     }
 }
 
+TYPED_TEST(WindowContract, TheMenuKeyAndShiftF10AskForTheContextMenuOnceEach) {
+    auto w = this->shownWindow();
+    w->addPictureButton(buttonAt(150, 150)).setFocus(); // a button takes neither key
+    ASSERT_TRUE(this->backend.activate(*w));
+    int asked = 0;
+    w->contextMenuKey.setHandler([&] { ++asked; });
+    this->backend.press(Key::Menu);
+    EXPECT_EQ(asked, 1);
+    this->backend.press(Key::ShiftF10);
+    EXPECT_EQ(asked, 2);
+}
+
 TYPED_TEST(WindowContract, TheCloseBoxRaisesClosedOnceHoweverOftenAndHidesTheWindow) {
     auto w = this->shownWindow();
     int closed = 0;

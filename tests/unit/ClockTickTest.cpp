@@ -13,6 +13,7 @@ struct TickRow {
     bool twelveHour;
     const char* shown;   // as ReadDigits gives it
     const char* litMark; // "AM", "PM" or "" when the marks are hidden
+    const char* spoken;  // what a screen reader reads of the face
 };
 
 void PrintTo(const TickRow& r, std::ostream* os) {
@@ -39,16 +40,25 @@ TEST_P(ClockFaceRows, ShowsTheTimeWithTheRightMark) {
         EXPECT_EQ(face.AM->foreColor(), mark == "AM" ? watch::kLitGreen : watch::kUnlitBlack);
         EXPECT_EQ(face.PM->foreColor(), mark == "PM" ? watch::kLitGreen : watch::kUnlitBlack);
     }
+
+    // Nothing is worded for nobody; once a screen reader listens, both faces read alike.
+    EXPECT_EQ(f.window().accessibleText().name, "");
+    f.desk.windows.setAccessibilityActive(true);
+    f.desk.loop.advance(1);
+    for (const platform::Window* w : {&f.main.window(), &f.main.digital()->window()}) {
+        EXPECT_EQ(w->accessibleText().name, row.spoken);
+    }
+    EXPECT_EQ(face.PM->accessibleText().description, mark == "PM" ? "点灯" : "消灯");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     TwentyFourAndTwelveHour, ClockFaceRows,
-    ::testing::Values(TickRow{9, 5, 3, false, " 90503", ""}, TickRow{0, 0, 0, false, " 00000", ""},
-                      TickRow{10, 0, 0, false, "100000", ""}, TickRow{23, 59, 59, false, "235959", ""},
-                      TickRow{0, 15, 0, true, "121500", "AM"}, TickRow{1, 2, 3, true, " 10203", "AM"},
-                      TickRow{11, 59, 59, true, "115959", "AM"}, TickRow{12, 0, 0, true, "120000", "PM"},
-                      TickRow{13, 5, 9, true, " 10509", "PM"}, TickRow{21, 0, 0, true, " 90000", "PM"},
-                      TickRow{22, 30, 0, true, "103000", "PM"}, TickRow{23, 0, 1, true, "110001", "PM"}));
+    ::testing::Values(TickRow{9, 5, 3, false, " 90503", "", "9時5分3秒"}, TickRow{0, 0, 0, false, " 00000", "", "0時0分0秒"},
+                      TickRow{10, 0, 0, false, "100000", "", "10時0分0秒"}, TickRow{23, 59, 59, false, "235959", "", "23時59分59秒"},
+                      TickRow{0, 15, 0, true, "121500", "AM", "午前12時15分0秒"}, TickRow{1, 2, 3, true, " 10203", "AM", "午前1時2分3秒"},
+                      TickRow{11, 59, 59, true, "115959", "AM", "午前11時59分59秒"}, TickRow{12, 0, 0, true, "120000", "PM", "午後12時0分0秒"},
+                      TickRow{13, 5, 9, true, " 10509", "PM", "午後1時5分9秒"}, TickRow{21, 0, 0, true, " 90000", "PM", "午後9時0分0秒"},
+                      TickRow{22, 30, 0, true, "103000", "PM", "午後10時30分0秒"}, TickRow{23, 0, 1, true, "110001", "PM", "午後11時0分1秒"}));
 
 TEST(ClockTick, SameSecondTwiceDoesNothingNewSecondRedraws) {
     MainFixture f;

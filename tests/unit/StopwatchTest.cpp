@@ -1,5 +1,6 @@
 #include "watch/Stopwatch.h"
 #include "WatchTestSupport.h"
+#include "watch/FaceReading.h"
 #include "platform/Controls.h"
 #include "watch/WatchButtons.h"
 
@@ -32,6 +33,7 @@ protected:
 struct ReadingRow {
     std::int32_t elapsed;
     const char* shown;
+    const char* spoken; // stopped, as a screen reader reads it
 };
 
 void PrintTo(const ReadingRow& r, std::ostream* os) { *os << r.elapsed << " ms"; }
@@ -41,14 +43,16 @@ class Readings : public StopwatchFixture, public ::testing::WithParamInterface<R
 TEST_P(Readings, MinutesSecondsAndHundredths) {
     f.state.watch.StopwatchAccumulated = GetParam().elapsed;
     EXPECT_EQ(shown(), GetParam().shown);
+    EXPECT_EQ(watch::stopwatchReading(GetParam().elapsed, false, false),
+              std::string("ｽﾄｯﾌﾟｳｫｯﾁ 停止中 ") + GetParam().spoken);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stopwatch, Readings,
-                         ::testing::Values(ReadingRow{0, "000000"}, ReadingRow{61234, "010123"},
-                                           ReadingRow{999, "000099"}, ReadingRow{3600000, "000000"},
-                                           ReadingRow{3725678, "020567"}, ReadingRow{3599999, "595999"},
+                         ::testing::Values(ReadingRow{0, "000000", "0分0秒00"}, ReadingRow{61234, "010123", "1分1秒23"},
+                                           ReadingRow{999, "000099", "0分0秒99"}, ReadingRow{3600000, "000000", "0分0秒00"},
+                                           ReadingRow{3725678, "020567", "2分5秒67"}, ReadingRow{3599999, "595999", "59分59秒99"},
                                            // The largest time kept: 24 days 20:31:23.647.
-                                           ReadingRow{watch::kStopwatchLimit, "312364"}));
+                                           ReadingRow{watch::kStopwatchLimit, "312364", "31分23秒64"}));
 
 TEST_F(StopwatchFixture, StartStopTwiceSumsBothRunsAndResetClearsOnlyWhenStopped) {
     press(&watch::WatchFace::StartBtn);

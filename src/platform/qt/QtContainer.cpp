@@ -180,6 +180,10 @@ void QtPicture::setVisible(bool visible) {
     }
 }
 
+void QtPicture::setAccessibleText(const AccessibleText& text) { setAccessibleTextOf(surface_, text); }
+
+AccessibleText QtPicture::accessibleText() const { return accessibleTextOf(surface_); }
+
 void QtPicture::drawPoint(PointF at, Color color) {
     surface_->drawMark({.kind = DrawnMark::Kind::Point, .at = at, .radius = 0, .color = color});
 }

@@ -134,6 +134,8 @@ public:
     void drawCircle(PointF centre, float radius, Color color) override;
     void clearDrawing() override { surface_->clearDrawing(); }
     std::vector<DrawnMark> drawing() const override { return surface_->drawing(); }
+    void setAccessibleText(const AccessibleText& text) override;
+    AccessibleText accessibleText() const override;
 
     Surface* widget() const { return surface_; }
 

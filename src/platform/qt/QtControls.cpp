@@ -19,6 +19,21 @@
 
 namespace kadrill::platform::qt {
 
+void setAccessibleTextOf(QWidget* widget, const AccessibleText& text) {
+    const QString name = QString::fromStdString(text.name);
+    const QString description = QString::fromStdString(text.description);
+    if (widget->accessibleName() != name) {
+        widget->setAccessibleName(name);
+    }
+    if (widget->accessibleDescription() != description) {
+        widget->setAccessibleDescription(description);
+    }
+}
+
+AccessibleText accessibleTextOf(const QWidget* widget) {
+    return {widget->accessibleName().toStdString(), widget->accessibleDescription().toStdString()};
+}
+
 bool MarkLabelWidget::event(QEvent* event) {
     // Qt hands a disabled widget's presses to what lies beneath; a greyed caption still
     // takes them, so the face under it hears of none.

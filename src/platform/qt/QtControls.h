@@ -29,6 +29,10 @@ class QtDispatcher;
 /// it on because no other widget of the window could take it.
 void dropFocusWithin(QWidget* hidden);
 
+/// Sets what a screen reader reads of the widget; an unchanged text sends it no event.
+void setAccessibleTextOf(QWidget* widget, const AccessibleText& text);
+AccessibleText accessibleTextOf(const QWidget* widget);
+
 /// A label that takes every mouse press over it, so none falls through to the face.
 class MarkLabelWidget final : public QLabel {
 public:
@@ -55,6 +59,8 @@ public:
     Color foreColor() const override { return color_; }
     void setEnabled(bool enabled) override { widget_->setEnabled(enabled); }
     bool isEnabled() const override { return !widget_->testAttribute(Qt::WA_ForceDisabled); }
+    void setAccessibleText(const AccessibleText& text) override { setAccessibleTextOf(widget_, text); }
+    AccessibleText accessibleText() const override { return accessibleTextOf(widget_); }
 
     QLabel* widget() const { return widget_; }
 

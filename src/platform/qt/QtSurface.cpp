@@ -3,6 +3,7 @@
 #include "QtConvert.h"
 #include "QtDispatcher.h"
 
+#include <QAccessibleWidget>
 #include <QChildEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -118,6 +119,30 @@ Surface::Surface(QSize size, Background background, QWidget* parent)
 }
 
 Surface::~Surface() = default;
+
+namespace {
+
+class SurfaceAccessible final : public QAccessibleWidget {
+public:
+    explicit SurfaceAccessible(QWidget* surface) : QAccessibleWidget(surface, QAccessible::Client) {}
+    QAccessible::Role role() const override {
+        return widget()->accessibleName().isEmpty() ? QAccessible::Client : QAccessible::StaticText;
+    }
+};
+
+} // namespace
+
+QAccessibleInterface* Surface::accessibleFactory(const QString& className, QObject* object) {
+    if (auto* surface = qobject_cast<Surface*>(object)) {
+        return new SurfaceAccessible(surface);
+    }
+    // A window of ours without a menu bar is a plain widget, which Qt would read as an empty
+    // filler; it is a window with a title (the dialogs, the ramen timer).
+    if (className == QLatin1String("QWidget") && object->isWidgetType() && static_cast<QWidget*>(object)->isWindow()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
 
 QtLineShape& Surface::addLine(const LineProperties& props) {
     stopDirectPicture();

@@ -10,6 +10,8 @@
 #include <QPolygonF>
 #include <QWidget>
 
+class QAccessibleInterface;
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -67,6 +69,9 @@ struct SurfaceMouse {
 /// drawn over it, repainted only where something changed. Without a background it is a
 /// transparent layer that lets the mouse through.
 class Surface final : public QWidget {
+    // Its own class name, so that its accessible interface is ours (accessibleFactory).
+    Q_OBJECT
+
 public:
     struct Background {
         QPixmap picture;
@@ -110,6 +115,11 @@ public:
     /// Which still pictures of `window` the server may show: those that nothing Qt draws
     /// lies over. Settled each time the program shows the window.
     static void settleDirectPictures(QWidget* window);
+
+    /// Qt's factory of accessible interfaces for surfaces and plain windows: a surface the
+    /// program has named shows something (the watch face, a dial) and reads as a text, not
+    /// as an empty filler.
+    static QAccessibleInterface* accessibleFactory(const QString& className, QObject* object);
 
 protected:
     void childEvent(QChildEvent* event) override;

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
@@ -148,6 +149,10 @@ QtWindow::QtWindow(QtDispatcher& dispatcher, const WindowProperties& props) : di
 }
 
 QtWindow::~QtWindow() = default;
+
+void QtWindow::setAccessibleText(const AccessibleText& text) { setAccessibleTextOf(surface_, text); }
+
+AccessibleText QtWindow::accessibleText() const { return accessibleTextOf(surface_); }
 
 void QtWindow::show() {
     // A Wayland client cannot take a minimise back (the protocol has no request for it):
@@ -455,13 +460,30 @@ bool QtWindow::topLevelEvent(QEvent* event, const std::function<bool()>& base) {
         }
         return result;
     }
-    case QEvent::KeyPress:
-        // Only what no control took comes this far.
-        if (controls_.takeKey(static_cast<QKeyEvent*>(event), top_->focusWidget())) {
+    case QEvent::ContextMenu:
+        // The Menu key's own press follows on X11 and is told below; on other platforms
+        // it comes alone.
+        if (static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
             event->accept();
             return true;
         }
         return base();
+    case QEvent::KeyPress: {
+        // Only what no control took comes this far.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+            event->accept();
+            dispatcher_.deliver(contextMenuKey);
+            return true;
+        }
+        if (controls_.takeKey(key, top_->focusWidget())) {
+            event->accept();
+            return true;
+        }
+        return base();
+    }
     case QEvent::UpdateRequest: {
         const bool result = base();
         // The repaint and flush of the new digits have just happened: note how far past

@@ -42,6 +42,8 @@ public:
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
     bool startSystemMove() override;
+    void setAccessibleText(const AccessibleText& text) override;
+    AccessibleText accessibleText() const override;
 
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;

@@ -10,6 +10,7 @@ class QtWindowSystem final : public WindowSystem {
 public:
     explicit QtWindowSystem(QtDispatcher& dispatcher);
     std::unique_ptr<Window> createWindow(const WindowProperties& props) override;
+    bool isAccessibilityActive() const override;
 
 private:
     QtDispatcher& dispatcher_;

@@ -77,6 +77,8 @@ public:
     Color foreColor() const override { return color_; }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
     bool isEnabled() const override { return enabled_; }
+    void setAccessibleText(const AccessibleText& text) override { accessible_ = text; }
+    AccessibleText accessibleText() const override { return accessible_; }
 
     const LabelProperties& props() const { return props_; }
     /// Presses a mouse button over the label as a user would, at twips from its top-left;
@@ -92,6 +94,7 @@ private:
     bool visible_;
     bool enabled_ = props_.enabled;
     Point position_{props_.bounds.left, props_.bounds.top};
+    AccessibleText accessible_;
 };
 
 class MemoryPictureButton final : public PictureButton, public MemoryFocusTarget {
@@ -361,6 +364,8 @@ public:
     }
     void clearDrawing() override { drawing_.clear(); }
     std::vector<DrawnMark> drawing() const override { return drawing_; }
+    void setAccessibleText(const AccessibleText& text) override { accessible_ = text; }
+    AccessibleText accessibleText() const override { return accessible_; }
 
     const PictureProperties& props() const { return props_; }
 
@@ -375,6 +380,7 @@ private:
     PictureProperties props_;
     bool visible_;
     std::vector<DrawnMark> drawing_;
+    AccessibleText accessible_;
 };
 
 class MemoryTimer final : public Timer {

@@ -260,6 +260,14 @@ void MemoryWindow::pressTab(bool back) {
     focused_ = back ? usable[(i + usable.size() - 1) % usable.size()] : usable[(i + 1) % usable.size()];
 }
 
+bool MemoryWindow::pressContextMenuKey() {
+    if (!isActive()) {
+        return false;
+    }
+    contextMenuKey.raise();
+    return true;
+}
+
 bool MemoryWindow::pressAccessKey(char letter) {
     if (!isActive()) {
         return false;

@@ -28,6 +28,8 @@ public:
     WindowState windowState() const override { return state_; }
     void setWindowState(WindowState state) override;
     bool startSystemMove() override;
+    void setAccessibleText(const AccessibleText& text) override { accessible_ = text; }
+    AccessibleText accessibleText() const override { return accessible_; }
 
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
@@ -63,6 +65,8 @@ public:
     void pressTab(bool back = false);
     /// Alt and the letter: the button or option whose caption marks that letter with "&".
     bool pressAccessKey(char letter);
+    /// The Menu key or Shift+F10, which no control here takes. False for a hidden window.
+    bool pressContextMenuKey();
 
     /// The client area's top-left corner on the screen, twips.
     Point clientOrigin() const;
@@ -87,6 +91,7 @@ private:
     bool shownOnce_ = false;
     bool closed_ = false;
     bool demandsAttention_ = false;
+    AccessibleText accessible_;
     Point position_;
     WindowState state_ = WindowState::Normal;
     MemoryFocusTarget* focused_ = nullptr;
@@ -101,6 +106,9 @@ class MemoryWindowSystem final : public WindowSystem {
 public:
     explicit MemoryWindowSystem(MemoryEventLoop& loop) : loop_(loop) {}
     std::unique_ptr<Window> createWindow(const WindowProperties& props) override;
+    bool isAccessibilityActive() const override { return accessibilityActive_; }
+    /// As when a screen reader starts or stops listening (default: none listens).
+    void setAccessibilityActive(bool active) { accessibilityActive_ = active; }
 
     /// The screen's usable area, twips (default: 1920 x 1040 pixels at the top left).
     void setAvailableArea(Rect area) { area_ = area; }
@@ -123,6 +131,7 @@ private:
     MemoryEventLoop& loop_;
     Rect area_{0, 0, 1920 * kTwipsPerPixel, 1040 * kTwipsPerPixel};
     bool systemMove_ = false;
+    bool accessibilityActive_ = false;
     int systemMovesStarted_ = 0;
     MemoryWindow* active_ = nullptr;
     std::vector<const MemoryMenu*> popups_;
