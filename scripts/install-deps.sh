@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kadrill needs, by what is to be done:
-#   install-deps.sh [run|package|test|desktops]   installs what is missing (test, the default:
-#                                                 all make test needs; desktops: that and the
-#                                                 desktops of make desktops)
+#   install-deps.sh [run|package|test|desktops|windows]   installs what is missing (test, the
+#                                         default: all make test needs; desktops: that and the
+#                                         desktops of make desktops; windows: the cross build
+#                                         and Wine, for make windows and make test-windows)
 #   install-deps.sh --have GROUP         only says (exit status) whether all of it is there
 # When everything is present it only checks, with one dpkg-query, and asks for no root.
 set -euo pipefail
@@ -65,6 +66,14 @@ desktop_packages=(
   gnome-shell gnome-shell-extension-appindicator libglib2.0-bin dconf-gsettings-backend dconf-service
   dbus-bin
 )
+# make windows and make test-windows: the cross compiler (its posix flavour has std::thread),
+# GoogleTest's sources for the contract suite, the installer builder, the help as a CHM, and
+# Wine on the tests' own Xvfb
+windows_packages=(
+  cmake ninja-build make
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest nsis fp-utils
+  wine64 xvfb xauth x11-utils libcap2-bin fonts-ipafont-gothic
+)
 
 check_only=0
 if [ "${1:-}" = "--have" ]; then
@@ -76,7 +85,8 @@ case "${1:-test}" in
   package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
   desktops) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [--have] [run|package|test|desktops]" >&2; exit 2 ;;
+  windows) packages=("${windows_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [--have] [run|package|test|desktops|windows]" >&2; exit 2 ;;
 esac
 
 # One query for all: packages that are not installed are missing from its answer.

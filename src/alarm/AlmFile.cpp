@@ -1,5 +1,6 @@
 #include "AlmFile.h"
 
+#include "Cp932.h"
 #include "KeyCode.h"
 
 #include <array>
@@ -8,8 +9,6 @@
 #include <utility>
 #include <variant>
 
-#include <iconv.h>
-
 namespace kadrill::alarm {
 
 namespace {
@@ -17,71 +16,6 @@ namespace {
 constexpr std::int32_t kSecondsPerDay = 24 * 60 * 60;
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kEndMarker = "EOF";
-
-// ---------------------------------------------------------------------------------------
-// Text conversion
-
-/// One iconv conversion, closed with its owner.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    ~Converter() {
-        if (isOpen()) {
-            ::iconv_close(cd_);
-        }
-    }
-
-    bool isOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    /// The whole text converted; nullopt when any part of it has no counterpart.
-    std::optional<std::string> convert(std::string_view in) {
-        if (!isOpen()) {
-            return std::nullopt;
-        }
-        if (in.empty()) {
-            return std::string();
-        }
-        // Between UTF-8 and CP932 no character takes more than three bytes per input byte.
-        std::string out(in.size() * 3, '\0');
-        char* inPtr = const_cast<char*>(in.data());
-        std::size_t inLeft = in.size();
-        char* outPtr = out.data();
-        std::size_t outLeft = out.size();
-        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (::iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-            ::iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
-            return std::nullopt;
-        }
-        out.resize(out.size() - outLeft);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-/// The program's text is UTF-8; the file's is CP932 ("SHIFT_JIS" lacks characters such as ～).
-class Cp932 {
-public:
-    /// nullopt unless the text comes back unchanged: glibc also maps some characters one
-    /// way only (¥ to the byte of \, 〜 to the byte of ～), and a path or a key read back
-    /// as a different character is as wrong as garbage.
-    std::optional<std::string> encode(std::string_view utf8) {
-        std::optional<std::string> bytes = toCp932_.convert(utf8);
-        if (!bytes || decode(*bytes) != utf8) {
-            return std::nullopt;
-        }
-        return bytes;
-    }
-
-    std::optional<std::string> decode(std::string_view cp932) { return toUtf8_.convert(cp932); }
-
-private:
-    Converter toCp932_{"CP932", "UTF-8"};
-    Converter toUtf8_{"UTF-8", "CP932"};
-};
 
 // ---------------------------------------------------------------------------------------
 // Key codes
