@@ -184,7 +184,8 @@ bool Win32TrayIcon::notify(DWORD what) {
     data.hWnd = window_;
     data.uID = static_cast<UINT>(record_->id);
     if (what != NIM_DELETE) {
-        data.uFlags = NIF_MESSAGE | NIF_TIP | (icon_ != nullptr ? NIF_ICON : 0U);
+        // Version 4 shows the tip only when asked to.
+        data.uFlags = NIF_MESSAGE | NIF_TIP | NIF_SHOWTIP | (icon_ != nullptr ? NIF_ICON : 0U);
         data.uCallbackMessage = kCallbackMessage;
         data.hIcon = icon_;
         copyInto(data.szTip, std::size(data.szTip), record_->tip);
