@@ -168,8 +168,7 @@ template <class Interface> void Win32Input<Interface>::finish(int tabIndex, HFON
 }
 
 template <class Interface> bool Win32Input<Interface>::filterKeys(UINT msg, WPARAM wParam) {
-    return (msg == WM_KEYDOWN || msg == WM_CHAR || msg == WM_SYSCHAR) &&
-           host_.windowControls().takeKey(this, msg, wParam);
+    return isKeyMessage(msg) && host_.windowControls().takeKey(this, msg, wParam);
 }
 
 // --- label
@@ -369,13 +368,9 @@ bool Win32PictureButton::filter(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_MBUTTONDBLCLK:
         result = 0; // taken and ignored
         return true;
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_SYSCHAR:
-        result = 0;
-        return host_.windowControls().takeKey(this, msg, wParam);
     default:
-        return false;
+        result = 0;
+        return isKeyMessage(msg) && host_.windowControls().takeKey(this, msg, wParam);
     }
 }
 
@@ -482,6 +477,22 @@ bool Win32TextBox::filter(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
             host_.dispatcher().deliver(clicked);
         }
         return true;
+    case WM_KEYDOWN:
+        // Ctrl+A selects all, as in the boxes of newer desktops.
+        if (wParam == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000) != 0 && (::GetKeyState(VK_MENU) & 0x8000) == 0) {
+            ::SendMessageW(hwnd_, EM_SETSEL, 0, -1);
+            result = 0;
+            return true;
+        }
+        result = 0;
+        return filterKeys(msg, wParam);
+    case WM_CHAR:
+        if (wParam == 0x01) { // the character of Ctrl+A, which the box would beep at
+            result = 0;
+            return true;
+        }
+        result = 0;
+        return filterKeys(msg, wParam);
     default:
         result = 0;
         return filterKeys(msg, wParam);

@@ -60,6 +60,7 @@ Win32Window::Win32Window(Win32Application& app, const WindowProperties& props)
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr);
     controls_ = std::make_unique<Win32ControlHost>(*this, surface_);
+    keys_.contextMenuKey = [this] { dispatcher().deliver(contextMenuKey); };
     dpi_ = dpiOf(hwnd_);
     fitClientArea();
     setIcons();
@@ -151,12 +152,13 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         reportState();
         break;
     case WM_CONTEXTMENU:
-        // From the keyboard (the Menu key, Shift+F10) when no control took it.
-        if (lParam == -1) {
-            dispatcher().deliver(contextMenuKey);
-        }
+        // The keys that ask for it are told by the window's controls (keys_), which take
+        // them before Windows makes this message of them, once or twice.
         return 0;
     case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
     case WM_CHAR:
     case WM_SYSCHAR:
         if (keys_.takeKey(nullptr, msg, wParam)) {
