@@ -421,9 +421,15 @@ void Win32Window::trackPopup(std::size_t menuIndex) {
         return;
     }
     HMENU menu = menus_[menuIndex]->menu();
-    // A hidden window cannot take the foreground, which the menu needs to close when the
-    // user clicks elsewhere.
-    HWND owner = isVisible() ? hwnd_ : app_.menuOwner();
+    // The menu needs its owner in the foreground to take the keys and to close when the user
+    // clicks elsewhere: a hidden window is no owner while a window of ours is there.
+    HWND owner = hwnd_;
+    if (!isVisible()) {
+        HWND foreground = ::GetForegroundWindow();
+        const bool ours =
+            foreground != nullptr && ::GetWindowThreadProcessId(foreground, nullptr) == ::GetCurrentThreadId();
+        owner = ours ? foreground : app_.menuOwner();
+    }
     UINT chosen = 0;
     dispatcher().run([&] {
         POINT at{};
