@@ -83,6 +83,9 @@ LRESULT Win32Dispatcher::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Dispatcher::run(const std::function<void()>& function) {
+    if (stopped_) {
+        return;
+    }
     enterHandler();
     function();
     leaveHandler();
