@@ -1,6 +1,7 @@
 #include "Win32Controls.h"
 
 #include "Text.h"
+#include "Win32Container.h"
 #include "Win32Dispatcher.h"
 #include "Win32Pictures.h"
 
@@ -13,19 +14,6 @@
 namespace kadrill::platform::win32 {
 
 namespace {
-
-MouseEvent mouseEventOf(HWND hwnd, MouseButton button, WPARAM wParam, LPARAM lParam) {
-    const int dpi = dpiOf(hwnd);
-    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    MouseEvent e;
-    e.button = button;
-    e.buttons = ((wParam & MK_LBUTTON) != 0 ? 1 : 0) | ((wParam & MK_RBUTTON) != 0 ? 2 : 0) |
-                ((wParam & MK_MBUTTON) != 0 ? 4 : 0);
-    e.position = toTwips(at, dpi);
-    ::ClientToScreen(hwnd, &at);
-    e.screen = toTwips(at, dpi);
-    return e;
-}
 
 /// Where the child lies in its host's client area, pixels.
 RECT rectInHost(HWND child) {
@@ -46,7 +34,8 @@ void paintHostGround(Win32Host& host, HWND child, HDC dc) {
 
 /// Counts characters as the user does: a pair of surrogates is one.
 std::size_t characterCount(const std::wstring& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](wchar_t c) { return !IS_LOW_SURROGATE(c); }));
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](wchar_t c) { return !IS_LOW_SURROGATE(c); }));
 }
 
 /// The lines a text takes at a width: broken at its line feeds, then after the last blank
@@ -233,7 +222,7 @@ void Win32Label::paint() {
         paintHostGround(host_, hwnd_, m);
         HGDIOBJ old = ::SelectObject(m, font_.get());
         ::SetBkMode(m, TRANSPARENT);
-        ::SetTextColor(m, enabled_ ? colorRef(color_) : ::GetSysColor(COLOR_GRAYTEXT));
+        ::SetTextColor(m, enabled_ && host_.enabledWithin() ? colorRef(color_) : ::GetSysColor(COLOR_GRAYTEXT));
         TEXTMETRICW metrics{};
         ::GetTextMetricsW(m, &metrics);
         int y = 0;
@@ -343,9 +332,16 @@ void Win32PictureButton::setVisible(bool visible) {
 }
 
 void Win32PictureButton::setFocus() {
-    if (shownWithin()) {
+    if (usable()) {
         host_.requestFocus(hwnd_);
     }
+}
+
+void Win32PictureButton::hostEnabledChanged() {
+    if (!host_.enabledWithin()) {
+        dropFocusWithin(hwnd_);
+    }
+    ::EnableWindow(hwnd_, host_.enabledWithin() ? TRUE : FALSE);
 }
 
 void Win32PictureButton::onCommand(WORD code) {
@@ -510,8 +506,7 @@ void Win32TextBox::applyDpi(int dpi) {
 Win32CommandButton::Win32CommandButton(Win32Host& host, const CommandButtonProperties& props)
     : Win32Input(host, props.bounds, props.enabled, props.visible), accessKey_(accessKeyOf(wide(props.caption))),
       default_(props.isDefault), cancel_(props.isCancel) {
-    create(L"BUTTON", wide(props.caption),
-           commonStyle() | WS_TABSTOP | (default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+    create(L"BUTTON", wide(props.caption), commonStyle() | WS_TABSTOP | (default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
     font_.reset(createDialogFont(host.dpi()));
     finish(props.tabIndex, font_.get());
 }

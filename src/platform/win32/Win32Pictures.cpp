@@ -14,9 +14,9 @@ namespace kadrill::platform::win32 {
 
 namespace {
 
-std::optional<std::uint32_t> colorOf(std::string_view spec) {
+std::optional<std::uint32_t> colorOf(std::string_view definition) {
     // "c #RRGGBB", "c None", possibly after other keys ("m", "s"): the "c" value counts.
-    std::istringstream words{std::string(spec)};
+    std::istringstream words{std::string(definition)};
     std::string key;
     std::string value;
     while (words >> key >> value) {
@@ -132,8 +132,8 @@ void drawPicture(HDC dc, const PictureBitmap& picture, int x, int y, int dpi) {
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     // Pixel art: a larger DPI repeats pixels, it never blurs them.
     ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::AlphaBlend(dc, x, y, MulDiv(picture.width, dpi, kDefaultDpi), MulDiv(picture.height, dpi, kDefaultDpi), source,
-                 0, 0, picture.width, picture.height, blend);
+    ::AlphaBlend(dc, x, y, MulDiv(picture.width, dpi, kDefaultDpi), MulDiv(picture.height, dpi, kDefaultDpi), source, 0,
+                 0, picture.width, picture.height, blend);
     ::SelectObject(source, old);
     ::DeleteDC(source);
 }
