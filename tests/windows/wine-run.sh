@@ -1,10 +1,10 @@
 #!/bin/bash
 # Runs a Windows program under Wine the way the tests need it, hermetic and unable to set
 # the computer's clock:
-#   wine-run.sh [--template DIR] [NAME=value ...] -- program.exe [args...]
+#   wine-run.sh [--template DIR] [NAME=value ...] -- program.exe|script.sh [args...]
 # The program gets a virtual X screen of its own (Xvfb, the display it picked itself), a
 # fresh Wine prefix in a temporary folder, WINEDEBUG=-all and the C.UTF-8 locale; nothing of
-# the caller's display, buses, Wayland or home reaches it. It keeps PATH, TMPDIR and what
+# the caller's display, buses, Wayland or home reaches it. It keeps TMPDIR and what
 # picks or repeats a test (KADRILL_*, GTEST_*); the NAME=value pairs come on top. The exit
 # status is the program's. The prefix's wineserver, the screen and the folder go when the
 # program ends, also when the runner is killed (ctest's time-out).
@@ -29,7 +29,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   pairs+=("$1")
   shift
 done
-[ $# -ge 2 ] || { echo "usage: $0 [--template DIR] [NAME=value ...] -- program.exe [args...]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: $0 [--template DIR] [NAME=value ...] -- program.exe|script.sh [args...]" >&2; exit 2; }
 shift
 
 for name in $(env | sed -n 's/^\(KADRILL_[A-Za-z0-9_]*\|GTEST_[A-Za-z0-9_]*\|TMPDIR\|USER\|LOGNAME\)=.*/\1/p'); do
@@ -125,7 +125,23 @@ read -r -t 20 display <"$root/displayfd" || true
 
 # In the background, so that a signal to the runner is handled at once (bash runs traps
 # only between commands, and wait is one).
-hermetic DISPLAY=":$display" "${pairs[@]}" "$guard" "$wine" "$@" <&0 &
+# The program runs in our folder, so that nothing it writes by a relative path lands elsewhere.
+program=$1
+shift
+case "$program" in
+  /*) ;;
+  *) program=$PWD/$program ;;
+esac
+set -- "$program" "$@"
+cd "$root/home"
+
+# A shell script runs instead of a program, with Wine as $WINE, to drive several programs in
+# the one prefix (an installer, then the program it installed); $WINESERVER -w waits for all.
+case "$1" in
+  *.sh) runner=(sh) ;;
+  *) runner=("$wine") ;;
+esac
+hermetic DISPLAY=":$display" WINE="$wine" WINESERVER="$wineserver" "${pairs[@]}" "$guard" "${runner[@]}" "$@" <&0 &
 status=0
 wait $! || status=$?
 exit "$status"
