@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace kadrill::platform::win32 {
@@ -80,14 +81,35 @@ Win32Handle openExisting(const std::wstring& path, DWORD access, DWORD flags = F
     return Win32Handle(::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
-/// Whether the path opens as something other than a file on a disk: a device (NUL, COM1) or
-/// a pipe, which may carry attributes or none. A pipe whose every instance is taken is one.
-bool isDeviceOrPipe(const std::wstring& path) {
-    const Win32Handle handle = openExisting(path, 0);
-    if (!handle) {
-        return ::GetLastError() == ERROR_PIPE_BUSY;
+bool startsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() &&
+           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+/// Whether the path names a device or a pipe rather than a file: the device namespace
+/// (\\.\ or \\?\ with no drive or share after it), or a reserved device name (NUL, CON,
+/// COM1...) in any folder and with any extension. Told by the name alone: opening one could
+/// connect to a pipe's server or switch the lines of a serial port.
+bool namesDevice(const std::wstring& path) {
+    if (startsWithNoCase(path, L"\\\\.\\") || startsWithNoCase(path, L"\\\\?\\")) {
+        const std::wstring_view rest = std::wstring_view(path).substr(4);
+        const bool drive = rest.size() >= 2 && rest[1] == L':';
+        return !drive && !startsWithNoCase(rest, L"UNC\\") && !startsWithNoCase(rest, L"Volume{");
     }
-    return ::GetFileType(handle.get()) != FILE_TYPE_DISK;
+    const std::size_t slash = path.find_last_of(L"\\:");
+    std::wstring_view name = std::wstring_view(path).substr(slash == std::wstring::npos ? 0 : slash + 1);
+    name = name.substr(0, std::min(name.find(L'.'), name.size()));
+    while (!name.empty() && name.back() == L' ') {
+        name.remove_suffix(1);
+    }
+    for (const std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (name.size() == device.size() && startsWithNoCase(name, device)) {
+            return true;
+        }
+    }
+    return name.size() == 4 && (startsWithNoCase(name, L"COM") || startsWithNoCase(name, L"LPT")) && name[3] >= L'0' &&
+           name[3] <= L'9';
 }
 
 /// Writes from the handle's position; `written` tells how many bytes made it, also on failure.
@@ -234,16 +256,15 @@ FileStatus Win32FileSystem::status(const std::string& path) const {
     }
     const std::wstring native = nativePath(path);
     WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (namesDevice(native)) {
+        return {FileKind::Other, false, false};
+    }
     if (!::GetFileAttributesExW(native.c_str(), GetFileExInfoStandard, &data)) {
-        // Devices and pipes need not have attributes, but they open.
-        return isDeviceOrPipe(native) ? FileStatus{FileKind::Other, false, false} : FileStatus{};
+        return {};
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         const Win32Handle folder = openExisting(native, FILE_LIST_DIRECTORY, FILE_FLAG_BACKUP_SEMANTICS);
         return {FileKind::Folder, static_cast<bool>(folder), false};
-    }
-    if (isDeviceOrPipe(native)) {
-        return {FileKind::Other, false, false};
     }
     FileStatus status{FileKind::Regular, false, false};
     status.readable = static_cast<bool>(openExisting(native, GENERIC_READ));
@@ -258,6 +279,9 @@ ReadResult Win32FileSystem::readFile(const std::string& path, std::size_t maxByt
         return {ReadResult::Status::Missing, {}, "no path"};
     }
     const std::wstring native = nativePath(path);
+    if (namesDevice(native)) {
+        return {ReadResult::Status::NotAFile, {}, "a device: " + path};
+    }
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {ReadResult::Status::NotAFile, {}, "a folder: " + path};
@@ -311,6 +335,9 @@ WriteResult Win32FileSystem::replaceFile(const std::string& path, std::string_vi
     if (path.empty()) {
         return {WriteResult::Status::Failed, "no path"};
     }
+    if (namesDevice(nativePath(path))) {
+        return {WriteResult::Status::NotAFile, "a device: " + path}; // never replaced by a file
+    }
     std::wstring target = fullPath(nativePath(path));
     DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
@@ -319,7 +346,7 @@ WriteResult Win32FileSystem::replaceFile(const std::string& path, std::string_vi
         attributes = ::GetFileAttributesW(target.c_str());
     }
     const bool hadOld = attributes != INVALID_FILE_ATTRIBUTES;
-    if ((hadOld && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) || isDeviceOrPipe(target)) {
+    if (hadOld && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {WriteResult::Status::NotAFile, "not a file: " + utf8(target)}; // never replaced by a file
     }
     if (hadOld) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kadrill::platform::win32 {
@@ -183,7 +184,8 @@ bool Win32TrayIcon::notify(DWORD what) {
     data.hWnd = window_;
     data.uID = static_cast<UINT>(record_->id);
     if (what != NIM_DELETE) {
-        data.uFlags = NIF_MESSAGE | NIF_TIP | (icon_ != nullptr ? NIF_ICON : 0U);
+        // Version 4 shows the tip only when asked to.
+        data.uFlags = NIF_MESSAGE | NIF_TIP | NIF_SHOWTIP | (icon_ != nullptr ? NIF_ICON : 0U);
         data.uCallbackMessage = kCallbackMessage;
         data.hIcon = icon_;
         copyInto(data.szTip, std::size(data.szTip), record_->tip);
@@ -198,7 +200,18 @@ bool Win32TrayIcon::notify(DWORD what) {
 bool Win32TrayIcon::addToShell() {
     // A shell that still has the icon (the broadcast came from elsewhere, or an add timed
     // out after all) refuses to add it twice.
-    return notify(NIM_ADD) || notify(NIM_MODIFY);
+    if (!notify(NIM_ADD) && !notify(NIM_MODIFY)) {
+        return false;
+    }
+    // The version that tells a click (NIN_SELECT) and the keyboard's Enter (NIN_KEYSELECT)
+    // and Menu key (WM_CONTEXTMENU) as such; a shell without it sends the mouse alone.
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = static_cast<UINT>(record_->id);
+    data.uVersion = NOTIFYICON_VERSION_4;
+    version4_ = ::Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+    return true;
 }
 
 bool Win32TrayIcon::add(const NotifyIconRecord& record) {
@@ -308,15 +321,35 @@ void Win32TrayIcon::raise(TrayActivation what) {
 
 LRESULT Win32TrayIcon::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kCallbackMessage) {
-        // The classic form: lParam is the mouse message at the icon.
-        switch (static_cast<UINT>(lParam)) {
-        case WM_LBUTTONUP:
+        // The event is lParam's low word (the whole lParam before version 4).
+        switch (LOWORD(lParam)) {
+        case WM_LBUTTONDOWN:
+            afterDoubleClick_ = false;
+            break;
+        case WM_LBUTTONDBLCLK:
+            // Its release may come with a selection of its own, which is no click.
+            afterDoubleClick_ = true;
+            break;
+        case NIN_SELECT:
+            if (!std::exchange(afterDoubleClick_, false)) {
+                raise(TrayActivation::Activated);
+            }
+            break;
         case NIN_KEYSELECT:
             raise(TrayActivation::Activated);
             break;
-        case WM_RBUTTONUP:
         case WM_CONTEXTMENU:
             raise(TrayActivation::ContextRequested);
+            break;
+        case WM_LBUTTONUP:
+            if (!version4_ && !std::exchange(afterDoubleClick_, false)) {
+                raise(TrayActivation::Activated);
+            }
+            break;
+        case WM_RBUTTONUP:
+            if (!version4_) {
+                raise(TrayActivation::ContextRequested);
+            }
             break;
         default:
             break;

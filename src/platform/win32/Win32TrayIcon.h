@@ -10,10 +10,12 @@
 
 namespace kadrill::platform::win32 {
 
-/// The icon in the notification area (Shell_NotifyIconW). A hidden window of its own takes
-/// the shell's callback message: the left button's release reports an activation, the right
-/// button's a request for the context menu; other presses nothing. Windows leaves the menu
-/// to the program, so the item offerMenu returns is never shown.
+/// The icon in the notification area (Shell_NotifyIconW, NOTIFYICON_VERSION_4). A hidden
+/// window of its own takes the shell's callback message: a click (NIN_SELECT after the left
+/// button's release) or Enter on the icon (NIN_KEYSELECT) reports an activation, the right
+/// button or the Menu key (WM_CONTEXTMENU) a request for the context menu; the middle
+/// button and a double click's second click nothing. Windows leaves the menu to the
+/// program, so the item offerMenu returns is never shown.
 ///
 /// The icon comes back by itself when the shell starts again (the "TaskbarCreated"
 /// broadcast), and an icon the shell would not take yet is offered again every few
@@ -41,7 +43,10 @@ public:
 
     /// The hidden window the shell sends the icon's callback message to.
     HWND window() const { return window_; }
-    /// The number of that message; lParam carries the mouse message (WM_LBUTTONUP...).
+    /// The number of that message. The low word of lParam carries the event, as the shell
+    /// sends them: a click is WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT; a double click then
+    /// adds WM_LBUTTONDBLCLK, WM_LBUTTONUP (and NIN_SELECT); a right click is
+    /// WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU.
     static UINT callbackMessage();
 
 private:
@@ -62,6 +67,8 @@ private:
     std::optional<NotifyIconRecord> record_; // added and not removed
     bool shown_ = false;                     // the shell took the icon
     bool taskBarSeen_ = false;               // a task bar was there while the icon was shown
+    bool version4_ = false;                  // the shell sends NIN_SELECT and WM_CONTEXTMENU
+    bool afterDoubleClick_ = false;          // a double click's second release is no click
     std::unique_ptr<OwnItem> ownItem_;
 };
 
