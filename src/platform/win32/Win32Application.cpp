@@ -69,11 +69,12 @@ int Win32Application::run() {
 }
 
 void Win32Application::quit() {
-    // The windows go from the screen now; their objects go with the program's own.
+    // No handler runs from here on, not even for the windows going from the screen now;
+    // their objects go with the program's own.
+    quitting(0);
     for (HWND window : std::vector<HWND>(windows_)) {
         ::ShowWindow(window, SW_HIDE);
     }
-    quitting(0);
     ::PostQuitMessage(0);
 }
 

@@ -14,8 +14,7 @@ namespace {
 constexpr int kCaptionIndent = 8;
 constexpr int kCaptionPadding = 2;
 
-template <class T, class... Args>
-T& addChild(std::vector<std::unique_ptr<Win32Child>>& children, Args&&... args) {
+template <class T, class... Args> T& addChild(std::vector<std::unique_ptr<Win32Child>>& children, Args&&... args) {
     auto made = std::make_unique<T>(std::forward<Args>(args)...);
     T& ref = *made;
     children.push_back(std::move(made));
@@ -88,9 +87,9 @@ void Win32ChildContainer::create(Win32Surface& surface, Win32ControlHost& contro
     paintSurface_ = &surface;
     childControls_ = &controls;
     const RECT r = toPixels(bounds_, host_.dpi());
-    HWND made = ::CreateWindowExW(0, className, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0),
-                                  r.left, r.top, r.right - r.left, r.bottom - r.top, host_.hostWindow(), nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
+    HWND made = ::CreateWindowExW(
+        0, className, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), r.left, r.top,
+        r.right - r.left, r.bottom - r.top, host_.hostWindow(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
     adopt(made);
     surface.setWindow(made);
 }
@@ -297,6 +296,11 @@ bool deliverMouse(Win32Dispatcher& dispatcher, HWND hwnd, UINT msg, WPARAM wPara
     } else if (event == &move && (wParam & kButtons) == 0) {
         return true; // only a move with a button held is told, as in a drag
     }
+    dispatcher.deliver(*event, mouseEventOf(hwnd, button, wParam, lParam));
+    return true;
+}
+
+MouseEvent mouseEventOf(HWND hwnd, MouseButton button, WPARAM wParam, LPARAM lParam) {
     const int dpi = dpiOf(hwnd);
     POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     MouseEvent e;
@@ -306,8 +310,7 @@ bool deliverMouse(Win32Dispatcher& dispatcher, HWND hwnd, UINT msg, WPARAM wPara
     e.position = toTwips(at, dpi);
     ::ClientToScreen(hwnd, &at);
     e.screen = toTwips(at, dpi);
-    dispatcher.deliver(*event, e);
-    return true;
+    return e;
 }
 
 } // namespace kadrill::platform::win32

@@ -150,6 +150,9 @@ private:
     AccessibleText accessible_;
 };
 
+/// A mouse message's pointer, buttons and position as the program's event.
+MouseEvent mouseEventOf(HWND hwnd, MouseButton button, WPARAM wParam, LPARAM lParam);
+
 /// Mouse messages of a client area as the program's events: positions in twips, the
 /// pointer captured while a button is held. True when the message was one of them.
 bool deliverMouse(Win32Dispatcher& dispatcher, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,

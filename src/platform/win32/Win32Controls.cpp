@@ -1,6 +1,7 @@
 #include "Win32Controls.h"
 
 #include "Text.h"
+#include "Win32Container.h"
 #include "Win32Dispatcher.h"
 #include "Win32Pictures.h"
 
@@ -13,19 +14,6 @@
 namespace kadrill::platform::win32 {
 
 namespace {
-
-MouseEvent mouseEventOf(HWND hwnd, MouseButton button, WPARAM wParam, LPARAM lParam) {
-    const int dpi = dpiOf(hwnd);
-    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    MouseEvent e;
-    e.button = button;
-    e.buttons = ((wParam & MK_LBUTTON) != 0 ? 1 : 0) | ((wParam & MK_RBUTTON) != 0 ? 2 : 0) |
-                ((wParam & MK_MBUTTON) != 0 ? 4 : 0);
-    e.position = toTwips(at, dpi);
-    ::ClientToScreen(hwnd, &at);
-    e.screen = toTwips(at, dpi);
-    return e;
-}
 
 /// Where the child lies in its host's client area, pixels.
 RECT rectInHost(HWND child) {
@@ -46,7 +34,8 @@ void paintHostGround(Win32Host& host, HWND child, HDC dc) {
 
 /// Counts characters as the user does: a pair of surrogates is one.
 std::size_t characterCount(const std::wstring& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](wchar_t c) { return !IS_LOW_SURROGATE(c); }));
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](wchar_t c) { return !IS_LOW_SURROGATE(c); }));
 }
 
 /// The lines a text takes at a width: broken at its line feeds, then after the last blank
@@ -168,8 +157,7 @@ template <class Interface> void Win32Input<Interface>::finish(int tabIndex, HFON
 }
 
 template <class Interface> bool Win32Input<Interface>::filterKeys(UINT msg, WPARAM wParam) {
-    return (msg == WM_KEYDOWN || msg == WM_CHAR || msg == WM_SYSCHAR) &&
-           host_.windowControls().takeKey(this, msg, wParam);
+    return isKeyMessage(msg) && host_.windowControls().takeKey(this, msg, wParam);
 }
 
 // --- label
@@ -234,7 +222,7 @@ void Win32Label::paint() {
         paintHostGround(host_, hwnd_, m);
         HGDIOBJ old = ::SelectObject(m, font_.get());
         ::SetBkMode(m, TRANSPARENT);
-        ::SetTextColor(m, enabled_ ? colorRef(color_) : ::GetSysColor(COLOR_GRAYTEXT));
+        ::SetTextColor(m, enabled_ && host_.enabledWithin() ? colorRef(color_) : ::GetSysColor(COLOR_GRAYTEXT));
         TEXTMETRICW metrics{};
         ::GetTextMetricsW(m, &metrics);
         int y = 0;
@@ -344,9 +332,16 @@ void Win32PictureButton::setVisible(bool visible) {
 }
 
 void Win32PictureButton::setFocus() {
-    if (shownWithin()) {
+    if (usable()) {
         host_.requestFocus(hwnd_);
     }
+}
+
+void Win32PictureButton::hostEnabledChanged() {
+    if (!host_.enabledWithin()) {
+        dropFocusWithin(hwnd_);
+    }
+    ::EnableWindow(hwnd_, host_.enabledWithin() ? TRUE : FALSE);
 }
 
 void Win32PictureButton::onCommand(WORD code) {
@@ -369,13 +364,9 @@ bool Win32PictureButton::filter(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_MBUTTONDBLCLK:
         result = 0; // taken and ignored
         return true;
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_SYSCHAR:
-        result = 0;
-        return host_.windowControls().takeKey(this, msg, wParam);
     default:
-        return false;
+        result = 0;
+        return isKeyMessage(msg) && host_.windowControls().takeKey(this, msg, wParam);
     }
 }
 
@@ -482,6 +473,22 @@ bool Win32TextBox::filter(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
             host_.dispatcher().deliver(clicked);
         }
         return true;
+    case WM_KEYDOWN:
+        // Ctrl+A selects all, as in the boxes of newer desktops.
+        if (wParam == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000) != 0 && (::GetKeyState(VK_MENU) & 0x8000) == 0) {
+            ::SendMessageW(hwnd_, EM_SETSEL, 0, -1);
+            result = 0;
+            return true;
+        }
+        result = 0;
+        return filterKeys(msg, wParam);
+    case WM_CHAR:
+        if (wParam == 0x01) { // the character of Ctrl+A, which the box would beep at
+            result = 0;
+            return true;
+        }
+        result = 0;
+        return filterKeys(msg, wParam);
     default:
         result = 0;
         return filterKeys(msg, wParam);
@@ -499,8 +506,7 @@ void Win32TextBox::applyDpi(int dpi) {
 Win32CommandButton::Win32CommandButton(Win32Host& host, const CommandButtonProperties& props)
     : Win32Input(host, props.bounds, props.enabled, props.visible), accessKey_(accessKeyOf(wide(props.caption))),
       default_(props.isDefault), cancel_(props.isCancel) {
-    create(L"BUTTON", wide(props.caption),
-           commonStyle() | WS_TABSTOP | (default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+    create(L"BUTTON", wide(props.caption), commonStyle() | WS_TABSTOP | (default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
     font_.reset(createDialogFont(host.dpi()));
     finish(props.tabIndex, font_.get());
 }

@@ -51,6 +51,8 @@ public:
     void setAccessibleText(const AccessibleText& text) override;
     AccessibleText accessibleText() const override { return accessible_; }
     void applyDpi(int dpi) override;
+    /// Greyed inside a disabled frame too.
+    void hostEnabledChanged() override { ::InvalidateRect(hwnd_, nullptr, FALSE); }
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -81,7 +83,8 @@ public:
 
     Kind kind() const override { return Kind::PictureButton; }
     HWND keyWindow() const override { return hwnd_; }
-    bool usable() const override { return shownWithin(); }
+    bool usable() const override { return shownWithin() && host_.enabledWithin(); }
+    void hostEnabledChanged() override;
     void onCommand(WORD code) override;
     void onDrawItem(const DRAWITEMSTRUCT& item) override;
 

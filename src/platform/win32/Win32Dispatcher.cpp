@@ -83,6 +83,9 @@ LRESULT Win32Dispatcher::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Dispatcher::run(const std::function<void()>& function) {
+    if (stopped_) {
+        return;
+    }
     enterHandler();
     function();
     leaveHandler();
@@ -121,8 +124,7 @@ void Win32Dispatcher::runPosted() {
 void Win32Dispatcher::afterMessage(const MSG& msg, std::uint64_t handlersBefore) {
     // Ticks, repaints and our own messages need none; a handler run through deliver() has
     // been followed by the ticks already.
-    if (handlersRun_ != handlersBefore || msg.message == WM_TIMER || msg.message == WM_PAINT ||
-        msg.hwnd == window_) {
+    if (handlersRun_ != handlersBefore || msg.message == WM_TIMER || msg.message == WM_PAINT || msg.hwnd == window_) {
         return;
     }
     tickPolledTimers();
@@ -186,8 +188,8 @@ void Win32Dispatcher::tickPolledTimers(const Win32Timer* except) {
     // it. The copy keeps the walk safe when a handler adds or removes timers.
     const std::vector<Win32Timer*> timers = timers_;
     for (Win32Timer* timer : timers) {
-        if (timer != except && std::find(timers_.begin(), timers_.end(), timer) != timers_.end() &&
-            timer->isPolled() && timer->runs()) {
+        if (timer != except && std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->isPolled() &&
+            timer->runs()) {
             enterHandler();
             timer->tick.raise();
             leaveHandler();

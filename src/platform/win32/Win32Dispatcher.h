@@ -28,8 +28,12 @@ public:
     Win32Dispatcher& operator=(const Win32Dispatcher&) = delete;
     ~Win32Dispatcher();
 
-    /// Raises the event as a handler, then ticks the polling timers.
+    /// Raises the event as a handler, then ticks the polling timers; nothing once the
+    /// program has quit.
     template <typename... Args> void deliver(const Event<Args...>& event, Args... args) {
+        if (stopped_) {
+            return;
+        }
         enterHandler();
         event.raise(args...);
         leaveHandler();

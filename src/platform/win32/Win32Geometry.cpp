@@ -122,7 +122,8 @@ HFONT createDialogFont(int dpi) {
 
 BufferedPaint::BufferedPaint(HDC target, const RECT& area) : target_(target), area_(area) {
     memory_ = ::CreateCompatibleDC(target);
-    bitmap_ = ::CreateCompatibleBitmap(target, std::max(1L, area.right - area.left), std::max(1L, area.bottom - area.top));
+    bitmap_ =
+        ::CreateCompatibleBitmap(target, std::max(1L, area.right - area.left), std::max(1L, area.bottom - area.top));
     old_ = ::SelectObject(memory_, bitmap_);
     ::SetViewportOrgEx(memory_, -area.left, -area.top, nullptr);
 }

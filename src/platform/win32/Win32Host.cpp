@@ -24,6 +24,9 @@ Win32Child* Win32Child::of(HWND hwnd) {
 void Win32Child::adopt(HWND hwnd) {
     hwnd_ = hwnd;
     ::SetPropW(hwnd, kChildProperty, this);
+    // Each control lies over those made before it in its container; Windows would put a new
+    // child beneath its siblings.
+    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Win32Child::applyDpi(int dpi) {

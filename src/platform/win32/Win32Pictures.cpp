@@ -132,8 +132,8 @@ void drawPicture(HDC dc, const PictureBitmap& picture, int x, int y, int dpi) {
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     // Pixel art: a larger DPI repeats pixels, it never blurs them.
     ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::AlphaBlend(dc, x, y, MulDiv(picture.width, dpi, kDefaultDpi), MulDiv(picture.height, dpi, kDefaultDpi), source,
-                 0, 0, picture.width, picture.height, blend);
+    ::AlphaBlend(dc, x, y, MulDiv(picture.width, dpi, kDefaultDpi), MulDiv(picture.height, dpi, kDefaultDpi), source, 0,
+                 0, picture.width, picture.height, blend);
     ::SelectObject(source, old);
     ::DeleteDC(source);
 }

@@ -46,7 +46,9 @@ void Win32Timer::setPacing(TimerPacing pacing) {
     dispatcher_.timerChanged(this);
 }
 
-int Win32Timer::period() const { return pacing_ == TimerPacing::DisplayRate ? std::max(interval_, kFrameMs) : interval_; }
+int Win32Timer::period() const {
+    return pacing_ == TimerPacing::DisplayRate ? std::max(interval_, kFrameMs) : interval_;
+}
 
 void Win32Timer::restart() {
     if (!runs() || pacing_ == TimerPacing::PollsTimeOfDay || dispatcher_.stopped()) {
@@ -66,8 +68,7 @@ void Win32Timer::onSystemTimer() {
     using std::chrono::milliseconds;
     if (now + milliseconds(1) < due_) {
         // Early, or an old expiry after a restart: wait out the rest.
-        dispatcher_.armSystemTimer(id_, static_cast<int>(
-                                            std::chrono::ceil<milliseconds>(due_ - now).count()));
+        dispatcher_.armSystemTimer(id_, static_cast<int>(std::chrono::ceil<milliseconds>(due_ - now).count()));
         return;
     }
     // The next tick is due a whole number of periods on: ticks missed while the thread was

@@ -42,8 +42,8 @@ Win32Surface::Background backgroundOf(const WindowProperties& props) {
 } // namespace
 
 Win32Window::Win32Window(Win32Application& app, const WindowProperties& props)
-    : app_(app), surface_(backgroundOf(props), nullptr), style_(styleOf(props)), exStyle_(0),
-      clientTwips_{props.clientWidth, props.clientHeight}, iconName_(props.icon), dpi_(systemDpi()) {
+    : app_(app), surface_(backgroundOf(props), nullptr), style_(styleOf(props)),
+      exStyle_(0), clientTwips_{props.clientWidth, props.clientHeight}, iconName_(props.icon), dpi_(systemDpi()) {
     static const wchar_t* className = registerClass(L"KadrillWindow", &Win32Window::windowProc);
     const RECT outer = windowRectFor({toPixels(clientTwips_.cx, dpi_), toPixels(clientTwips_.cy, dpi_)}, style_,
                                      exStyle_, props.menuBar, dpi_);
@@ -60,6 +60,7 @@ Win32Window::Win32Window(Win32Application& app, const WindowProperties& props)
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr);
     controls_ = std::make_unique<Win32ControlHost>(*this, surface_);
+    keys_.contextMenuKey = [this] { dispatcher().deliver(contextMenuKey); };
     dpi_ = dpiOf(hwnd_);
     fitClientArea();
     setIcons();
@@ -151,12 +152,13 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         reportState();
         break;
     case WM_CONTEXTMENU:
-        // From the keyboard (the Menu key, Shift+F10) when no control took it.
-        if (lParam == -1) {
-            dispatcher().deliver(contextMenuKey);
-        }
+        // The keys that ask for it are told by the window's controls (keys_), which take
+        // them before Windows makes this message of them, once or twice.
         return 0;
     case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
     case WM_CHAR:
     case WM_SYSCHAR:
         if (keys_.takeKey(nullptr, msg, wParam)) {
@@ -419,17 +421,23 @@ void Win32Window::trackPopup(std::size_t menuIndex) {
         return;
     }
     HMENU menu = menus_[menuIndex]->menu();
-    // A hidden window cannot take the foreground, which the menu needs to close when the
-    // user clicks elsewhere.
-    HWND owner = isVisible() ? hwnd_ : app_.menuOwner();
+    // The menu needs its owner in the foreground to take the keys and to close when the user
+    // clicks elsewhere: a hidden window is no owner while a window of ours is there.
+    HWND owner = hwnd_;
+    if (!isVisible()) {
+        HWND foreground = ::GetForegroundWindow();
+        const bool ours =
+            foreground != nullptr && ::GetWindowThreadProcessId(foreground, nullptr) == ::GetCurrentThreadId();
+        owner = ours ? foreground : app_.menuOwner();
+    }
     UINT chosen = 0;
     dispatcher().run([&] {
         POINT at{};
         ::GetCursorPos(&at);
         ::SetForegroundWindow(owner);
         popupOpen = true;
-        chosen = static_cast<UINT>(::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x,
-                                                      at.y, owner, nullptr));
+        chosen = static_cast<UINT>(
+            ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, owner, nullptr));
         popupOpen = false;
         ::PostMessageW(owner, WM_NULL, 0, 0);
     });
@@ -449,14 +457,13 @@ void Win32Window::fitClientArea() {
     RECT outer{};
     ::GetWindowRect(hwnd_, &outer);
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left + wanted.cx - client.right,
-                   outer.bottom - outer.top + wanted.cy - client.bottom,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                   outer.bottom - outer.top + wanted.cy - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::applyDpi(int dpi, const RECT* suggested) {
     dpi_ = dpi;
-    const RECT outer = windowRectFor({toPixels(clientTwips_.cx, dpi), toPixels(clientTwips_.cy, dpi)}, style_,
-                                     exStyle_, menuBar_ != nullptr, dpi);
+    const RECT outer = windowRectFor({toPixels(clientTwips_.cx, dpi), toPixels(clientTwips_.cy, dpi)}, style_, exStyle_,
+                                     menuBar_ != nullptr, dpi);
     const int x = suggested != nullptr ? suggested->left : outerRect().left;
     const int y = suggested != nullptr ? suggested->top : outerRect().top;
     ::SetWindowPos(hwnd_, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,

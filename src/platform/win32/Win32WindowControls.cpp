@@ -34,15 +34,21 @@ bool Win32WindowControls::reachableByTab(const Win32KeyTarget* target) const {
     }
     // A group of options is one stop: its selected option, or the first while none is.
     if (target->kind() == Win32KeyTarget::Kind::OptionButton && !target->isChecked()) {
+        const Win32KeyTarget* first = nullptr;
         for (const Stop& stop : stops_) {
             const Win32KeyTarget* other = stop.target;
-            if (other != target && other->kind() == Win32KeyTarget::Kind::OptionButton &&
-                other->group() == target->group() && other->usable()) {
-                if (other->isChecked()) {
-                    return false;
-                }
+            if (other->kind() != Win32KeyTarget::Kind::OptionButton || other->group() != target->group() ||
+                !other->usable()) {
+                continue;
+            }
+            if (other->isChecked()) {
+                return false;
+            }
+            if (first == nullptr) {
+                first = other;
             }
         }
+        return first == target;
     }
     return true;
 }
@@ -72,6 +78,22 @@ void Win32WindowControls::tab(Win32KeyTarget* from, bool backwards) {
 }
 
 bool Win32WindowControls::takeKey(Win32KeyTarget* focus, UINT msg, WPARAM wParam) {
+    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) {
+        const bool menuKey = wParam == VK_APPS && !held(VK_SHIFT) && !held(VK_CONTROL) && !held(VK_MENU);
+        const bool shiftF10 = wParam == VK_F10 && held(VK_SHIFT) && !held(VK_CONTROL) && !held(VK_MENU);
+        // A text box has a context menu of its own.
+        if ((menuKey || shiftF10) && (focus == nullptr || focus->kind() != Win32KeyTarget::Kind::TextBox)) {
+            takenKey_ = wParam;
+            if (contextMenuKey) {
+                contextMenuKey();
+            }
+            return true;
+        }
+    }
+    if ((msg == WM_KEYUP || msg == WM_SYSKEYUP) && takenKey_ != 0 && wParam == takenKey_) {
+        takenKey_ = 0;
+        return true;
+    }
     switch (msg) {
     case WM_KEYDOWN:
         if (held(VK_CONTROL) || held(VK_MENU)) {

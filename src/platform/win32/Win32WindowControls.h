@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 namespace kadrill::platform::win32 {
@@ -49,6 +50,9 @@ public:
     /// Moves the focus to the next or previous usable control in tab order.
     void tab(Win32KeyTarget* from, bool backwards);
 
+    /// The Menu key or Shift+F10 that no control took: the window's context menu is asked for.
+    std::function<void()> contextMenuKey;
+
 private:
     struct Stop {
         int tabIndex;
@@ -61,7 +65,16 @@ private:
     bool accessKey(wchar_t letter);
 
     std::vector<Stop> stops_;
+    /// The key whose press was taken for the context menu: its release is taken too, or
+    /// Windows would open the menu bar (F10) or ask for the context menu again (Menu key).
+    WPARAM takenKey_ = 0;
 };
+
+/// The key messages a window's controls hand to takeKey() first.
+inline bool isKeyMessage(UINT msg) {
+    return msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP || msg == WM_CHAR ||
+           msg == WM_SYSCHAR;
+}
 
 /// Gives the control the focus as the keyboard does: a text box's text is selected.
 void focusByKey(Win32KeyTarget& target);
