@@ -112,7 +112,7 @@ TEST(Program, StartsWithItsMainWindowAndEndsByItsCloseBox) {
     if (search.found != nullptr) {
         // The face follows the clock: its digits are the time read just before or after the
         // grab (the second may turn between them). Read again while a repaint is under way.
-        std::string shown, before, after;
+        std::string shown = "nothing", before, after;
         for (int attempt = 0; attempt < 20 && shown != before && shown != after; ++attempt) {
             ::Sleep(100);
             before = digitsNow();
