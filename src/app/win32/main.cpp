@@ -69,7 +69,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             return 0;
         }
         if (!alarmFile.empty() || argument.starts_with(L"-")) {
-            print("kadrill: unexpected argument '" + utf8(argument) + "'\nTry 'kadrill --help' for more information.\n");
+            print("kadrill: unexpected argument '" + utf8(argument) +
+                  "'\nTry 'kadrill --help' for more information.\n");
             return 2;
         }
         // Absolute now: a running watch that is handed the file has another working folder.
