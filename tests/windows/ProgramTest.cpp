@@ -51,8 +51,8 @@ TEST(Program, StartsWithItsMainWindowAndEndsByItsCloseBox) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &started))
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         << "cannot start " << ::GetLastError();
 
     Search search{started.dwProcessId};
