@@ -24,13 +24,14 @@ namespace kadrill::contract {
 
 /// The Win32 desktop under Wine, worked as a person works it. Buttons, lists, text boxes and
 /// keys get real input (SendInput) at the places the controls have on the screen, so the
-/// window system itself finds the control under the pointer or with the focus. Presses and
-/// drags over pictures and bare client areas, where a real pointer would first have to move
-/// there and be seen moving, come as the mouse messages that input makes, routed as Windows
-/// routes them (to the window under the point, or to the one that holds the capture). Menu
-/// choices come as the WM_COMMAND a menu sends, the notification-area icon's presses as its
-/// callback message, and message boxes and file dialogs are answered by finding them among
-/// the thread's windows and pressing their buttons.
+/// window system itself finds the control under the pointer or with the focus; so does the
+/// notification-area icon, clicked in Wine's task bar, whose shell then tells the icon in
+/// the form it agreed with it. Presses and drags over pictures and bare client areas, where
+/// a real pointer would first have to move there and be seen moving, come as the mouse
+/// messages that input makes, routed as Windows routes them (to the window holding the
+/// capture, else the one under the point). Menu choices come as the WM_COMMAND a menu
+/// sends; message boxes and file dialogs are answered by finding them among the thread's
+/// windows and pressing their buttons.
 class Win32Backend {
 public:
     static constexpr const char* kName = "Win32";
