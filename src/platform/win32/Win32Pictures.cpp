@@ -14,9 +14,9 @@ namespace kadrill::platform::win32 {
 
 namespace {
 
-std::optional<std::uint32_t> colorOf(std::string_view spec) {
+std::optional<std::uint32_t> colorOf(std::string_view definition) {
     // "c #RRGGBB", "c None", possibly after other keys ("m", "s"): the "c" value counts.
-    std::istringstream words{std::string(spec)};
+    std::istringstream words{std::string(definition)};
     std::string key;
     std::string value;
     while (words >> key >> value) {
