@@ -31,6 +31,8 @@ concept BackendDriver = requires(B b, platform::Window& w, platform::PictureButt
                                  platform::CommandButton& command, platform::OptionButton& option,
                                  platform::ListBox& list, Key key, const std::string& text, char letter) {
     { B::kName } -> std::convertible_to<const char*>;
+    // Between the names of the paths the backend's file dialogs give back.
+    { B::kPathSeparator } -> std::convertible_to<char>;
     { b.windows() } -> std::same_as<platform::WindowSystem&>;
     { b.tray() } -> std::same_as<platform::TrayIcon&>;
     { b.messages() } -> std::same_as<platform::MessageBoxes&>;

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "MemoryBackend.h"
+#ifdef _WIN32
+#include "Win32Backend.h"
+#else
 #include "QtBackend.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -12,7 +16,11 @@
 
 namespace kadrill::contract {
 
+#ifdef _WIN32
+using Backends = ::testing::Types<MemoryBackend, Win32Backend>;
+#else
 using Backends = ::testing::Types<MemoryBackend, QtBackend>;
+#endif
 
 struct BackendNames {
     template <class B> static std::string GetName(int) { return B::kName; }

@@ -659,7 +659,7 @@ TYPED_TEST(DialogContract, AFileDialogGivesThePathTheUserChoseOrNothing) {
     EXPECT_EQ(this->backend.fileDialogs().openFileName(options), file);
     this->backend.answerNextFileDialog("");
     EXPECT_EQ(this->backend.fileDialogs().openFileName(options), "");
-    const std::string fresh = this->backend.folder() + "/新規.alm";
+    const std::string fresh = this->backend.folder() + TypeParam::kPathSeparator + "新規.alm";
     this->backend.answerNextFileDialog(fresh);
     EXPECT_EQ(this->backend.fileDialogs().saveFileName(options), fresh);
 }
@@ -668,7 +668,7 @@ TYPED_TEST(DialogContract, EachPurposeStartsWhereItsOwnLastDialogWasLeft) {
     TypeParam& b = this->backend;
     const std::string folder = b.folder();
     const std::string file = b.readableFile();
-    const std::string name = file.substr(file.rfind('/') + 1);
+    const std::string name = file.substr(file.rfind(TypeParam::kPathSeparator) + 1);
     const platform::FileDialogOptions sound{.title = "参照", .purpose = "sound", .initialPath = folder, .filters = {}};
     const platform::FileDialogOptions save{
         .title = "設定の保存", .purpose = "settings", .initialPath = folder + "/無題", .filters = {}};

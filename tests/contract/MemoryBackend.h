@@ -12,6 +12,7 @@ namespace kadrill::contract {
 class MemoryBackend {
 public:
     static constexpr const char* kName = "Memory";
+    static constexpr char kPathSeparator = '/';
 
     MemoryBackend();
 

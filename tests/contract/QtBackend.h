@@ -28,6 +28,7 @@ namespace kadrill::contract {
 class QtBackend {
 public:
     static constexpr const char* kName = "Qt";
+    static constexpr char kPathSeparator = '/';
 
     QtBackend();
     ~QtBackend();

@@ -49,8 +49,9 @@ make_template() {
   local lock=$template.lock
   exec 8>"$lock"
   flock 8
+  # The settings below are part of the stamp: a changed list makes the prefix again.
   local version
-  version=$("$wine" --version)
+  version="$("$wine" --version); fonts linked; virtual desktop 1280x1024; own user folders"
   if [ -f "$template/system.reg" ] && [ "$(cat "$template/.kadrill-wine-version" 2>/dev/null)" = "$version" ]; then
     flock -u 8
     return
@@ -65,7 +66,17 @@ make_template() {
     hermetic "$guard" "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
       /v "$face" /t REG_MULTI_SZ /d "ipagp.ttf,IPAPGothic" /f >/dev/null 2>&1
   done
+  # One virtual desktop the size of the screen: the windows live inside it, so no window
+  # manager is waited for (Wine waits up to two seconds for one to withdraw a hidden window)
+  # and the X keyboard focus never moves (a move makes Wine resynchronise its key states,
+  # which drops a modifier held by SendInput).
+  hermetic "$guard" "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  hermetic "$guard" "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f \
+    >/dev/null 2>&1
   hermetic "$guard" "$wineserver" -w
+  # wineboot links Desktop, Documents and the like to the home it was given, which goes
+  # with the run that made the template: they become folders of the prefix's own.
+  find "$prefix/drive_c/users" -mindepth 2 -maxdepth 2 -type l -lname '/*' -exec sh -c 'rm "$1" && mkdir "$1"' _ {} \;
   [ -f "$prefix/system.reg" ] || { echo "wine-run.sh: wineboot made no prefix in $prefix" >&2; exit 1; }
   echo "$version" >"$prefix/.kadrill-wine-version"
   mv "$prefix" "$template"
