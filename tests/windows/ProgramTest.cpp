@@ -150,10 +150,14 @@ protected:
         return last;
     }
 
-    /// A left click of the mouse on the face, where the point lies.
+    /// A left click of the mouse on the face, where the point lies, once the face is drawn.
     void clickFace(e2e::face::Point at) const {
-        const std::optional<e2e::face::Point> face = e2e::face::locate(grabClient(window_));
-        ASSERT_TRUE(face.has_value());
+        std::optional<e2e::face::Point> face;
+        const DWORD begin = ::GetTickCount();
+        while (!(face = e2e::face::locate(grabClient(window_))) && ::GetTickCount() - begin < 5000) {
+            ::Sleep(50);
+        }
+        ASSERT_TRUE(face.has_value()) << "no face drawn to click on";
         POINT screen{face->x + at.x, face->y + at.y};
         ::ClientToScreen(window_, &screen);
         ::SetForegroundWindow(window_);
@@ -208,6 +212,33 @@ TEST_F(Program, TheStopwatchRunsFromTheFacesButtons) {
     const std::string stopped = reading();
     ::Sleep(500);
     EXPECT_EQ(reading(), stopped) << "the stopwatch goes on after Stop";
+    closeByItsBox();
+}
+
+TEST_F(Program, MinimisedItLeavesItsIconWhichBringsItBack) {
+    ASSERT_NE(start(), nullptr);
+    ::PostMessageW(window_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    const DWORD hiddenAt = ::GetTickCount();
+    while (::IsWindowVisible(window_) && ::GetTickCount() - hiddenAt < 5000) {
+        ::Sleep(50);
+    }
+    ASSERT_FALSE(::IsWindowVisible(window_)) << "minimised, the watch stays on the task bar";
+    // Its icon is the last in the shell's notification area, at the task bar's right end.
+    HWND bar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    ASSERT_NE(bar, nullptr);
+    RECT area{};
+    ::GetWindowRect(bar, &area);
+    for (LONG x = area.right - 8; x > area.right - 120 && !::IsWindowVisible(window_); x -= 12) {
+        ::SetCursorPos(x, (area.top + area.bottom) / 2);
+        INPUT clicks[2]{};
+        clicks[0].type = clicks[1].type = INPUT_MOUSE;
+        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        ::SendInput(2, clicks, sizeof(INPUT));
+        // Clicks apart, so that none is taken for a double click.
+        ::Sleep(::GetDoubleClickTime() + 100);
+    }
+    EXPECT_TRUE(::IsWindowVisible(window_)) << "no icon in the notification area brought the watch back";
     closeByItsBox();
 }
 
