@@ -44,9 +44,8 @@ void putLittleEndian(std::ofstream& out, std::uint32_t value, int bytes) {
     }
 }
 
-// A 440 Hz sine at half of full scale, 16-bit mono PCM at the output's own rate.
-void writeWav(const std::string& path, double seconds) {
-    constexpr std::uint32_t kRate = 44100;
+// A 440 Hz sine at half of full scale, 16-bit mono PCM, by default at the output's own rate.
+void writeWav(const std::string& path, double seconds, std::uint32_t kRate = 44100) {
     const auto frames = static_cast<std::uint32_t>(seconds * kRate);
     std::ofstream out(path, std::ios::binary);
     out << "RIFF";
@@ -136,9 +135,9 @@ protected:
 
     std::string path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)).toStdString(); }
 
-    std::string wav(const char* name, double seconds) const {
+    std::string wav(const char* name, double seconds, std::uint32_t rate = 44100) const {
         std::string p = path(name);
-        writeWav(p, seconds);
+        writeWav(p, seconds, rate);
         return p;
     }
 
@@ -182,6 +181,21 @@ TEST_F(SdlMediaControlTest, ASoundPlaysOnceAndItsEndArrivesOnTheMainThread) {
         // (96 % of a sine at half scale lies above the threshold.)
         const long loud = loudSamples(diskSamples(), 1000);
         EXPECT_GT(loud, static_cast<long>(0.5 * 44100 * 2 * 0.95)) << "the sound's end was cut off";
+    }
+}
+
+TEST_F(SdlMediaControlTest, ASoundAtAnotherRatePlaysToItsEndToo) {
+    // Converting 48 kHz to the output's 44.1 kHz, SDL kept back the last 23 ms.
+    media_->finished.setHandler([this] {
+        dones_.push_back({QThread::currentThread(), clock_.elapsed()});
+        media_->close();
+    });
+    ASSERT_EQ(media_->open(wav("48k.wav", 0.2, 48000)), MediaError::None) << media_->failureReason();
+    ASSERT_EQ(media_->play(), MediaError::None) << media_->failureReason();
+    ASSERT_TRUE(waitForDone());
+    EXPECT_TRUE(QTest::qWaitFor([] { return !sdlInUse(); }, 1000));
+    if (onDiskDriver()) {
+        EXPECT_GT(loudSamples(diskSamples(), 1000), static_cast<long>(0.2 * 44100 * 2 * 0.95)) << "the end was cut off";
     }
 }
 

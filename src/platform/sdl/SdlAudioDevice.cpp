@@ -7,8 +7,6 @@ namespace kadrill::platform::sdl {
 
 namespace {
 
-// What every decoder produces natively, so nothing is converted twice.
-constexpr int kFrequency = 44100;
 constexpr int kChannels = 2;
 // About 90 ms a buffer: an alarm needs no low latency, and larger buffers wake the audio
 // thread less often.
@@ -25,7 +23,7 @@ void quitSdlIfUnused() {
 
 } // namespace
 
-std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure) {
+std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure, int frequency) {
     // The audio subsystem brings SDL's event subsystem along, whose signal handlers would
     // turn SIGINT and SIGTERM into quit events that nobody reads: the clock must still end
     // on a signal while a sound plays.
@@ -41,7 +39,7 @@ std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure) {
         quitSdlIfUnused();
         return nullptr;
     }
-    if (Mix_OpenAudio(kFrequency, MIX_DEFAULT_FORMAT, kChannels, kChunkSamples) != 0) {
+    if (Mix_OpenAudio(frequency, MIX_DEFAULT_FORMAT, kChannels, kChunkSamples) != 0) {
         failure = Mix_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         quitSdlIfUnused();

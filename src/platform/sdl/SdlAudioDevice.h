@@ -12,8 +12,14 @@ namespace kadrill::platform::sdl {
 /// One at a time per process: the mixer's output is process-wide.
 class SdlAudioDevice {
 public:
-    /// Opens the default output device; null when there is none, with SDL's reason in failure.
-    [[nodiscard]] static std::unique_ptr<SdlAudioDevice> open(std::string& failure);
+    /// What every decoder produces natively, so nothing is converted twice.
+    static constexpr int kDefaultFrequency = 44100;
+
+    /// Opens the default output device at the given rate (a WAV file's own: SDL's resampler
+    /// keeps back the last few milliseconds of what it converts); null when there is none,
+    /// with SDL's reason in failure.
+    [[nodiscard]] static std::unique_ptr<SdlAudioDevice> open(std::string& failure,
+                                                              int frequency = kDefaultFrequency);
 
     SdlAudioDevice(const SdlAudioDevice&) = delete;
     SdlAudioDevice& operator=(const SdlAudioDevice&) = delete;

@@ -88,6 +88,39 @@ std::optional<double> notesEndOf(const std::string& path) {
     return midiNotesEnd(bytes);
 }
 
+// A WAV file's own sample rate, from its format chunk; nullopt for anything else.
+std::optional<int> wavRateOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[12] = {};
+    if (!in.read(header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0) {
+        return std::nullopt;
+    }
+    auto littleEndian = [](const unsigned char* p) {
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    };
+    // The format chunk comes first in practice; a few others before it are passed over.
+    for (int chunk = 0; chunk < 16; ++chunk) {
+        unsigned char head[8] = {};
+        if (!in.read(reinterpret_cast<char*>(head), sizeof head)) {
+            return std::nullopt;
+        }
+        const std::uint32_t size = littleEndian(head + 4);
+        if (std::memcmp(head, "fmt ", 4) == 0) {
+            unsigned char format[8] = {};
+            if (size < 16 || !in.read(reinterpret_cast<char*>(format), sizeof format)) {
+                return std::nullopt;
+            }
+            const std::uint32_t rate = littleEndian(format + 4);
+            // Rates outside what sound servers take are left to SDL's resampler.
+            return rate >= 8000 && rate <= 192000 ? std::optional<int>(static_cast<int>(rate)) : std::nullopt;
+        }
+        in.seekg(static_cast<std::streamoff>(size + (size & 1)), std::ios::cur);
+    }
+    return std::nullopt;
+}
+
 int peakOf(const Uint8* stream, int len) {
     int peak = 0;
     for (int i = 0; i + 1 < len; i += 2) {
@@ -148,7 +181,7 @@ MediaError SdlMediaControl::open(const std::string& path) {
     }
     auto sound = std::make_unique<Sound>();
     std::string reason;
-    sound->device = SdlAudioDevice::open(reason);
+    sound->device = SdlAudioDevice::open(reason, wavRateOf(fileName_).value_or(SdlAudioDevice::kDefaultFrequency));
     if (!sound->device) {
         return fail(MediaError::NoDevice, std::move(reason));
     }
