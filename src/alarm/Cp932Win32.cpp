@@ -62,7 +62,12 @@ std::optional<std::string> Cp932::encode(std::string_view utf8) {
 
 std::optional<std::string> Cp932::decode(std::string_view cp932) {
     const std::optional<std::wstring> text = wide(kCodePage, cp932);
-    return text ? narrow(CP_UTF8, *text) : std::nullopt;
+    // Windows passes the unassigned byte 0x80 through as U+0080; glibc refuses it. Refused
+    // here too, so that a file reads the same on both.
+    if (!text || text->find(L'\x80') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    return narrow(CP_UTF8, *text);
 }
 
 } // namespace kadrill::alarm

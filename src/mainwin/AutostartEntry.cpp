@@ -49,6 +49,11 @@ std::string desktopExecArgument(const std::string& argument) {
 }
 
 std::string autostartEntryText(const std::string& programCommand, const std::string& almPath) {
+#ifdef _WIN32
+    // Windows keeps a command line in its Run key: quoted, since no Windows path holds a
+    // double quote, and a file's path never ends in the backslash that would escape it.
+    return "\"" + programCommand + "\" \"" + almPath + "\"";
+#else
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Kadrill\n"
@@ -60,6 +65,7 @@ std::string autostartEntryText(const std::string& programCommand, const std::str
            "\n"
            "Terminal=false\n"
            "StartupNotify=false\n";
+#endif
 }
 
 } // namespace kadrill::mainwin

@@ -10,7 +10,8 @@ namespace kadrill::mainwin {
 /// code); and all of it escaped once more as the entry's string value.
 std::string desktopExecArgument(const std::string& argument);
 
-/// The autostart entry that starts the program at login with an alarm settings file.
+/// The autostart entry that starts the program at login with an alarm settings file: a
+/// desktop entry, or on Windows the command line of the Run key.
 std::string autostartEntryText(const std::string& programCommand, const std::string& almPath);
 
 } // namespace kadrill::mainwin

@@ -2,7 +2,7 @@
 // Reads the clock face out of a window grab the way a person would: by which
 // segments are lit, not by asking the program.
 
-#include "x_harness.h"
+#include "image.h"
 
 #include <optional>
 #include <string>

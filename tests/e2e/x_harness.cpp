@@ -190,18 +190,6 @@ TempDir::~TempDir() {
 
 // ---------------------------------------------------------------- images
 
-std::string toString(Rgb c) {
-    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
-}
-
-bool Image::savePpm(const std::filesystem::path& file) const {
-    std::ofstream out(file, std::ios::binary);
-    out << "P6\n" << width_ << ' ' << height_ << "\n255\n";
-    for (const Rgb& p : pixels_)
-        out.put(char(p.r)).put(char(p.g)).put(char(p.b));
-    return bool(out);
-}
-
 EnvChanges privateDesktop(const XServer& x, const std::filesystem::path& home) {
     return {
         {"DISPLAY", x.displayName()},

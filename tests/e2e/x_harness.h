@@ -3,6 +3,8 @@
 // windows and reading their pixels. Plain Xlib so the test never shares a
 // toolkit (and its bugs) with the program it watches.
 
+#include "image.h"
+
 #include <X11/Xlib.h>
 
 #include <sys/types.h>
@@ -95,27 +97,6 @@ public:
 
 private:
     std::filesystem::path path_;
-};
-
-struct Rgb {
-    std::uint8_t r = 0, g = 0, b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-std::string toString(Rgb c);
-
-class Image {
-public:
-    Image(int width, int height) : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height)) {}
-    int width() const { return width_; }
-    int height() const { return height_; }
-    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
-    Rgb at(int x, int y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
-    void set(int x, int y, Rgb c) { pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)] = c; }
-    bool savePpm(const std::filesystem::path& file) const;
-
-private:
-    int width_, height_;
-    std::vector<Rgb> pixels_;
 };
 
 // Saves `image` where a person can look at it after a failure and returns the path.

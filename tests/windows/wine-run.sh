@@ -53,7 +53,7 @@ make_template() {
   flock 8
   # The settings below are part of the stamp: a changed list makes the prefix again.
   local version
-  version="$("$wine" --version); fonts linked; virtual desktop 1280x1024; own user folders"
+  version="$("$wine" --version); fonts linked; MS PGothic replaced; virtual desktop 1280x1024; own user folders"
   if [ -f "$template/system.reg" ] && [ "$(cat "$template/.kadrill-wine-version" 2>/dev/null)" = "$version" ]; then
     flock -u 8
     return
@@ -68,6 +68,10 @@ make_template() {
     hermetic "$guard" "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
       /v "$face" /t REG_MULTI_SZ /d "ipagp.ttf,IPAPGothic" /f >/dev/null 2>&1
   done
+  # The font the watch's texts name, which a Japanese Windows has, is the system's own
+  # Japanese font here.
+  hermetic "$guard" "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "ＭＳ Ｐゴシック" /d IPAPGothic /f \
+    >/dev/null 2>&1
   # One virtual desktop the size of the screen: the windows live inside it, so no window
   # manager is waited for (Wine waits up to two seconds for one to withdraw a hidden window)
   # and the X keyboard focus never moves (a move makes Wine resynchronise its key states,
