@@ -25,6 +25,7 @@ exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
 "$WINESERVER" -w
 [ -f "$program_files/kadrill.exe" ] || fail "no kadrill.exe in Program Files"
 [ -f "$program_files/uninstall.exe" ] || fail "no uninstaller"
+[ -f "$program_files/kadrill.chm" ] || fail "no compiled help"
 [ -f "$program_files/help/index.html" ] || fail "no help pages"
 [ -f "$start_menu" ] || fail "no Start-menu entry"
 query 'HKLM\Software\Classes\.alm' /ve | grep -q "REG_SZ *$progid\$" || fail ".alm is not Kadrill's type"
