@@ -9,6 +9,8 @@ SetCompressor /SOLID lzma
 ManifestDPIAware true
 
 !include "MUI2.nsh"
+!include "StrFunc.nsh"
+${UnStrStr}
 
 !define PROGRAM "Kadrill"
 !define EXE "kadrill.exe"
@@ -17,6 +19,7 @@ ManifestDPIAware true
 !define ALM_TYPE_NAME "Kadrill のアラーム設定ファイル"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PROGRAM}"
 !define CLASSES "Software\Classes"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
 Name "${PROGRAM}"
 OutFile "${OUTFILE}"
@@ -92,6 +95,12 @@ Section "Uninstall"
   DeleteRegKey HKLM "${CLASSES}\${PROGID}"
   DeleteRegKey HKLM "${CLASSES}\Applications\${EXE}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; The login start the program may have written for this user points at it no more.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PROGRAM}"
+  ${UnStrStr} $1 $0 "$INSTDIR\${EXE}"
+  StrCmp $1 "" +2
+    DeleteRegValue HKCU "${RUN_KEY}" "${PROGRAM}"
 
   !include "${REMOVE}"
   Delete "$INSTDIR\uninstall.exe"

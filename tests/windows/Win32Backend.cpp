@@ -34,6 +34,10 @@ constexpr int kTraySlots = 8;
 constexpr int kTraySlotWaitMs = 200;
 // No test leaves a menu open this long on purpose: the window got stuck in a menu's loop.
 constexpr DWORD kStuckMenuMs = 1000;
+// An action of the driver that has not returned after this long is stuck in a loop of the
+// window system's that nothing will end.
+constexpr DWORD kStuckActionMs = 10000;
+constexpr int kDesktopTimeoutMs = 10000;
 // The id Windows gives the text of a message box.
 constexpr int kMessageBoxText = 0xFFFF;
 constexpr const wchar_t* kHelperClass = L"KadrillContractDriver";
@@ -171,6 +175,23 @@ bool fileDialogReady(HWND dialog) {
     return ::SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder)) > 1;
 }
 
+/// Marks the time an action of the driver began, for as long as it runs.
+class ActionWatch {
+public:
+    explicit ActionWatch(DWORD& since) : since_(since), outer_(since) {
+        if (since_ == 0) {
+            since_ = ::GetTickCount();
+        }
+    }
+    ActionWatch(const ActionWatch&) = delete;
+    ActionWatch& operator=(const ActionWatch&) = delete;
+    ~ActionWatch() { since_ = outer_; }
+
+private:
+    DWORD& since_;
+    DWORD outer_;
+};
+
 struct Found {
     std::vector<HWND> dialogs;
 };
@@ -211,6 +232,10 @@ Win32Backend::Win32Backend()
     helper_ = ::CreateWindowExW(0, kHelperClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ::SetWindowLongPtrW(helper_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetTimer(helper_, 1, kPollMs, nullptr);
+    // Input goes to the virtual desktop, which Wine's explorer makes a moment after the
+    // first window: the test starts once its task bar is there.
+    (void)::GetDesktopWindow();
+    (void)waitUntil([] { return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; }, kDesktopTimeoutMs);
 }
 
 Win32Backend::~Win32Backend() {
@@ -298,6 +323,7 @@ bool Win32Backend::waitUntil(const std::function<bool()>& done, int timeoutMs) {
 // --- real input ----------------------------------------------------------------------
 
 void Win32Backend::sendAndSettle(std::vector<INPUT> inputs, int releases) {
+    const ActionWatch watch(actionSince_);
     const int expected = releasesSeen + releases;
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     const DWORD start = ::GetTickCount();
@@ -499,6 +525,7 @@ void Win32Backend::choose(MenuItem& item) {
     if (state == static_cast<UINT>(-1) || (state & (MF_DISABLED | MF_GRAYED | MF_SEPARATOR)) != 0) {
         return; // the user cannot pick it
     }
+    const ActionWatch watch(actionSince_);
     ::SendMessageW(native.owner, WM_COMMAND, MAKEWPARAM(native.id, 0), 0);
     app_.processEvents();
 }
@@ -513,6 +540,7 @@ void Win32Backend::closeByBox(Window& w) {
     HWND window = win32::nativeWindow(w);
     if (::IsWindowVisible(window)) {
         // What a click on the close box sends.
+        const ActionWatch watch(actionSince_);
         ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         app_.processEvents();
     }
@@ -553,6 +581,7 @@ void Win32Backend::mouseMessage(MouseAction action, HWND over, MouseButton mb, P
     keys |= (held_ & static_cast<int>(MouseButton::Middle)) != 0 ? MK_MBUTTON : 0;
     POINT client = screen;
     ::ScreenToClient(target, &client);
+    const ActionWatch watch(actionSince_);
     ::SendMessageW(target, message, keys, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
     app_.processEvents();
 }
@@ -705,6 +734,19 @@ void Win32Backend::poll() {
         ADD_FAILURE() << "a menu's loop took over the window after the last action and was left open";
         ::EndMenu();
         menuSince_ = 0;
+    }
+    if (actionSince_ != 0 && ::GetTickCount() - actionSince_ >= kStuckActionMs) {
+        wchar_t active[64] = {};
+        ::GetClassNameW(gui.hwndActive, active, 64);
+        ADD_FAILURE() << "the last action has not returned for " << kStuckActionMs / 1000 << " s: window system flags "
+                      << gui.flags << ", active window of class " << win32::utf8(active)
+                      << "; ending the loop it is in";
+        actionSince_ = 0;
+        ::EndMenu();
+        ::ReleaseCapture();
+        if (gui.hwndActive != nullptr) {
+            ::PostMessageW(gui.hwndActive, WM_CANCELMODE, 0, 0);
+        }
     }
     if (answers_.empty()) {
         return;

@@ -164,6 +164,7 @@ private:
     std::deque<Answer> answers_;
     std::string fileDialogStart_;
     DWORD menuSince_ = 0;
+    DWORD actionSince_ = 0; // when the action of the driver still running began
     POINT lastClick_{};
     DWORD lastClickAt_ = 0;
     HWND lastClickWindow_ = nullptr;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The installer under Wine (run by wine-run.sh, which gives $WINE and $WINESERVER): a silent
-# install puts the program, its Start-menu entry, the .alm type and the uninstall entry in
-# place; the uninstaller takes every one of them away again and leaves no folder behind.
+# install puts the program, its help, its Start-menu entry, the .alm type and the uninstall
+# entry in place; the uninstaller takes every one of them away again, and the login start
+# the program wrote, and leaves no folder behind.
 #   installer-test.sh kadrill-<version>-setup.exe
 set -u
 setup=$1
@@ -24,6 +25,8 @@ exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
 "$WINESERVER" -w
 [ -f "$program_files/kadrill.exe" ] || fail "no kadrill.exe in Program Files"
 [ -f "$program_files/uninstall.exe" ] || fail "no uninstaller"
+[ -f "$program_files/kadrill.chm" ] || fail "no compiled help"
+[ -f "$program_files/help/index.html" ] || fail "no help pages"
 [ -f "$start_menu" ] || fail "no Start-menu entry"
 query 'HKLM\Software\Classes\.alm' /ve | grep -q "REG_SZ *$progid\$" || fail ".alm is not Kadrill's type"
 query "HKLM\\Software\\Classes\\$progid\\shell\\open\\command" /ve |
@@ -32,6 +35,10 @@ query "HKLM\\Software\\Classes\\$progid\\DefaultIcon" /ve | grep -qF 'kadrill.ex
 for key in $keys; do
   exists "$key" || fail "$key is missing after the install"
 done
+
+# The program's login start for this user, as 設定 → ﾛｸﾞｲﾝ時に起動 writes it.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+"$WINE" reg add "$run_key" /v Kadrill /d '"C:\Program Files\Kadrill\kadrill.exe" "C:\users\a.alm"' /f >/dev/null 2>&1
 
 "$WINE" 'C:\Program Files\Kadrill\uninstall.exe' /S || fail "the uninstaller ended with status $?"
 # It runs on from a copy of itself in the temporary folder.
@@ -42,5 +49,6 @@ exists 'HKLM\Software\Classes\.alm' && fail "the .alm key is still there"
 for key in $keys; do
   exists "$key" && fail "$key is still there after the uninstall"
 done
+"$WINE" reg query "$run_key" /v Kadrill >/dev/null 2>&1 && fail "the login start still names the removed program"
 [ "$failures" -eq 0 ] && echo "installer: installed and removed cleanly"
 exit "$failures"

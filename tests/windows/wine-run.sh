@@ -4,8 +4,10 @@
 #   wine-run.sh [--template DIR] [NAME=value ...] -- program.exe|script.sh [args...]
 # The program gets a virtual X screen of its own (Xvfb, the display it picked itself), a
 # fresh Wine prefix in a temporary folder, WINEDEBUG=-all and the C.UTF-8 locale; nothing of
-# the caller's display, buses, Wayland or home reaches it. It keeps TMPDIR and what
-# picks or repeats a test (KADRILL_*, GTEST_*); the NAME=value pairs come on top. The exit
+# the caller's display, buses, Wayland or home reaches it. It keeps TMPDIR, who the user is
+# and what picks or repeats a test (KADRILL_*, GTEST_*); the NAME=value pairs come on top.
+# The temporary folder is made in KADRILL_WINE_TMP, TMPDIR or /tmp (beside DIR with
+# --template, so that the copy may link to it). The exit
 # status is the program's. The prefix's wineserver, the screen and the folder go when the
 # program ends, also when the runner is killed (ctest's time-out).
 #
@@ -41,8 +43,8 @@ binaries='.*\.\(dll\|exe\|drv\|sys\|ocx\|acm\|cpl\|tlb\|ax\|ds\|nls\|mui\|ttf\)'
 
 # Wine without the caller's session, under the guard that takes away the right to set the clock.
 hermetic() {
-  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime" WINEDEBUG=-all \
-    WINEPREFIX="$prefix" WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" "$@"
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime" \
+    WINEDEBUG=-all WINEPREFIX="$prefix" WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" "$@"
 }
 
 make_template() {
@@ -138,8 +140,6 @@ read -r -t 20 display <"$root/displayfd" || true
     watcher $$ "$prefix" "$wineserver" "$root" "$xpid" "$guard" </dev/null >/dev/null 2>&1 &
 )
 
-# In the background, so that a signal to the runner is handled at once (bash runs traps
-# only between commands, and wait is one).
 # The program runs in our folder, so that nothing it writes by a relative path lands elsewhere.
 program=$1
 shift
@@ -156,6 +156,8 @@ case "$1" in
   *.sh) runner=(sh) ;;
   *) runner=("$wine") ;;
 esac
+# In the background, so that a signal to the runner is handled at once (bash runs traps
+# only between commands, and wait is one).
 hermetic DISPLAY=":$display" WINE="$wine" WINESERVER="$wineserver" "${pairs[@]}" "$guard" "${runner[@]}" "$@" <&0 &
 status=0
 wait $! || status=$?
