@@ -162,6 +162,8 @@ protected:
         ::ClientToScreen(window_, &screen);
         ::SetForegroundWindow(window_);
         ::SetCursorPos(screen.x, screen.y);
+        // The pointer settles where the person's hand is before the press.
+        ::Sleep(100);
         INPUT clicks[2]{};
         clicks[0].type = clicks[1].type = INPUT_MOUSE;
         clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -203,6 +205,8 @@ TEST_F(Program, TheStopwatchRunsFromTheFacesButtons) {
     const std::string cleared = waitForReading([](const std::string& d) { return d == "000000"; });
     ASSERT_EQ(cleared, "000000") << "Mode did not bring up a cleared stopwatch";
     clickFace(e2e::face::kLeftSharedButton); // Start
+    ASSERT_NE(waitForReading([](const std::string& d) { return d != "000000"; }, 2000), "000000")
+        << "Start did not start the stopwatch";
     // Minutes, seconds and hundredths: past one second within a few.
     const std::string running =
         waitForReading([](const std::string& d) { return d.size() == 6 && d.substr(0, 4) >= "0001"; });
