@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace kadrill::platform::win32 {
 
 std::wstring wide(std::string_view utf8) {
@@ -28,6 +30,26 @@ std::string utf8(std::wstring_view wide) {
         ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
     }
     return out;
+}
+
+std::wstring nativePath(std::string_view path) {
+    std::wstring native = wide(path);
+    std::replace(native.begin(), native.end(), L'/', L'\\');
+    return native;
+}
+
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    full.resize(length);
+    return full;
 }
 
 std::string errorText(unsigned long code) {

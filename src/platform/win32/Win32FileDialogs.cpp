@@ -21,23 +21,6 @@ constexpr std::size_t kPathBuffer = 32768;
 // What Windows starts by itself when given the name: the programs an alarm may start.
 constexpr const wchar_t* kExecutablePatterns = L"*.exe;*.com;*.bat;*.cmd";
 
-std::wstring nativePath(const std::string& path) {
-    std::wstring native = wide(path);
-    std::replace(native.begin(), native.end(), L'/', L'\\');
-    return native;
-}
-
-std::wstring fullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    full.resize(length < size ? length : 0);
-    return full.empty() ? path : full;
-}
-
 bool isFolder(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -23,28 +23,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // WriteFile and ReadFile take a DWORD; a settings file never comes near this anyway.
 constexpr std::size_t kChunk = 1U << 30U;
 
-std::wstring nativePath(const std::string& path) {
-    std::wstring native = wide(path);
-    std::replace(native.begin(), native.end(), L'/', L'\\');
-    return native;
-}
-
-/// The path from the working folder, also for "C:name" (relative to the drive's own working
-/// folder), so that the folder of the file is never guessed.
-std::wstring fullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
-        return path;
-    }
-    full.resize(length);
-    return full;
-}
-
 std::wstring folderOf(const std::wstring& full) {
     const std::size_t slash = full.find_last_of(L'\\');
     if (slash == std::wstring::npos) {

@@ -5,7 +5,6 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <utility>
 
 namespace kadrill::platform::win32 {
@@ -47,9 +46,7 @@ HelpResult failure(const std::wstring& file, const std::string& detail) {
 
 Win32Help::Win32Help() : folder_(programFolder()) {}
 
-Win32Help::Win32Help(std::string folder) : folder_(wide(folder)) {
-    std::replace(folder_.begin(), folder_.end(), L'/', L'\\');
-}
+Win32Help::Win32Help(std::string folder) : folder_(nativePath(folder)) {}
 
 Win32Help::~Win32Help() {
     if (htmlHelp_ != nullptr) {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 
 namespace kadrill::platform::win32 {
 
@@ -16,24 +15,11 @@ StartResult notStarted(StartResult::Status status, const std::wstring& path, con
     return {status, 0, why};
 }
 
-std::wstring fullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    full.resize(length < size ? length : 0);
-    return full.empty() ? path : full;
-}
-
 } // namespace
 
 StartResult Win32ProgramStarter::start(const std::string& path) {
     // A bare name is the file in the working folder, where the alarm looked for it.
-    std::wstring program = wide(path);
-    std::replace(program.begin(), program.end(), L'/', L'\\');
-    program = fullPath(program);
+    const std::wstring program = fullPath(nativePath(path));
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(program.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return notStarted(StartResult::Status::NotFound, program, "no such file");
