@@ -93,6 +93,20 @@ std::string digitsNow() {
     return text;
 }
 
+/// A left click at a point of the screen. The position travels with the button events: a
+/// pointer moved on its own first may not have arrived where Wine is busy.
+void clickAt(POINT screen) {
+    const LONG x = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    const LONG y = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    INPUT clicks[3]{};
+    const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
+        clicks[i].type = INPUT_MOUSE;
+        clicks[i].mi = {x, y, 0, buttons[i] | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, 0};
+    }
+    ::SendInput(3, clicks, sizeof(INPUT));
+}
+
 /// One kadrill.exe started for a test, ended with it.
 class Program : public ::testing::Test {
 protected:
@@ -161,14 +175,7 @@ protected:
         POINT screen{face->x + at.x, face->y + at.y};
         ::ClientToScreen(window_, &screen);
         ::SetForegroundWindow(window_);
-        ::SetCursorPos(screen.x, screen.y);
-        // The pointer settles where the person's hand is before the press.
-        ::Sleep(100);
-        INPUT clicks[2]{};
-        clicks[0].type = clicks[1].type = INPUT_MOUSE;
-        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ::SendInput(2, clicks, sizeof(INPUT));
+        clickAt(screen);
     }
 
     /// What a click on the close box sends; the program must end by it, with success.
@@ -233,12 +240,7 @@ TEST_F(Program, MinimisedItLeavesItsIconWhichBringsItBack) {
     RECT area{};
     ::GetWindowRect(bar, &area);
     for (LONG x = area.right - 8; x > area.right - 120 && !::IsWindowVisible(window_); x -= 12) {
-        ::SetCursorPos(x, (area.top + area.bottom) / 2);
-        INPUT clicks[2]{};
-        clicks[0].type = clicks[1].type = INPUT_MOUSE;
-        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ::SendInput(2, clicks, sizeof(INPUT));
+        clickAt({x, (area.top + area.bottom) / 2});
         // Clicks apart, so that none is taken for a double click.
         ::Sleep(::GetDoubleClickTime() + 100);
     }
