@@ -288,8 +288,8 @@ TEST_F(SdlMediaControlTest, ASoundRepeatedStraightAfterItsEndFollowsWithoutAGap)
         const std::vector<std::int16_t> samples = diskSamples();
         EXPECT_GT(loudSamples(samples, 1000), static_cast<long>(2 * 0.3 * 44100 * 2 * 0.95)) << "a play was lost";
         // The longest quiet stretch between the first sound and the last, in frames: a
-        // sine's zero crossings are a few samples. The repeat starts with the buffer after
-        // the one holding the end; reopening the device took half a second.
+        // sine's zero crossings are a few samples. Reopening the device took half a
+        // second; starting the repeat with the next buffer left the rest of the end's.
         std::size_t first = samples.size(), last = 0, quiet = 0, longest = 0;
         for (std::size_t i = 0; i < samples.size(); ++i) {
             if (std::abs(static_cast<int>(samples[i])) > 1000) {
@@ -301,12 +301,13 @@ TEST_F(SdlMediaControlTest, ASoundRepeatedStraightAfterItsEndFollowsWithoutAGap)
             quiet = std::abs(static_cast<int>(samples[i])) <= 1000 ? quiet + 1 : 0;
             longest = std::max(longest, quiet / 2);
         }
-        EXPECT_LT(longest, 4096u) << "a gap of " << longest * 10 / 441 << " ms between the repeats";
+        EXPECT_LE(longest, 4u) << "a gap of " << longest * 10 / 441 << " ms between the repeats";
     }
 }
 
 TEST_F(SdlMediaControlTest, AnEndReportStillQueuedWhenTheControlGoesIsDropped) {
-    openAndPlay(wav("short.wav", 0.1));
+    // Shorter than a buffer, it plays once, not in rounds: the mixer itself tells its end.
+    openAndPlay(wav("short.wav", 0.05));
     // Let the mixer post its report without letting the event loop deliver it.
     for (int i = 0; i < kDoneTimeoutMs / 10 && Mix_PlayingMusic(); ++i) {
         QThread::msleep(10);

@@ -8,9 +8,6 @@ namespace kadrill::platform::sdl {
 namespace {
 
 constexpr int kChannels = 2;
-// About 90 ms a buffer: an alarm needs no low latency, and larger buffers wake the audio
-// thread less often.
-constexpr int kChunkSamples = 4096;
 // SDL numbers open devices from 1 up, the lowest free first.
 constexpr SDL_AudioDeviceID kMaxDeviceId = 64;
 
@@ -39,7 +36,7 @@ std::unique_ptr<SdlAudioDevice> SdlAudioDevice::open(std::string& failure, int f
         quitSdlIfUnused();
         return nullptr;
     }
-    if (Mix_OpenAudio(frequency, MIX_DEFAULT_FORMAT, kChannels, kChunkSamples) != 0) {
+    if (Mix_OpenAudio(frequency, MIX_DEFAULT_FORMAT, kChannels, kBufferFrames) != 0) {
         failure = Mix_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         quitSdlIfUnused();

@@ -14,6 +14,10 @@ class SdlAudioDevice {
 public:
     /// What every decoder produces natively, so nothing is converted twice.
     static constexpr int kDefaultFrequency = 44100;
+    /// Frames in each buffer the mixer fills, the same for as long as the device is open.
+    /// About 90 ms: an alarm needs no low latency, and larger buffers wake the audio thread
+    /// less often.
+    static constexpr int kBufferFrames = 4096;
 
     /// Opens the default output device at the given rate (a WAV file's own: SDL's resampler
     /// keeps back the last few milliseconds of what it converts); null when there is none,

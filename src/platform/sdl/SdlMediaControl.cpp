@@ -19,6 +19,7 @@
 #include <iterator>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace kadrill::platform::sdl {
 
@@ -27,9 +28,9 @@ namespace {
 // General MIDI sets for FluidSynth: the small one we install, else the system's default.
 constexpr const char* kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2"};
 
-// Buffers the mixer makes after a sound's end before the device may close: the one holding
-// the end, then enough for the device's own queue and the sound server's to play it out
-// (closing a stream drops what it still holds).
+// Buffers that go out after the one a sound's end is found in, before the device may
+// close: that one goes out a buffer later, then enough follow for the device's own queue
+// and the sound server's to play it out (closing a stream drops what it still holds).
 constexpr int kDrainBuffers = 4;
 // A MIDI sound ends once its last note has ended and its output has fallen below this peak
 // (-60 dBFS): FluidSynth would go on with seconds of near-silent reverb.
@@ -42,17 +43,29 @@ std::uint64_t lastPlayback = 0; // numbers playbacks; touched on the user-interf
 // What the mixer's callbacks (the end hook and the post-mix pass) work with. They run on
 // the audio thread, or inside the mixer's calls on ours, always with the device locked;
 // everything else touches this only with the device locked too.
+//
+// Each buffer the mixer makes goes out one buffer later, so a sound's end is known a
+// buffer before it is heard. A WAV sound at the output's rate loops in the mixer, each
+// round ending where the file does: the end of a round is reported, and if the same sound
+// is played again before that buffer goes out, the next round simply follows, sample for
+// sample; otherwise the buffer is cut where the round ended.
 struct Mixing {
     SdlMediaControl* owner = nullptr;
     SdlAudioDevice* device = nullptr;
     int frameBytes = 4;
+    Uint8* held = nullptr;      // the buffer made last, waiting to go out
+    int heldBytes = 0;          // its size: the device's buffer size, fixed while it is open
     std::uint64_t playback = 0; // the playback the callbacks report on; 0 for none
-    long long frames = 0;       // frames mixed since it began
+    long long frames = 0;       // frames made since it began
+    long long roundFrames = -1; // a looping sound: frames per round; -1 for a sound played once
+    long long roundEnd = -1;    // ... and the frame the current round ends
+    int cut = -1;               // the frame in the held buffer where a reported round ends
+    std::uint64_t repeat = 0;   // a play asked for meanwhile: the next round is its playback
     long long notesEnd = -1;    // a MIDI sound: the frame its last note ends
     long long tailEnd = -1;     // ... and the latest frame its tail may reach
     bool ended = false;         // the sound is over; what follows is its drain
     bool muted = false;         // the mixer still renders it, but nothing more is heard
-    int drained = 0;            // buffers made since the end
+    int drained = 0;            // buffers gone out since the end was found
     bool lost = false;          // the device went away and this was reported
 };
 Mixing mixing;
@@ -88,9 +101,17 @@ std::optional<double> notesEndOf(const std::string& path) {
     return midiNotesEnd(bytes);
 }
 
-// A WAV file's own sample rate, from its format chunk; nullopt for anything else.
-std::optional<int> wavRateOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+// What the mixer's WAV player will make of a file: its rate, and its length in frames
+// where the file has no loop points of its own (a sampler chunk's loops replay parts of it).
+struct WavLayout {
+    int rate = 0;
+    long long frames = -1; // -1: unknown, or not a plain run from start to end
+};
+
+std::optional<WavLayout> wavLayoutOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff fileSize = in.tellg();
+    in.seekg(0);
     char header[12] = {};
     if (!in.read(header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
         std::memcmp(header + 8, "WAVE", 4) != 0) {
@@ -100,25 +121,49 @@ std::optional<int> wavRateOf(const std::string& path) {
         return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     };
-    // The format chunk comes first in practice; a few others before it are passed over.
-    for (int chunk = 0; chunk < 16; ++chunk) {
+    auto littleEndian16 = [](const unsigned char* p) {
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
+    };
+    std::optional<WavLayout> layout;
+    std::uint32_t frameBytes = 0; // as the mixer counts: channels times whole bytes a sample
+    long long dataBytes = -1;
+    bool loops = false;
+    // A few chunks at most in practice; a damaged size ends the walk.
+    for (int chunk = 0; chunk < 64; ++chunk) {
         unsigned char head[8] = {};
         if (!in.read(reinterpret_cast<char*>(head), sizeof head)) {
-            return std::nullopt;
+            break;
         }
         const std::uint32_t size = littleEndian(head + 4);
-        if (std::memcmp(head, "fmt ", 4) == 0) {
-            unsigned char format[8] = {};
+        const std::streamoff body = in.tellg();
+        if (std::memcmp(head, "fmt ", 4) == 0 && !layout) {
+            unsigned char format[16] = {};
             if (size < 16 || !in.read(reinterpret_cast<char*>(format), sizeof format)) {
                 return std::nullopt;
             }
             const std::uint32_t rate = littleEndian(format + 4);
             // Rates outside what sound servers take are left to SDL's resampler.
-            return rate >= 8000 && rate <= 192000 ? std::optional<int>(static_cast<int>(rate)) : std::nullopt;
+            if (rate < 8000 || rate > 192000) {
+                return std::nullopt;
+            }
+            layout = WavLayout{static_cast<int>(rate)};
+            const std::uint32_t channels = littleEndian16(format + 2);
+            frameBytes = channels * (littleEndian16(format + 14) / 8);
+        } else if (std::memcmp(head, "data", 4) == 0 && dataBytes < 0) {
+            // A file cut short holds less than its header says.
+            dataBytes = std::min<long long>(size, std::max<long long>(0, fileSize - body));
+        } else if (std::memcmp(head, "smpl", 4) == 0) {
+            unsigned char sampler[32] = {};
+            loops = size < sizeof sampler || !in.read(reinterpret_cast<char*>(sampler), sizeof sampler) ||
+                    littleEndian(sampler + 28) != 0;
         }
-        in.seekg(static_cast<std::streamoff>(size + (size & 1)), std::ios::cur);
+        in.clear();
+        in.seekg(body + static_cast<std::streamoff>(size) + (size & 1));
     }
-    return std::nullopt;
+    if (layout && frameBytes != 0 && dataBytes >= 0 && !loops) {
+        layout->frames = dataBytes / frameBytes;
+    }
+    return layout;
 }
 
 int peakOf(const Uint8* stream, int len) {
@@ -148,8 +193,10 @@ private:
 struct SdlMediaControl::Sound {
     std::unique_ptr<SdlAudioDevice> device;
     std::unique_ptr<Mix_Music, MusicDeleter> music; // declared after device: freed before it closes
-    long long notesEnd = -1; // a MIDI sound: the output frame its last note ends
-    int rate = 0;            // output frames a second
+    std::vector<Uint8> held;    // the mixer's buffer on its way out
+    long long notesEnd = -1;    // a MIDI sound: the output frame its last note ends
+    long long roundFrames = -1; // a sound that loops seamlessly: its length in output frames
+    int rate = 0;               // output frames a second
 };
 
 SdlMediaControl::SdlMediaControl(Deliver deliver)
@@ -181,7 +228,8 @@ MediaError SdlMediaControl::open(const std::string& path) {
     }
     auto sound = std::make_unique<Sound>();
     std::string reason;
-    sound->device = SdlAudioDevice::open(reason, wavRateOf(fileName_).value_or(SdlAudioDevice::kDefaultFrequency));
+    const std::optional<WavLayout> wav = wavLayoutOf(fileName_);
+    sound->device = SdlAudioDevice::open(reason, wav ? wav->rate : SdlAudioDevice::kDefaultFrequency);
     if (!sound->device) {
         return fail(MediaError::NoDevice, std::move(reason));
     }
@@ -195,6 +243,13 @@ MediaError SdlMediaControl::open(const std::string& path) {
     int channels = 0;
     Mix_QuerySpec(&rate, &format, &channels);
     sound->rate = rate;
+    const int frameBytes = std::max(1, channels) * static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8);
+    sound->held.assign(static_cast<std::size_t>(SdlAudioDevice::kBufferFrames * frameBytes), 0);
+    // Rounds one buffer long at least: a buffer holds at most one round's end.
+    if (wav && wav->rate == rate && wav->frames >= SdlAudioDevice::kBufferFrames &&
+        Mix_GetMusicType(sound->music.get()) == MUS_WAV) {
+        sound->roundFrames = wav->frames;
+    }
     if (Mix_GetMusicType(sound->music.get()) == MUS_MID) {
         if (const std::optional<double> end = notesEndOf(fileName_)) {
             sound->notesEnd = static_cast<long long>(*end * rate);
@@ -205,7 +260,9 @@ MediaError SdlMediaControl::open(const std::string& path) {
         mixing = Mixing{};
         mixing.owner = this;
         mixing.device = sound->device.get();
-        mixing.frameBytes = std::max(1, channels) * static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8);
+        mixing.frameBytes = frameBytes;
+        mixing.held = sound->held.data();
+        mixing.heldBytes = static_cast<int>(sound->held.size());
     }
     Mix_HookMusicFinished(&SdlMediaControl::musicFinished);
     Mix_SetPostMix(&SdlMediaControl::postMix, nullptr);
@@ -215,7 +272,7 @@ MediaError SdlMediaControl::open(const std::string& path) {
 
 MediaError SdlMediaControl::play() {
     failure_.clear();
-    if (!sound_) {
+    if (!sound_ || draining_ != 0) {
         return fail(MediaError::NotOpen, "no sound is open");
     }
     // Playing again restarts the sound, the earlier playback ending unreported.
@@ -223,9 +280,18 @@ MediaError SdlMediaControl::play() {
     int started = 0;
     {
         const DeviceLock lock(*sound_->device);
+        if (mixing.cut >= 0 && !mixing.lost) {
+            // A round has just ended and not yet gone out: the next follows it seamlessly.
+            mixing.repeat = playback_;
+            return MediaError::None;
+        }
         Mix_HaltMusic();
         mixing.playback = playback_;
         mixing.frames = 0;
+        mixing.roundFrames = sound_->roundFrames;
+        mixing.roundEnd = sound_->roundFrames;
+        mixing.cut = -1;
+        mixing.repeat = 0;
         mixing.notesEnd = sound_->notesEnd;
         mixing.tailEnd = sound_->notesEnd < 0 ? -1
                                               : sound_->notesEnd + static_cast<long long>(kMaxMidiTailSeconds * sound_->rate);
@@ -233,7 +299,8 @@ MediaError SdlMediaControl::play() {
         mixing.muted = false;
         mixing.drained = 0;
         mixing.lost = false;
-        started = Mix_PlayMusic(sound_->music.get(), 0);
+        std::fill(sound_->held.begin(), sound_->held.end(), Uint8{0});
+        started = Mix_PlayMusic(sound_->music.get(), sound_->roundFrames > 0 ? -1 : 0);
     }
     if (started != 0) {
         std::string reason = Mix_GetError();
@@ -251,7 +318,8 @@ void SdlMediaControl::close() {
     std::uint64_t ended = 0;
     {
         const DeviceLock lock(*sound_->device);
-        if (mixing.ended && !mixing.lost && mixing.drained < kDrainBuffers) {
+        mixing.repeat = 0; // a round asked for and not yet heard is not
+        if (mixing.ended && !mixing.lost && mixing.drained <= kDrainBuffers) {
             ended = mixing.playback;
         }
     }
@@ -295,43 +363,77 @@ void SdlMediaControl::postMix(void* /*unused*/, Uint8* stream, int len) {
         return;
     }
     SdlMediaControl* owner = mixing.owner;
-    const std::uint64_t tag = mixing.playback;
     if (!mixing.lost && mixing.device->lost()) {
         // SDL goes on mixing into nothing; the sound is over for the listener.
         mixing.lost = true;
+        const std::uint64_t tag = mixing.repeat != 0 ? mixing.repeat : mixing.playback;
         QMetaObject::invokeMethod(
             owner->context_.get(), [owner, tag] { owner->deviceLost(tag); }, Qt::QueuedConnection);
         return;
     }
-    if (!mixing.ended) {
-        mixing.frames += len / mixing.frameBytes;
-        if (mixing.notesEnd < 0 || mixing.frames < mixing.notesEnd ||
-            (peakOf(stream, len) >= kQuietPeak && mixing.frames < mixing.tailEnd)) {
-            return;
-        }
-        mixing.ended = true;
-        mixing.muted = true;
-        mixing.drained = 0;
+    if (len > mixing.heldBytes) {
+        // Never: SDL keeps the buffer size the mixer asked for while the device is open.
+        std::memset(stream, 0, static_cast<std::size_t>(len));
+        return;
     }
-    if (mixing.muted) {
+    // What the mixer made now waits a buffer; the one it made before goes out.
+    std::swap_ranges(stream, stream + len, mixing.held);
+    if (mixing.cut >= 0) {
+        if (mixing.repeat != 0) {
+            mixing.playback = mixing.repeat;
+            mixing.ended = false;
+            mixing.drained = 0;
+        } else {
+            const auto kept = static_cast<std::size_t>(mixing.cut) * static_cast<std::size_t>(mixing.frameBytes);
+            std::memset(stream + kept, 0, static_cast<std::size_t>(len) - kept);
+            mixing.muted = true;
+        }
+        mixing.cut = -1;
+        mixing.repeat = 0;
+    } else if (mixing.muted) {
         std::memset(stream, 0, static_cast<std::size_t>(len));
     }
+
+    const std::uint64_t tag = mixing.playback;
+    if (!mixing.ended) {
+        const long long first = mixing.frames;
+        mixing.frames += len / mixing.frameBytes;
+        if (mixing.roundFrames > 0 && mixing.frames >= mixing.roundEnd) {
+            mixing.cut = static_cast<int>(mixing.roundEnd - first);
+            mixing.roundEnd += mixing.roundFrames;
+        } else if (mixing.notesEnd < 0 || mixing.frames < mixing.notesEnd ||
+                   (peakOf(mixing.held, len) >= kQuietPeak && mixing.frames < mixing.tailEnd)) {
+            return;
+        } else {
+            mixing.muted = true;
+        }
+        mixing.ended = true;
+        mixing.drained = 0;
+    }
     // Dropped unrun if the control (and with it the context) is gone before they come.
-    ++mixing.drained;
-    if (mixing.drained == 1) {
-        // Reported with the buffer that holds the end, so that a repeat can start with the
-        // next one; the device closes only once the end has played out.
+    if (mixing.drained == 0) {
+        // Reported with the buffer that holds the end, a buffer before that goes out, so
+        // that a repeat can follow it; the device closes only once the end has played out.
         QMetaObject::invokeMethod(
             owner->context_.get(), [owner, tag] { owner->playbackEnded(tag); }, Qt::QueuedConnection);
     } else if (mixing.drained == kDrainBuffers) {
         QMetaObject::invokeMethod(
             owner->context_.get(), [owner, tag] { owner->drained(tag); }, Qt::QueuedConnection);
     }
+    ++mixing.drained;
 }
 
 void SdlMediaControl::drained(std::uint64_t tag) {
     if (tag != 0 && tag == draining_) {
         release();
+        return;
+    }
+    if (tag != 0 && sound_) {
+        // Left open after its end, a looping sound would go on being made into silence.
+        const DeviceLock lock(*sound_->device);
+        if (mixing.playback == tag && mixing.muted && mixing.cut < 0) {
+            Mix_HaltMusic();
+        }
     }
 }
 
