@@ -15,10 +15,11 @@ namespace kadrill::platform::sdl {
 /// decodes, and MIDI through FluidSynth with a General MIDI soundfont.
 ///
 /// open opens the output device and loads the file; close frees both, so between alarms
-/// no sound device is held and no audio thread runs. A sound's end is reported once the
-/// mixer has made its last buffer; closed then, the device stays until that has played
-/// out, and opening the same file again meanwhile plays it on the same device, so a repeat
-/// follows within a buffer. A sound still playing stops at close. A MIDI sound ends with
+/// no sound device is held and no audio thread runs. Output goes one buffer (about 90 ms)
+/// behind the mixer, and a sound's end is reported once the mixer has made it; closed then,
+/// the device stays until that has played out, and opening and playing the same file again
+/// meanwhile goes on on the same device: a WAV sound at the output's rate follows its end
+/// without a gap, anything else from the next buffer. A sound still playing stops at close. A MIDI sound ends with
 /// its notes and their audible tail. A device lost while playing ends the playback. The
 /// mixer's reports come on its audio thread, and each play carries a number: only the end
 /// of the latest playback, still open, raises finished. That report is posted to the
