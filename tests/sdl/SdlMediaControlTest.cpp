@@ -305,6 +305,23 @@ TEST_F(SdlMediaControlTest, ASoundRepeatedStraightAfterItsEndFollowsWithoutAGap)
     }
 }
 
+TEST_F(SdlMediaControlTest, ARepeatStoppedBeforeItIsHeardIsNotHeard) {
+    // The alarm button pressed as a repeat begins: its first buffer is made, not yet heard.
+    const std::string file = wav("short.wav", 0.3);
+    media_->finished.setHandler([this, file] {
+        dones_.push_back({QThread::currentThread(), clock_.elapsed()});
+        media_->close();
+        openAndPlay(file);
+        media_->close();
+    });
+    openAndPlay(file);
+    ASSERT_TRUE(waitForDone());
+    EXPECT_TRUE(QTest::qWaitFor([] { return !sdlInUse(); }, 1000)) << "the repeat went on after its close";
+    if (onDiskDriver()) {
+        EXPECT_LT(loudSamples(diskSamples(), 1000), static_cast<long>(1.2 * 0.3 * 44100 * 2)) << "the repeat was heard";
+    }
+}
+
 TEST_F(SdlMediaControlTest, AnEndReportStillQueuedWhenTheControlGoesIsDropped) {
     // Shorter than a buffer, it plays once, not in rounds: the mixer itself tells its end.
     openAndPlay(wav("short.wav", 0.05));
