@@ -2,6 +2,7 @@
 // window comes up with its caption and menu bar, its face shows the time of day, the
 // stopwatch runs from the face's buttons, an alarm loaded from a file starts a program and
 // types into it, and the close box ends it.
+#include "MouseInput.h"
 #include "watch_face.h"
 
 #include <windows.h>
@@ -93,17 +94,10 @@ std::string digitsNow() {
     return text;
 }
 
-/// A left click at a point of the screen. The position travels with the button events: a
-/// pointer moved on its own first may not have arrived where Wine is busy.
+/// A left click at a point of the screen.
 void clickAt(POINT screen) {
-    const LONG x = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
-    const LONG y = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    INPUT clicks[3]{};
-    const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
-    for (int i = 0; i < 3; ++i) {
-        clicks[i].type = INPUT_MOUSE;
-        clicks[i].mi = {x, y, 0, buttons[i] | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, 0};
-    }
+    INPUT clicks[] = {kadrill::wintest::mouseAt(screen, 0), kadrill::wintest::mouseAt(screen, MOUSEEVENTF_LEFTDOWN),
+                      kadrill::wintest::mouseAt(screen, MOUSEEVENTF_LEFTUP)};
     ::SendInput(3, clicks, sizeof(INPUT));
 }
 

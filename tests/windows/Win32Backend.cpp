@@ -1,5 +1,6 @@
 #include "Win32Backend.h"
 
+#include "MouseInput.h"
 #include "platform/win32/NativeHandles.h"
 #include "platform/win32/Text.h"
 
@@ -117,22 +118,18 @@ INPUT key(WORD vk, bool up) {
     return in;
 }
 
-INPUT button(MouseButton mb, bool up) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
+// A press or release of the button where the pointer is to be.
+INPUT button(MouseButton mb, bool up, POINT at) {
     switch (mb) {
     case MouseButton::Right:
-        in.mi.dwFlags = up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
-        break;
+        return wintest::mouseAt(at, up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN);
     case MouseButton::Middle:
-        in.mi.dwFlags = up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN;
-        break;
+        return wintest::mouseAt(at, up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN);
     case MouseButton::Left:
     case MouseButton::None:
-        in.mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
         break;
     }
-    return in;
+    return wintest::mouseAt(at, up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN);
 }
 
 int buttonId(MessageAnswer answer) {
@@ -351,8 +348,7 @@ void Win32Backend::clickAt(POINT screen, MouseButton mb) {
         std::abs(screen.y - lastClick_.y) <= ::GetSystemMetrics(SM_CYDOUBLECLK) && since <= ::GetDoubleClickTime()) {
         wait(static_cast<int>(::GetDoubleClickTime() - since) + 1);
     }
-    ::SetCursorPos(screen.x, screen.y);
-    sendAndSettle({button(mb, false), button(mb, true)}, here ? 1 : 0);
+    sendAndSettle({wintest::mouseAt(screen, 0), button(mb, false, screen), button(mb, true, screen)}, here ? 1 : 0);
     lastClick_ = screen;
     lastClickAt_ = ::GetTickCount();
     lastClickWindow_ = under;
@@ -637,12 +633,12 @@ void Win32Backend::pressTray(TrayPress press) {
         const MouseButton mb = press == TrayPress::Right    ? MouseButton::Right
                                : press == TrayPress::Middle ? MouseButton::Middle
                                                             : MouseButton::Left;
-        std::vector<INPUT> inputs{button(mb, false), button(mb, true)};
+        std::vector<INPUT> inputs{button(mb, false, icon), button(mb, true, icon)};
         UINT last = mb == MouseButton::Right ? WM_RBUTTONUP : mb == MouseButton::Middle ? WM_MBUTTONUP : WM_LBUTTONUP;
         if (press == TrayPress::DoubleClick) {
             // The contract's double click is its second click, as the other desktops report
             // it: what the shell says of the first click does not reach the icon.
-            inputs.insert(inputs.end(), {button(mb, false), button(mb, true)});
+            inputs.insert(inputs.end(), {button(mb, false, icon), button(mb, true, icon)});
             watch.swallowFirstClick = true;
         }
         watch.seen.clear();
