@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -100,6 +103,51 @@ void clickAt(POINT screen) {
                       kadrill::wintest::mouseAt(screen, MOUSEEVENTF_LEFTUP)};
     ::SendInput(3, clicks, sizeof(INPUT));
 }
+
+/// What a screen reader hears of a window's content: its name and its description.
+struct Heard {
+    std::wstring name;
+    std::wstring description;
+};
+
+std::optional<Heard> hear(HWND window) {
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object)))) {
+        return std::nullopt;
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    Heard heard;
+    for (auto [get, into] : {std::pair{&IAccessible::get_accName, &heard.name},
+                             std::pair{&IAccessible::get_accDescription, &heard.description}}) {
+        BSTR text = nullptr;
+        if ((object->*get)(self, &text) == S_OK && text != nullptr) {
+            *into = text;
+            ::SysFreeString(text);
+        }
+    }
+    object->Release();
+    return heard;
+}
+
+/// The time as the watch words it on the 24-hour clock.
+std::wstring spokenTimeNow() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return std::to_wstring(now.wHour) + L"時" + std::to_wstring(now.wMinute) + L"分" + std::to_wstring(now.wSecond) +
+           L"秒";
+}
+
+/// A screen reader running, as it tells Windows, for as long as this lives.
+class ScreenReaderRunning {
+public:
+    ScreenReaderRunning() { ::SystemParametersInfoW(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE); }
+    ~ScreenReaderRunning() { ::SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE); }
+    ScreenReaderRunning(const ScreenReaderRunning&) = delete;
+    ScreenReaderRunning& operator=(const ScreenReaderRunning&) = delete;
+};
 
 /// One kadrill.exe started for a test, ended with it.
 class Program : public ::testing::Test {
@@ -198,6 +246,32 @@ TEST_F(Program, ShowsTheTimeOfDayAndEndsByItsCloseBox) {
     }
     EXPECT_TRUE(shown == before || shown == after) << "the face shows " << shown << " at " << before;
     closeByItsBox();
+}
+
+TEST_F(Program, AScreenReaderHearsTheTimeAndTheAlarmMark) {
+    const ScreenReaderRunning reader;
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    ASSERT_NE(start(), nullptr);
+    // The face's content is the time, read just before or after (the second may turn).
+    std::wstring before, after;
+    std::optional<Heard> face;
+    for (int attempt = 0; attempt < 50 && !(face && (face->name == before || face->name == after)); ++attempt) {
+        ::Sleep(100);
+        before = spokenTimeNow();
+        face = hear(window_);
+        after = spokenTimeNow();
+    }
+    ASSERT_TRUE(face.has_value()) << "no accessible object for the face";
+    EXPECT_TRUE(face->name == before || face->name == after) << "heard " << ::testing::PrintToString(face->name);
+
+    HWND mark = ::FindWindowExW(window_, nullptr, nullptr, L"ｱﾗｰﾑ");
+    ASSERT_NE(mark, nullptr) << "no window for the alarm mark";
+    const std::optional<Heard> alarm = hear(mark);
+    ASSERT_TRUE(alarm.has_value());
+    EXPECT_EQ(alarm->name, L"ｱﾗｰﾑ");
+    EXPECT_EQ(alarm->description, L"消灯 ｱﾗｰﾑｵﾌ");
+    closeByItsBox();
+    ::CoUninitialize();
 }
 
 TEST_F(Program, TheStopwatchRunsFromTheFacesButtons) {

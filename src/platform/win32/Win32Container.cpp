@@ -238,15 +238,18 @@ void Win32Picture::drawCircle(PointF centre, float radius, Color color) {
 }
 
 void Win32Picture::setAccessibleText(const AccessibleText& text) {
-    if (text == accessible_) {
+    if (text == accessible_.text()) {
         return;
     }
-    accessible_ = text;
-    // The window text is the name Windows' own accessibility proxy reads.
+    accessible_.set(hwnd_, text);
+    // The window's own name, where a screen reader looks at the window rather than its content.
     ::SetWindowTextW(hwnd_, wide(text.name).c_str());
 }
 
 LRESULT Win32Picture::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT answer = 0; msg == WM_GETOBJECT && accessible_.answer(hwnd_, wParam, lParam, answer)) {
+        return answer;
+    }
     if (deliverMouse(dispatcher(), hwnd_, msg, wParam, lParam, mouseDown, mouseMove, mouseUp)) {
         return 0;
     }

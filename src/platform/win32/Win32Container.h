@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Win32Accessible.h"
 #include "Win32Geometry.h"
 #include "Win32Host.h"
 #include "Win32Surface.h"
@@ -139,7 +140,7 @@ public:
     void clearDrawing() override { surface_.clearDrawing(); }
     std::vector<DrawnMark> drawing() const override { return surface_.drawing(); }
     void setAccessibleText(const AccessibleText& text) override;
-    AccessibleText accessibleText() const override { return accessible_; }
+    AccessibleText accessibleText() const override { return accessible_.text(); }
     bool enabledWithin() const override { return host_.enabledWithin(); }
     void paintGround(HDC dc, const RECT& area) override { surface_.paint(dc, area, dpi()); }
 
@@ -147,7 +148,7 @@ private:
     LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     Win32Surface surface_;
-    AccessibleText accessible_;
+    AccessibleWords accessible_;
 };
 
 /// A mouse message's pointer, buttons and position as the program's event.

@@ -184,6 +184,11 @@ LRESULT CALLBACK Win32Label::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 LRESULT Win32Label::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT answer = 0; accessible_.answer(hwnd_, wParam, lParam, answer)) {
+            return answer;
+        }
+        return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
@@ -248,7 +253,7 @@ void Win32Label::setText(const std::string& text) {
         return;
     }
     text_ = text;
-    if (accessible_.name.empty()) {
+    if (accessible_.text().name.empty()) {
         ::SetWindowTextW(hwnd_, wide(text_).c_str());
     }
     ::InvalidateRect(hwnd_, nullptr, FALSE);
@@ -278,12 +283,12 @@ void Win32Label::setEnabled(bool enabled) {
 }
 
 void Win32Label::setAccessibleText(const AccessibleText& text) {
-    if (text == accessible_) {
+    if (text == accessible_.text()) {
         return;
     }
-    accessible_ = text;
-    // The window text is the name Windows' own accessibility proxy reads.
-    ::SetWindowTextW(hwnd_, wide(accessible_.name.empty() ? text_ : accessible_.name).c_str());
+    accessible_.set(hwnd_, text);
+    // The window's own name, where a screen reader looks at the window rather than its content.
+    ::SetWindowTextW(hwnd_, wide(text.name.empty() ? text_ : text.name).c_str());
 }
 
 void Win32Label::applyDpi(int dpi) {

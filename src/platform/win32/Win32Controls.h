@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Win32Accessible.h"
 #include "Win32Geometry.h"
 #include "Win32Host.h"
 #include "Win32WindowControls.h"
@@ -49,7 +50,7 @@ public:
     void setEnabled(bool enabled) override;
     bool isEnabled() const override { return enabled_; }
     void setAccessibleText(const AccessibleText& text) override;
-    AccessibleText accessibleText() const override { return accessible_; }
+    AccessibleText accessibleText() const override { return accessible_.text(); }
     void applyDpi(int dpi) override;
     /// Greyed inside a disabled frame too.
     void hostEnabledChanged() override { ::InvalidateRect(hwnd_, nullptr, FALSE); }
@@ -67,7 +68,7 @@ private:
     Color color_;
     bool visible_;
     bool enabled_;
-    AccessibleText accessible_;
+    AccessibleWords accessible_;
 };
 
 /// A push button drawn entirely by its picture, with a pressed and a focus look. Presses

@@ -108,6 +108,11 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
+    case WM_GETOBJECT:
+        if (accessible_.answer(hwnd_, wParam, lParam, result)) {
+            return result;
+        }
+        break;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Win32Accessible.h"
 #include "Win32Container.h"
 #include "Win32Host.h"
 #include "Win32Surface.h"
@@ -40,8 +41,8 @@ public:
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
     bool startSystemMove() override;
-    void setAccessibleText(const AccessibleText& text) override { accessible_ = text; }
-    AccessibleText accessibleText() const override { return accessible_; }
+    void setAccessibleText(const AccessibleText& text) override { accessible_.set(hwnd_, text); }
+    AccessibleText accessibleText() const override { return accessible_.text(); }
     Timer& addTimer(const TimerProperties& props) override;
     Menu& addMenu(const std::string& caption) override;
 
@@ -93,7 +94,7 @@ private:
     UINT nextMenuId_ = 1000;
     std::vector<std::unique_ptr<Win32Timer>> timers_;
     std::vector<std::unique_ptr<Win32Menu>> menus_;
-    AccessibleText accessible_;
+    AccessibleWords accessible_;
     bool closedRaised_ = false;
     bool demandsAttention_ = false;
     /// Minimised while hidden: shown again minimised.
